@@ -1,0 +1,55 @@
+// Fidelity: takes each channel's content above about 4.26 kHz (what a
+// Lowpass6 leaves out), shapes it twice through dBoost and adds the
+// difference between shaped and plain:
+//   h = x - lowpass6(x)
+//   out = x + G * (dBoost(dBoost(h)) - h)
+// evaluated in float as a = x - h; a += dBoost(dBoost(h)); a -= x; out = x + a G.
+#ifndef KORVA_ENGINE_FIDELITY_H
+#define KORVA_ENGINE_FIDELITY_H
+
+#include "block_params.h"
+#include "filter_kit.h"
+
+namespace korva {
+
+// Odd curve, slope 1.5 up to the knees at +-16384 (inclusive), 0.5 beyond:
+//   |x| <= 16384:  1.5 x
+//   x > 16384:     (x - 16384) / 2 + 24576
+//   otherwise:     (x + 16384) / 2 - 24576   (also taken by NaN)
+inline float dboost(float x)
+{
+    if (x <= 16384.0f && x >= -16384.0f)
+        return x * 1.5f;
+    if (x > 0.0f) {
+        const float d = x - 16384.0f;
+        return static_cast<float>(static_cast<double>(d) * 0.5 + 24576.0);
+    }
+    const float d = 16384.0f + x;
+    return static_cast<float>(static_cast<double>(d) * 0.5 - 24576.0);
+}
+
+template <RateClass RC>
+inline float fidelity_channel(IirSection &lp_state, float x, float g)
+{
+    const float lp = lowpass6<RC>(lp_state, x);
+    const float h = x - lp;
+    float a = x - h;
+    a = a + dboost(dboost(h));
+    a = a - x;
+    return x + a * g;
+}
+
+template <RateClass RC>
+inline void fidelity(KorvaEngine &e, const BlockParams &p, float &left, float &right)
+{
+    if (p.raw.fidelity == 0)
+        return;
+    const float l = fidelity_channel<RC>(e.fidelity_lp[0], left, p.fidelity);
+    const float r = fidelity_channel<RC>(e.fidelity_lp[1], right, p.fidelity);
+    left = l;
+    right = r;
+}
+
+}  // namespace korva
+
+#endif

@@ -1,0 +1,26 @@
+// Shared body of the exported stage entries: snapshot the parameters, pick the
+// rate class, run the stage's kernel on one frame.
+#ifndef KORVA_ENGINE_STAGE_ENTRY_H
+#define KORVA_ENGINE_STAGE_ENTRY_H
+
+#include "block_params.h"
+#include "filter_kit.h"
+
+namespace korva {
+
+// `kernel` is a generic lambda templated on the rate class:
+//   []<RateClass RC>(KorvaEngine &, const BlockParams &, float &left, float &right)
+template <class Kernel>
+inline void stage_entry(KorvaEngine *engine, int32_t rate, float *left, float *right, Kernel kernel)
+{
+    if (engine == nullptr || left == nullptr || right == nullptr)
+        return;
+    KorvaParams raw;
+    korva_params_read(engine, &raw);
+    const BlockParams p = block_params(raw, rate);
+    with_rate_class(p.rate, [&]<RateClass RC>() { kernel.template operator()<RC>(*engine, p, *left, *right); });
+}
+
+}  // namespace korva
+
+#endif
