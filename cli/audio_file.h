@@ -1,0 +1,62 @@
+// Audio files through libsndfile: reading any format it knows as 16-bit
+// stereo frames, and writing 16-bit files in the format an output name's
+// extension implies. SNDFILE handles are owned by SndFile and closed with it.
+#ifndef KORVA_CLI_AUDIO_FILE_H
+#define KORVA_CLI_AUDIO_FILE_H
+
+#include "status.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <sndfile.h>
+
+struct SndFileCloser {
+    void operator()(SNDFILE *file) const { sf_close(file); }
+};
+using SndFile = std::unique_ptr<SNDFILE, SndFileCloser>;
+
+struct AudioInput {
+    SndFile file;
+    SF_INFO info {};
+    std::string path;
+    std::vector<int16_t> scratch;   // interleaved file frames before conversion to stereo
+};
+
+struct AudioOutput {
+    SndFile file;
+    std::string path;       // the name reported in messages
+};
+
+// Opens `path` for reading. Only mono and stereo are accepted; samples
+// beyond full scale in floating-point files are clipped, not wrapped.
+Status open_input(const std::string &path, AudioInput &input);
+
+// Reads up to stereo.size() / 2 frames as interleaved stereo (a mono file's
+// samples go to both channels). Gives the number of frames read, 0 at the
+// end, or a failure naming the file.
+Status read_stereo(AudioInput &input, std::span<int16_t> stereo, int64_t &frames_read);
+
+// The libsndfile major format and 16-bit subtype for a file name, from its
+// extension (case-insensitive); nothing for an extension it does not know.
+std::optional<int> format_for_name(std::string_view name);
+
+// The extensions format_for_name knows, for messages.
+std::string known_extensions();
+
+// Creates a stereo file at `write_path` in `format`; messages name `display_path`.
+Status open_output(const std::string &write_path, const std::string &display_path, int format,
+                   int sample_rate, AudioOutput &output);
+
+// Writes interleaved stereo frames; a short write is a failure.
+Status write_stereo(AudioOutput &output, std::span<const int16_t> stereo);
+
+// Finishes the file (encoders flush here) and reports a failed close.
+Status close_output(AudioOutput &output);
+
+#endif

@@ -1,0 +1,23 @@
+// The subcommands of korva, each turning its arguments into one Status.
+#ifndef KORVA_CLI_COMMANDS_H
+#define KORVA_CLI_COMMANDS_H
+
+#include "param_sources.h"
+#include "status.h"
+
+#include <string>
+
+// korva process IN OUT
+Status run_process(const std::string &input_path, const std::string &output_path,
+                   const ParamSources &sources, bool quiet);
+
+// korva demo [DIR]: DIR/demo-in.wav and, processed with the defaults, DIR/demo-out.wav.
+Status run_demo(const std::string &directory, bool quiet);
+
+// korva preset show FILE
+Status run_preset_show(const std::string &path);
+
+// korva preset save FILE
+Status run_preset_save(const std::string &path, const ParamSources &sources);
+
+#endif

@@ -1,0 +1,45 @@
+#include "config_source.h"
+
+#ifdef KORVA_CLI_HAS_CONFIG
+
+#include "plugin/xmms_configfile.h"
+#include "settings/korva_settings.h"
+
+#include <memory>
+
+namespace {
+
+struct ConfigDeleter {
+    void operator()(ConfigFile *config) const { xmms_cfg_free(config); }
+};
+
+} // namespace
+
+bool config_supported()
+{
+    return true;
+}
+
+Status apply_config(const std::string &path, KorvaParams &params)
+{
+    std::unique_ptr<ConfigFile, ConfigDeleter> config(xmms_cfg_open_file(path.c_str()));
+    if (!config)
+        return failure(path + ": cannot read the configuration file");
+    char last_preset[KORVA_PRESET_PATH_SIZE] = "~/";
+    korva_settings_read(config.get(), &params, last_preset);
+    return success();
+}
+
+#else
+
+bool config_supported()
+{
+    return false;
+}
+
+Status apply_config(const std::string &path, KorvaParams &)
+{
+    return failure(path + ": this build of korva cannot read configuration files");
+}
+
+#endif

@@ -1,0 +1,17 @@
+// Parameters from a player configuration file: the keys of section
+// "xmkorva-5" that are present overwrite their fields; absent keys leave them.
+#ifndef KORVA_CLI_CONFIG_SOURCE_H
+#define KORVA_CLI_CONFIG_SOURCE_H
+
+#include "status.h"
+
+#include "engine/korva.h"
+
+#include <string>
+
+// True when this build can read configuration files.
+bool config_supported();
+
+Status apply_config(const std::string &path, KorvaParams &params);
+
+#endif

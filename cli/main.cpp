@@ -1,0 +1,84 @@
+// korva: the Korva effect chain on audio files, and preset files by hand.
+#include "commands.h"
+#include "config_source.h"
+#include "interrupt.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <new>
+
+namespace {
+
+void add_param_options(CLI::App *command, ParamSources &sources)
+{
+    if (config_supported())
+        command->add_option("--config", sources.config_path,
+                            "start from the \"xmkorva-5\" section of a player configuration file");
+    command->add_option("--preset", sources.preset_path, "start from a preset file (after --config)");
+    command->add_option("--set", sources.assignments,
+                        "set one parameter by field name, last and in order; VALUE is a 32-bit "
+                        "integer stored truncated to the field's width (repeatable)")
+        ->type_name("FIELD=VALUE")
+        ->allow_extra_args(false);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    install_interrupt_handlers();
+
+    CLI::App app{"Korva stereo sound enhancer: the effect chain on audio files."};
+    app.require_subcommand(1);
+
+    std::string input_path;
+    std::string output_path;
+    std::string demo_directory = "demo-out";
+    std::string preset_path;
+    ParamSources sources;
+    bool quiet = false;
+
+    CLI::App *process = app.add_subcommand("process", "run an audio file through the effect chain");
+    process->add_option("IN", input_path, "input audio file (WAV, FLAC, Ogg, AIFF, ...)")->required();
+    process->add_option("OUT", output_path, "output file; its extension chooses the format")->required();
+    add_param_options(process, sources);
+    process->add_flag("-q,--quiet", quiet, "print neither the summary nor progress");
+
+    CLI::App *demo = app.add_subcommand("demo", "synthesise a demo clip and process it with the defaults");
+    demo->add_option("DIR", demo_directory, "where demo-in.wav and demo-out.wav go")->capture_default_str();
+    demo->add_flag("-q,--quiet", quiet, "print no summary");
+
+    CLI::App *preset = app.add_subcommand("preset", "show or write preset files");
+    preset->require_subcommand(1);
+    CLI::App *show = preset->add_subcommand("show", "print a preset's byte order and every field");
+    show->add_option("FILE", preset_path, "preset file")->required();
+    CLI::App *save = preset->add_subcommand("save", "write a preset from the defaults and the options");
+    save->add_option("FILE", preset_path, "preset file to write")->required();
+    add_param_options(save, sources);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &error) {
+        return app.exit(error);
+    }
+
+    Status status;
+    try {
+        if (process->parsed())
+            status = run_process(input_path, output_path, sources, quiet);
+        else if (demo->parsed())
+            status = run_demo(demo_directory, quiet);
+        else if (show->parsed())
+            status = run_preset_show(preset_path);
+        else if (save->parsed())
+            status = run_preset_save(preset_path, sources);
+    } catch (const std::bad_alloc &) {
+        status = failure("out of memory");
+    }
+
+    std::fflush(stdout);
+    if (!status.ok())
+        std::fprintf(stderr, "korva: %s\n", status.message.c_str());
+    return status.exit_code;
+}

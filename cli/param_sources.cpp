@@ -1,0 +1,95 @@
+#include "param_sources.h"
+
+#include "config_source.h"
+#include "engine/param_fields.h"
+#include "preset_header.h"
+
+#include <charconv>
+#include <memory>
+
+namespace {
+
+struct EngineDeleter {
+    void operator()(KorvaEngine *engine) const { korva_delete(engine); }
+};
+
+bool parse_int32(std::string_view text, int32_t &value)
+{
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-')
+            return false;
+    }
+    if (text.empty())
+        return false;
+    const char *end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value, 10);
+    return result.ec == std::errc{} && result.ptr == end;
+}
+
+} // namespace
+
+std::string field_name_list()
+{
+    std::string list;
+    for (const KorvaParamField &field : korva_param_fields) {
+        if (!list.empty())
+            list += ", ";
+        list += field.name;
+    }
+    return list;
+}
+
+Status apply_assignment(std::string_view assignment, KorvaParams &params)
+{
+    const std::string shown(assignment);
+    const auto equals = assignment.find('=');
+    if (equals == std::string_view::npos)
+        return failure("--set " + shown + ": expected FIELD=VALUE; fields: " + field_name_list());
+
+    const std::string name(assignment.substr(0, equals));
+    const std::string_view value_text = assignment.substr(equals + 1);
+    const KorvaParamField *field = korva_param_field_find(name.c_str());
+    if (field == nullptr)
+        return failure("--set " + shown + ": unknown field \"" + name + "\"; fields: " + field_name_list());
+
+    int32_t value = 0;
+    if (!parse_int32(value_text, value))
+        return failure("--set " + shown + ": \"" + std::string(value_text) +
+                       "\" is not a decimal integer from -2147483648 to 2147483647");
+    korva_param_set(&params, field, value);
+    return success();
+}
+
+Status apply_preset(const std::string &path, KorvaParams &params)
+{
+    std::unique_ptr<KorvaEngine, EngineDeleter> engine(korva_new());
+    if (!engine)
+        return failure(path + ": out of memory while loading the preset");
+    engine->params = params;
+    if (!korva_load(engine.get(), path.c_str())) {
+        const PresetHeader header = inspect_preset(path);
+        const std::string why = header.problem.empty() ? "the preset reader rejected it" : header.problem;
+        return failure(path + ": cannot load preset: " + why);
+    }
+    params = engine->params;
+    return success();
+}
+
+Status build_params(const ParamSources &sources, KorvaParams &params)
+{
+    korva_default_params(&params);
+    if (!sources.config_path.empty()) {
+        if (Status status = apply_config(sources.config_path, params); !status.ok())
+            return status;
+    }
+    if (!sources.preset_path.empty()) {
+        if (Status status = apply_preset(sources.preset_path, params); !status.ok())
+            return status;
+    }
+    for (const std::string &assignment : sources.assignments) {
+        if (Status status = apply_assignment(assignment, params); !status.ok())
+            return status;
+    }
+    return success();
+}

@@ -1,0 +1,38 @@
+// Where the parameters of a run come from, applied in this order: the
+// defaults, a player configuration file (--config), a preset (--preset), then
+// single fields (--set FIELD=VALUE, in the order given).
+#ifndef KORVA_CLI_PARAM_SOURCES_H
+#define KORVA_CLI_PARAM_SOURCES_H
+
+#include "status.h"
+
+#include "engine/korva.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct ParamSources {
+    std::string config_path;          // empty: none
+    std::string preset_path;          // empty: none
+    std::vector<std::string> assignments;   // FIELD=VALUE
+};
+
+// Applies one FIELD=VALUE. VALUE is a decimal 32-bit signed integer (an
+// optional sign, then digits); it is stored truncated to the field's width,
+// exactly as the configuration file stores it: enable_extfx=256 gives 0,
+// extspace_mode=65538 gives 2. An unknown field or a value that is not such
+// an integer is a failure listing what is accepted.
+Status apply_assignment(std::string_view assignment, KorvaParams &params);
+
+// The 32 field names, comma-separated, in block order.
+std::string field_name_list();
+
+// Loads a preset file over `params`; on failure `params` is unchanged and the
+// message says why the file is not a preset.
+Status apply_preset(const std::string &path, KorvaParams &params);
+
+// Builds the parameter block from all sources in order.
+Status build_params(const ParamSources &sources, KorvaParams &params);
+
+#endif

@@ -1,0 +1,119 @@
+#include "process_file.h"
+
+#include "atomic_output.h"
+#include "audio_file.h"
+#include "interrupt.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+// The format the output name implies. A device or FIFO (such as /dev/null)
+// needs no extension: without a known one it gets WAV.
+std::optional<int> output_format(const std::string &path)
+{
+    if (const std::optional<int> format = format_for_name(path))
+        return format;
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode))
+        return SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    return std::nullopt;
+}
+
+struct EngineDeleter {
+    void operator()(KorvaEngine *engine) const { korva_delete(engine); }
+};
+
+Status interrupted(const std::string &output_path, int signal_number)
+{
+    return failure(output_path + ": interrupted by " + strsignal(signal_number) + "; no output written",
+                   128 + signal_number);
+}
+
+} // namespace
+
+Status process_file(const ProcessRequest &request, RunSummary &summary)
+{
+    const std::string &out_path = request.output_path;
+    const std::optional<int> format = output_format(out_path);
+    if (!format)
+        return failure(out_path + ": unknown output type; use one of " + known_extensions());
+    if (Status status = check_distinct(request.input_path, out_path); !status.ok())
+        return status;
+
+    AudioInput input;
+    if (Status status = open_input(request.input_path, input); !status.ok())
+        return status;
+
+    std::unique_ptr<KorvaEngine, EngineDeleter> engine(korva_new());
+    if (!engine)
+        return failure("out of memory for the engine");
+    engine->params = request.params;
+
+    AtomicOutput target;
+    if (Status status = begin_output(out_path, target); !status.ok())
+        return status;
+    AudioOutput output;
+    if (Status status = open_output(target.write_path, out_path, *format, input.info.samplerate, output);
+        !status.ok())
+        return status;
+
+    summary = RunSummary{};
+    summary.input_path = request.input_path;
+    summary.output_path = out_path;
+    summary.sample_rate = input.info.samplerate;
+
+    std::vector<int16_t> in_block(2 * kBlockFrames);
+    std::vector<int16_t> out_block(2 * kBlockFrames);
+    Progress progress = progress_start(input.info.frames, request.quiet);
+    const auto started = std::chrono::steady_clock::now();
+
+    for (;;) {
+        if (const int signal_number = interrupted_signal(); signal_number != 0) {
+            progress_finish(progress);
+            return interrupted(out_path, signal_number);
+        }
+        int64_t frames = 0;
+        if (Status status = read_stereo(input, in_block, frames); !status.ok()) {
+            progress_finish(progress);
+            return status;
+        }
+        if (frames == 0)
+            break;
+        const std::span<const int16_t> in_samples(in_block.data(), static_cast<std::size_t>(2 * frames));
+        const std::span<int16_t> out_samples(out_block.data(), static_cast<std::size_t>(2 * frames));
+        measure(in_samples, summary.in);
+
+        // The rate is stored before every block, as the player does.
+        engine->sample_rate = input.info.samplerate;
+        korva_process(engine.get(), in_samples.data(), out_samples.data(), static_cast<int32_t>(frames));
+
+        measure(out_samples, summary.out);
+        if (Status status = write_stereo(output, out_samples); !status.ok()) {
+            progress_finish(progress);
+            return status;
+        }
+        summary.frames += frames;
+        progress_update(progress, summary.frames);
+    }
+    progress_finish(progress);
+
+    if (Status status = close_output(output); !status.ok())
+        return status;
+    if (const int signal_number = interrupted_signal(); signal_number != 0)
+        return interrupted(out_path, signal_number);
+    if (Status status = commit_output(target); !status.ok())
+        return status;
+
+    summary.wall_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (!request.quiet)
+        std::fputs(format_summary(summary).c_str(), stdout);
+    return success();
+}

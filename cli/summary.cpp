@@ -1,0 +1,98 @@
+#include "summary.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+constexpr int bar_width = 40;
+constexpr auto redraw_interval = std::chrono::milliseconds(100);
+
+std::string printf_string(const char *format, auto... values)
+{
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, format, values...);
+    return buffer;
+}
+
+} // namespace
+
+void measure(std::span<const int16_t> samples, Levels &levels)
+{
+    for (const int16_t sample : samples) {
+        const int magnitude = std::abs(static_cast<int>(sample));
+        if (magnitude > levels.peak)
+            levels.peak = magnitude;
+        if (magnitude == 32767)
+            ++levels.at_limit;
+    }
+}
+
+std::string dbfs(int peak)
+{
+    if (peak <= 0)
+        return "-inf dBFS";
+    return printf_string("%.2f dBFS", 20.0 * std::log10(peak / 32768.0));
+}
+
+std::string format_summary(const RunSummary &summary)
+{
+    const double duration = summary.sample_rate > 0
+        ? static_cast<double>(summary.frames) / summary.sample_rate : 0.0;
+    std::string text;
+    text += "input:       " + summary.input_path + "\n";
+    text += "output:      " + summary.output_path + "\n";
+    text += printf_string("frames:      %lld (%.3f s at %d Hz)\n",
+                          static_cast<long long>(summary.frames), duration, summary.sample_rate);
+    text += printf_string("peak in:     %d (%s)\n", summary.in.peak, dbfs(summary.in.peak).c_str());
+    text += printf_string("peak out:    %d (%s)\n", summary.out.peak, dbfs(summary.out.peak).c_str());
+    text += printf_string("clipped:     %lld output samples at +-32767\n",
+                          static_cast<long long>(summary.out.at_limit));
+    if (summary.wall_seconds > 0.0)
+        text += printf_string("time:        %.3f s, %.1fx real time\n", summary.wall_seconds,
+                              duration / summary.wall_seconds);
+    else
+        text += "time:        0.000 s\n";
+    return text;
+}
+
+Progress progress_start(int64_t total_frames, bool quiet)
+{
+    Progress progress;
+    progress.enabled = !quiet && total_frames > 0 && isatty(STDERR_FILENO);
+    progress.total_frames = total_frames;
+    progress.last_drawn = std::chrono::steady_clock::now();
+    return progress;
+}
+
+void progress_update(Progress &progress, int64_t frames_done)
+{
+    if (!progress.enabled)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - progress.last_drawn < redraw_interval)
+        return;
+    const int64_t done = frames_done < progress.total_frames ? frames_done : progress.total_frames;
+    const int permille = static_cast<int>(1000.0 * static_cast<double>(done) / static_cast<double>(progress.total_frames));
+    if (permille == progress.last_permille)
+        return;
+    progress.last_permille = permille;
+    progress.last_drawn = now;
+    const int filled = permille * bar_width / 1000;
+    char bar[bar_width + 1];
+    for (int i = 0; i < bar_width; ++i)
+        bar[i] = i < filled ? '#' : '.';
+    bar[bar_width] = '\0';
+    std::fprintf(stderr, "\r[%s] %3d%%", bar, permille / 10);
+    std::fflush(stderr);
+}
+
+void progress_finish(Progress &progress)
+{
+    if (progress.enabled && progress.last_permille >= 0) {
+        std::fprintf(stderr, "\r%*s\r", bar_width + 8, "");
+        std::fflush(stderr);
+    }
+}
