@@ -2,9 +2,13 @@
 #ifndef KORVA_SETTINGS_KORVA_SETTINGS_H
 #define KORVA_SETTINGS_KORVA_SETTINGS_H
 
+#include "engine/korva.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+struct ConfigFile;
 
 #define KORVA_PRESET_PATH_SIZE 1024
 
@@ -18,6 +22,21 @@ void korva_set_last_preset_file(const char *path);
 int cfg_retrieve(void);
 /* Writes every key from `korva` and last_preset_file and saves; 0 when there is no configuration. */
 int cfg_store(void);
+
+/*
+ * Reads the keys of section "xmkorva-5" that are present into params (each
+ * truncated to its field's width) and, when last_path (a 1024-byte buffer) is
+ * not null, the last preset path (at most 1023 characters). Absent keys leave
+ * their field or the path alone. Returns how many of the 33 keys are present;
+ * 0 for a null cfg or params.
+ */
+int korva_settings_read(struct ConfigFile *cfg, KorvaParams *params, char *last_path);
+/*
+ * Writes the 32 integer keys (each field sign-extended) and, when last_path is
+ * not null, the last preset path into section "xmkorva-5" of cfg, in key
+ * order. Does not save the file. Nothing happens for a null cfg or params.
+ */
+void korva_settings_write(struct ConfigFile *cfg, const KorvaParams *params, const char *last_path);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,26 @@
+/*
+ * Whole-file replacement for preset saving: the target path names either its
+ * old content or the complete new content, never a partial file.
+ */
+#ifndef KORVA_ENGINE_PRESET_WRITE_H
+#define KORVA_ENGINE_PRESET_WRITE_H
+
+#include <cstddef>
+#include <span>
+
+namespace korva::preset_io {
+
+/*
+ * Writes `data` to a new file beside `path` (same directory, so the rename
+ * below cannot cross file systems), forces it to disk, and renames it over
+ * `path`. A symbolic link is followed and its target replaced; an existing
+ * target keeps its permission bits (and, where allowed, its owner); a new file
+ * gets 0666 minus the umask. An existing target that is not a regular file
+ * (directory, device, FIFO, socket) is refused. On any failure the temporary
+ * file is removed, the target is left as it was, and false is returned.
+ */
+bool replace_file(const char *path, std::span<const unsigned char> data);
+
+}  // namespace korva::preset_io
+
+#endif

@@ -1,0 +1,239 @@
+// The player's configuration calls. Every entry point catches allocation
+// failure and reports it as its documented failure result.
+#include "config_io.h"
+#include "config_model.h"
+#include "plugin/xmms_configfile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <string>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+std::mutex default_name_mutex;
+std::string default_name_override;  // empty: the usual place
+
+char *copy_string(const std::string &s)
+{
+    char *copy = static_cast<char *>(std::malloc(s.size() + 1));
+    if (copy != nullptr)
+        std::memcpy(copy, s.c_str(), s.size() + 1);
+    return copy;
+}
+
+// ~/.xmms/config, with $HOME or, without it, the password database.
+std::string home_config_name()
+{
+    const char *home = std::getenv("HOME");
+    std::string dir = home != nullptr ? home : "";
+    if (dir.empty()) {
+        struct passwd entry {};
+        struct passwd *found = nullptr;
+        char buffer[4096];
+        if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
+            found->pw_dir != nullptr)
+            dir = found->pw_dir;
+    }
+    if (dir.empty())
+        return {};
+    return dir + "/.xmms/config";
+}
+
+// Chosen name, else $XMMS_CONFIG_FILE, else ~/.xmms/config; empty when
+// there is no home directory at all.
+std::string default_name()
+{
+    {
+        std::lock_guard<std::mutex> guard(default_name_mutex);
+        if (!default_name_override.empty())
+            return default_name_override;
+    }
+    const char *env = std::getenv("XMMS_CONFIG_FILE");
+    if (env != nullptr && *env != '\0')
+        return env;
+    return home_config_name();
+}
+
+ConfigFile *load(const char *path, bool missing_is_empty)
+{
+    std::string text;
+    switch (korva::config::read_file(path, text)) {
+    case korva::config::ReadStatus::failed:
+        return nullptr;
+    case korva::config::ReadStatus::missing:
+        return missing_is_empty ? new ConfigFile() : nullptr;
+    case korva::config::ReadStatus::ok:
+        break;
+    }
+    auto *cfg = new ConfigFile();
+    cfg->lines = korva::config::parse(text);
+    cfg->eol = korva::config::dominant_eol(cfg->lines);
+    return cfg;
+}
+
+const korva::config::Line *lookup(ConfigFile *cfg, const char *section, const char *key)
+{
+    if (cfg == nullptr || section == nullptr || key == nullptr)
+        return nullptr;
+    const auto at = korva::config::find_entry(cfg->lines, section, key);
+    return at ? &cfg->lines[*at] : nullptr;
+}
+
+// A whole decimal number within the 32-bit range, optional sign; anything
+// else (empty, trailing text, hexadecimal, overflow) is not an integer.
+bool parse_int(const std::string &text, int &value)
+{
+    if (text.empty())
+        return false;
+    errno = 0;
+    char *end = nullptr;
+    const long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || end != text.c_str() + text.size() || parsed < INT_MIN || parsed > INT_MAX)
+        return false;
+    // strtoll accepts leading white space; the trimmed value has none, but a
+    // sign followed by a space must still be refused.
+    if (text.find_first_of(" \t\v\f\r\n") != std::string::npos)
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+bool save(ConfigFile *cfg, const char *path, bool make_parent)
+{
+    const std::string text = korva::config::serialize(cfg->lines, cfg->eol);
+    return korva::config::replace_file(path, text, make_parent);
+}
+
+}  // namespace
+
+extern "C" ConfigFile *xmms_cfg_new(void)
+{
+    try {
+        return new ConfigFile();
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+}
+
+extern "C" ConfigFile *xmms_cfg_open_file(const char *path)
+{
+    if (path == nullptr)
+        return nullptr;
+    try {
+        return load(path, false);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+}
+
+extern "C" ConfigFile *xmms_cfg_open_default_file(void)
+{
+    try {
+        const std::string name = default_name();
+        if (name.empty())
+            return nullptr;
+        return load(name.c_str(), true);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+}
+
+extern "C" int xmms_cfg_write_file(ConfigFile *cfg, const char *path)
+{
+    if (cfg == nullptr || path == nullptr)
+        return 0;
+    try {
+        return save(cfg, path, false) ? 1 : 0;
+    } catch (const std::bad_alloc &) {
+        return 0;
+    }
+}
+
+extern "C" int xmms_cfg_write_default_file(ConfigFile *cfg)
+{
+    if (cfg == nullptr)
+        return 0;
+    try {
+        const std::string name = default_name();
+        return !name.empty() && save(cfg, name.c_str(), true) ? 1 : 0;
+    } catch (const std::bad_alloc &) {
+        return 0;
+    }
+}
+
+extern "C" void xmms_cfg_free(ConfigFile *cfg)
+{
+    delete cfg;
+}
+
+extern "C" int xmms_cfg_read_int(ConfigFile *cfg, const char *section, const char *key, int *value)
+{
+    if (value == nullptr)
+        return 0;
+    const korva::config::Line *line = lookup(cfg, section, key);
+    int parsed = 0;
+    if (line == nullptr || !parse_int(line->value, parsed))
+        return 0;
+    *value = parsed;
+    return 1;
+}
+
+extern "C" int xmms_cfg_read_string(ConfigFile *cfg, const char *section, const char *key, char **value)
+{
+    if (value == nullptr)
+        return 0;
+    const korva::config::Line *line = lookup(cfg, section, key);
+    if (line == nullptr)
+        return 0;
+    char *copy = copy_string(line->value);
+    if (copy == nullptr)
+        return 0;
+    *value = copy;
+    return 1;
+}
+
+extern "C" void xmms_cfg_write_int(ConfigFile *cfg, const char *section, const char *key, int value)
+{
+    if (cfg == nullptr || section == nullptr || key == nullptr)
+        return;
+    try {
+        korva::config::set_entry(cfg->lines, cfg->eol, section, key, std::to_string(value));
+    } catch (const std::bad_alloc &) {
+    }
+}
+
+extern "C" void xmms_cfg_write_string(ConfigFile *cfg, const char *section, const char *key, const char *value)
+{
+    if (cfg == nullptr || section == nullptr || key == nullptr || value == nullptr)
+        return;
+    try {
+        korva::config::set_entry(cfg->lines, cfg->eol, section, key, value);
+    } catch (const std::bad_alloc &) {
+    }
+}
+
+extern "C" void xmms_cfg_set_default_filename(const char *path)
+{
+    try {
+        std::lock_guard<std::mutex> guard(default_name_mutex);
+        default_name_override = path != nullptr ? path : "";
+    } catch (const std::bad_alloc &) {
+    }
+}
+
+extern "C" char *xmms_cfg_get_default_filename(void)
+{
+    try {
+        const std::string name = default_name();
+        return name.empty() ? nullptr : copy_string(name);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+}

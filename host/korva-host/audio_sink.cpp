@@ -1,0 +1,59 @@
+#include "audio_sink.h"
+
+#include <sndfile.h>
+
+bool audio_sink_open_file(AudioSink &sink, const std::string &path, const SampleFormat &fmt, int channels,
+                          int rate, std::string &error)
+{
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | (fmt.bytes == 1 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
+    if (!sf_format_check(&info)) {
+        error = path + ": a WAV file cannot hold " + std::to_string(channels) + " channels at " +
+                std::to_string(rate) + " Hz";
+        return false;
+    }
+    SNDFILE *file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) {
+        error = path + ": " + sf_strerror(nullptr);
+        return false;
+    }
+    sink = AudioSink{};
+    sink.kind = SinkKind::file;
+    sink.channels = channels;
+    sink.rate = rate;
+    sink.name = path;
+    sink.file = file;
+    return true;
+}
+
+bool audio_sink_write(AudioSink &sink, const int16_t *samples, int64_t frames, std::string &error)
+{
+    if (frames <= 0)
+        return true;
+    if (sink.kind != SinkKind::file)
+        return audio_sink_live_write(sink, samples, frames, error);
+    const sf_count_t written = sf_writef_short(sink.file, samples, frames);
+    if (written != frames) {
+        error = sink.name + ": " + sf_strerror(sink.file);
+        return false;
+    }
+    return true;
+}
+
+bool audio_sink_close(AudioSink &sink, std::string &error)
+{
+    bool ok = true;
+    if (sink.kind == SinkKind::file && sink.file != nullptr) {
+        const int status = sf_close(sink.file);
+        if (status != 0) {
+            error = sink.name + ": " + sf_error_number(status);
+            ok = false;
+        }
+    } else if (sink.kind != SinkKind::none) {
+        audio_sink_live_close(sink);
+    }
+    sink = AudioSink{};
+    return ok;
+}

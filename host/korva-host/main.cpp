@@ -1,0 +1,122 @@
+// korva-host: a stand-in for the XMMS player, enough of it to run an effect
+// plug-in as the player would. It loads the plug-in, calls init once, plays
+// the files through mod_samples on its own audio thread while the interface
+// thread runs the GTK main loop, and calls cleanup once before dlclose.
+#include "host_app.h"
+#include "host_window.h"
+
+#include "../../plugin/xmms_configfile.h"
+
+#include <gtk/gtk.h>
+
+#include <cstdio>
+
+#ifndef KORVA_HOST_DEFAULT_PLUGIN
+#define KORVA_HOST_DEFAULT_PLUGIN "libxmkorva.so"
+#endif
+
+namespace {
+
+int fail(const std::string &message)
+{
+    std::fprintf(stderr, "korva-host: %s\n", message.c_str());
+    return 1;
+}
+
+bool open_sink(HostApp &app, std::string &error)
+{
+    if (!app.options.output.empty())
+        return audio_sink_open_file(app.sink, app.options.output, *app.options.format, app.options.channels,
+                                    app.source.rate, error);
+    return audio_sink_open_live(app.sink, app.options.channels, app.source.rate, error);
+}
+
+// Without a window: play everything on the audio thread and wait for it.
+void run_headless(HostApp &app)
+{
+    std::string error;
+    if (!player_start(app.player, error)) {
+        app.failed = true;
+        std::fprintf(stderr, "korva-host: %s\n", error.c_str());
+        return;
+    }
+    app.player.thread.join();
+    if (!app.player.error.empty()) {
+        app.failed = true;
+        std::fprintf(stderr, "korva-host: %s\n", app.player.error.c_str());
+    }
+}
+
+void run_window(HostApp &app)
+{
+    host_window_open(app);
+    if (app.options.configure && app.plugin.record->configure != nullptr)
+        app.plugin.record->configure();
+    host_window_play(app);
+    gtk_main();
+    player_stop(app.player);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    HostApp app;
+    bool help = false;
+    std::string error;
+    if (!host_options_parse(argc, argv, KORVA_HOST_DEFAULT_PLUGIN, app.options, help, error))
+        return fail(error + " (try --help)");
+    if (help)
+        return 0;
+
+    // Playing live shows the window; a file render runs without a display
+    // unless the configuration window is asked for.
+    const bool want_window = app.options.output.empty() || app.options.configure;
+    const bool with_window = want_window && gtk_init_check(&argc, &argv);
+    if (want_window && !with_window) {
+        if (app.options.configure)
+            return fail("cannot open the display that --configure needs");
+        std::fprintf(stderr, "korva-host: no display; playing without a window\n");
+    }
+
+    if (!app.options.config.empty())
+        xmms_cfg_set_default_filename(app.options.config.c_str());
+
+    if (!audio_source_open(app.source, app.options.inputs, app.options.channels, error))
+        return fail(error);
+    if (!open_sink(app, error)) {
+        audio_source_close(app.source);
+        return fail(error);
+    }
+    app.plugin = plugin_load(app.options.plugin);
+    if (app.plugin.record == nullptr) {
+        audio_sink_close(app.sink, error);
+        audio_source_close(app.source);
+        return fail(app.plugin.error);
+    }
+
+    app.player.plugin = app.plugin.record;
+    app.player.source = &app.source;
+    app.player.sink = &app.sink;
+    app.player.format = app.options.format;
+    app.player.block_bytes = app.options.block_bytes;
+
+    if (app.plugin.record->init != nullptr)
+        app.plugin.record->init();
+    if (with_window)
+        run_window(app);
+    else
+        run_headless(app);
+    if (app.plugin.record->cleanup != nullptr)
+        app.plugin.record->cleanup();
+    if (with_window)
+        host_window_close(app);
+    plugin_unload(app.plugin);
+
+    if (!audio_sink_close(app.sink, error)) {
+        app.failed = true;
+        std::fprintf(stderr, "korva-host: %s\n", error.c_str());
+    }
+    audio_source_close(app.source);
+    return app.failed ? 1 : 0;
+}

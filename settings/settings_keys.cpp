@@ -1,0 +1,75 @@
+// Conversion between the parameter block and the keys of section "xmkorva-5":
+// one integer key per field, named "xmkorva_" + field name, in block order,
+// then the text key of the last preset path.
+#include "korva_settings.h"
+
+#include "engine/param_fields.h"
+#include "plugin/xmms_configfile.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr const char *kSection = "xmkorva-5";
+constexpr const char *kPathKey = "xmkorva_last_preset_file";
+
+std::string key_of(const KorvaParamField &field)
+{
+    return std::string("xmkorva_") + field.name;
+}
+
+// Copies at most size - 1 bytes of source and terminates; source and
+// destination may be the same buffer.
+void copy_path(char *destination, const char *source, std::size_t size)
+{
+    const std::size_t length = strnlen(source, size - 1);
+    std::memmove(destination, source, length);
+    destination[length] = '\0';
+}
+
+}  // namespace
+
+extern "C" void korva_set_last_preset_file(const char *path)
+{
+    if (path != nullptr)
+        copy_path(last_preset_file, path, KORVA_PRESET_PATH_SIZE);
+}
+
+extern "C" int korva_settings_read(ConfigFile *cfg, KorvaParams *params, char *last_path)
+{
+    if (cfg == nullptr || params == nullptr)
+        return 0;
+    int present = 0;
+    for (const KorvaParamField &field : korva_param_fields) {
+        int value = 0;
+        if (xmms_cfg_read_int(cfg, kSection, key_of(field).c_str(), &value)) {
+            // Truncated to the field's width: 300 in an 8-bit field is 44.
+            korva_param_set(params, &field, value);
+            ++present;
+        }
+    }
+    char *path = nullptr;
+    if (xmms_cfg_read_string(cfg, kSection, kPathKey, &path)) {
+        if (last_path != nullptr)
+            copy_path(last_path, path, KORVA_PRESET_PATH_SIZE);
+        std::free(path);
+        ++present;
+    }
+    return present;
+}
+
+extern "C" void korva_settings_write(ConfigFile *cfg, const KorvaParams *params, const char *last_path)
+{
+    if (cfg == nullptr || params == nullptr)
+        return;
+    // Sign-extended: a 16-bit -1 is written as -1, not 65535.
+    for (const KorvaParamField &field : korva_param_fields)
+        xmms_cfg_write_int(cfg, kSection, key_of(field).c_str(), korva_param_get(params, &field));
+    if (last_path != nullptr) {
+        char path[KORVA_PRESET_PATH_SIZE];
+        copy_path(path, last_path, sizeof path);
+        xmms_cfg_write_string(cfg, kSection, kPathKey, path);
+    }
+}
