@@ -1,5 +1,7 @@
 #include "atomic_output.h"
 
+#include "interrupt.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -101,6 +103,7 @@ Status begin_output(const std::string &path, AtomicOutput &output)
     close(fd);
     output.write_path = name.data();
     output.direct = false;
+    register_temporary_file(output.write_path.c_str());
     return success();
 }
 
@@ -116,13 +119,16 @@ Status commit_output(AtomicOutput &output)
         return failure(output.final_path + ": cannot rename the finished output into place: " +
                        reason(error_number));
     }
+    register_temporary_file(nullptr);
     output.committed = true;
     return success();
 }
 
 void abandon_output(AtomicOutput &output)
 {
-    if (!output.committed && !output.direct && !output.write_path.empty())
+    if (!output.committed && !output.direct && !output.write_path.empty()) {
+        register_temporary_file(nullptr);
         unlink(output.write_path.c_str());
+    }
     output.write_path.clear();
 }

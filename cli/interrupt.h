@@ -1,13 +1,19 @@
-// SIGINT, SIGTERM and SIGHUP only raise a flag; long loops poll it once per
-// block, clean up their temporary files and leave with 128 + the signal.
+// SIGINT, SIGTERM and SIGHUP raise a flag; long loops poll it once per block,
+// clean up their temporary files and leave with 128 + the signal. A second
+// signal while the first is still pending (the program is stuck, e.g. in a
+// read from a stalled pipe, which libsndfile retries after a signal) removes
+// the registered temporary file inside the handler and exits at once.
 #ifndef KORVA_CLI_INTERRUPT_H
 #define KORVA_CLI_INTERRUPT_H
 
-// Installs the handlers (without SA_RESTART, so a blocked write returns) and
-// ignores SIGPIPE, so a closed pipe becomes a write error instead of a kill.
+// Installs the handlers and ignores SIGPIPE, so a closed pipe becomes a write
+// error instead of a kill.
 void install_interrupt_handlers();
 
 // The signal that arrived, or 0.
 int interrupted_signal();
+
+// The temporary file a second signal removes; null when there is none.
+void register_temporary_file(const char *path);
 
 #endif

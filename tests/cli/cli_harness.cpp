@@ -1,0 +1,170 @@
+#include "cli_harness.h"
+
+#include "engine/param_fields.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string slurp(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+RunResult run_korva(const std::vector<std::string> &args)
+{
+    TempDir capture;
+    const std::string out_path = capture.file("stdout");
+    const std::string err_path = capture.file("stderr");
+
+    std::vector<std::string> argv_strings{KORVA_BIN};
+    argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (std::string &arg : argv_strings)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    const pid_t child = fork();
+    if (child == 0) {
+        const int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out_fd, STDOUT_FILENO);
+        dup2(err_fd, STDERR_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    RunResult result;
+    int status = 0;
+    if (child > 0 && waitpid(child, &status, 0) == child)
+        result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = slurp(out_path);
+    result.err = slurp(err_path);
+    return result;
+}
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "korva-cli-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        ADD_FAILURE() << "mkdtemp failed";
+    path = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+std::vector<std::string> TempDir::entries() const
+{
+    return list_directory(path);
+}
+
+std::vector<std::string> list_directory(const std::filesystem::path &path)
+{
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(path))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Audio make_signal(int frames, int channels, int rate, int amplitude, uint32_t seed)
+{
+    Audio audio;
+    audio.rate = rate;
+    audio.channels = channels;
+    audio.samples.resize(static_cast<std::size_t>(frames) * channels);
+    uint32_t noise = seed * 2654435761u + 1;
+    double phase = 0.0;
+    for (int i = 0; i < frames; ++i) {
+        phase += 2.0 * 3.14159265358979 * (50.0 + 8000.0 * i / frames) / rate;
+        for (int c = 0; c < channels; ++c) {
+            noise = noise * 1664525u + 1013904223u;
+            const double random = static_cast<double>(noise >> 8) / 16777216.0 - 0.5;
+            const double value = 0.7 * std::sin(phase + c) + 0.6 * random;
+            audio.samples[static_cast<std::size_t>(i) * channels + c] =
+                static_cast<int16_t>(std::clamp(value, -1.0, 1.0) * amplitude);
+        }
+    }
+    return audio;
+}
+
+void write_audio(const std::string &path, const Audio &audio, int format)
+{
+    SF_INFO info{};
+    info.samplerate = audio.rate;
+    info.channels = audio.channels;
+    info.format = format;
+    SNDFILE *file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << path << ": " << sf_strerror(nullptr);
+    EXPECT_EQ(sf_writef_short(file, audio.samples.data(), audio.frames()), audio.frames());
+    sf_close(file);
+}
+
+Audio read_audio(const std::string &path)
+{
+    Audio audio;
+    SF_INFO info{};
+    SNDFILE *file = sf_open(path.c_str(), SFM_READ, &info);
+    EXPECT_NE(file, nullptr) << path << ": " << sf_strerror(nullptr);
+    if (file == nullptr)
+        return audio;
+    audio.rate = info.samplerate;
+    audio.channels = info.channels;
+    audio.samples.resize(static_cast<std::size_t>(info.frames) * info.channels);
+    EXPECT_EQ(sf_readf_short(file, audio.samples.data(), info.frames), info.frames);
+    sf_close(file);
+    return audio;
+}
+
+std::string read_bytes(const std::string &path)
+{
+    return slurp(path);
+}
+
+void write_bytes(const std::string &path, const std::string &bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<int16_t> process_directly(const KorvaParams &params, int rate, const std::vector<int16_t> &stereo)
+{
+    KorvaEngine *engine = korva_new();
+    engine->params = params;
+    engine->sample_rate = rate;
+    std::vector<int16_t> out(stereo.size());
+    korva_process(engine, stereo.data(), out.data(), static_cast<int32_t>(stereo.size() / 2));
+    korva_delete(engine);
+    return out;
+}
+
+KorvaParams params_with(const std::vector<std::string> &assignments)
+{
+    KorvaParams params{};
+    korva_default_params(&params);
+    for (const std::string &assignment : assignments) {
+        const auto equals = assignment.find('=');
+        const KorvaParamField *field = korva_param_field_find(assignment.substr(0, equals).c_str());
+        EXPECT_NE(field, nullptr) << assignment;
+        if (field != nullptr)
+            korva_param_set(&params, field, static_cast<int32_t>(std::stoll(assignment.substr(equals + 1))));
+    }
+    return params;
+}

@@ -1,0 +1,196 @@
+// korva process: the samples it writes, the channel layouts it accepts, the
+// --set option and the summary.
+#include "cli_harness.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+namespace {
+
+constexpr int wav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+
+// Settings that switch on every stage, so any difference in how frames reach
+// the engine shows in the output.
+const std::vector<std::string> busy_settings{
+    "superbass=120", "enable_extspace=1", "enable_extfx=1", "enable_vs=1", "enable_bw=1",
+    "spc_mode=1",    "chain_index=3",     "_3dsurround_mode=2"};
+
+std::vector<std::string> with_sets(std::vector<std::string> args, const std::vector<std::string> &sets)
+{
+    for (const std::string &set : sets) {
+        args.push_back("--set");
+        args.push_back(set);
+    }
+    return args;
+}
+
+TEST(CliProcess, WritesWhatTheEngineGivesForTheWholeFileInOneCall)
+{
+    // 10007 frames: several 4096-frame blocks and a ragged end. The reference
+    // runs them in one call, so the result must not depend on the block size.
+    for (const int rate : {11025, 22050, 44100, 48000}) {
+        SCOPED_TRACE(rate);
+        TempDir dir;
+        const Audio input = make_signal(10007, 2, rate);
+        write_audio(dir.file("in.wav"), input, wav16);
+
+        const RunResult run = run_korva(with_sets({"process", dir.file("in.wav"), dir.file("out.wav"), "-q"}, busy_settings));
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+
+        const Audio output = read_audio(dir.file("out.wav"));
+        EXPECT_EQ(output.rate, rate);
+        EXPECT_EQ(output.channels, 2);
+        EXPECT_EQ(output.samples, process_directly(params_with(busy_settings), rate, input.samples));
+    }
+}
+
+TEST(CliProcess, DefaultSettingsMatchTheEngineDefaults)
+{
+    TempDir dir;
+    const Audio input = make_signal(5000, 2, 44100);
+    write_audio(dir.file("in.flac"), input, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    ASSERT_EQ(run_korva({"process", dir.file("in.flac"), dir.file("out.wav"), "-q"}).exit_code, 0);
+    EXPECT_EQ(read_audio(dir.file("out.wav")).samples, process_directly(params_with({}), 44100, input.samples));
+}
+
+TEST(CliProcess, MonoInputIsProcessedAsTheSameSampleOnBothChannels)
+{
+    TempDir dir;
+    const Audio mono = make_signal(6000, 1, 32000);
+    write_audio(dir.file("mono.wav"), mono, wav16);
+    std::vector<int16_t> doubled;
+    for (const int16_t sample : mono.samples) {
+        doubled.push_back(sample);
+        doubled.push_back(sample);
+    }
+
+    const RunResult run = run_korva(with_sets({"process", dir.file("mono.wav"), dir.file("out.wav"), "-q"}, busy_settings));
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const Audio output = read_audio(dir.file("out.wav"));
+    EXPECT_EQ(output.channels, 2);
+    EXPECT_EQ(output.samples, process_directly(params_with(busy_settings), 32000, doubled));
+}
+
+TEST(CliProcess, MoreThanTwoChannelsIsAnErrorAndWritesNothing)
+{
+    TempDir dir;
+    write_audio(dir.file("three.wav"), make_signal(1000, 3, 44100), wav16);
+    const RunResult run = run_korva({"process", dir.file("three.wav"), dir.file("out.wav")});
+    EXPECT_NE(run.exit_code, 0);
+    EXPECT_NE(run.err.find("three.wav"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("3 channels"), std::string::npos) << run.err;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"three.wav"});
+}
+
+TEST(CliProcess, OutputFormatFollowsTheExtension)
+{
+    TempDir dir;
+    const Audio input = make_signal(3000, 2, 44100);
+    write_audio(dir.file("in.wav"), input, wav16);
+    const std::vector<int16_t> expected = process_directly(params_with({}), 44100, input.samples);
+
+    const std::vector<std::pair<std::string, int>> lossless{
+        {"out.flac", SF_FORMAT_FLAC}, {"out.AIFF", SF_FORMAT_AIFF}, {"out.au", SF_FORMAT_AU},
+        {"out.caf", SF_FORMAT_CAF},   {"out.w64", SF_FORMAT_W64}};
+    for (const auto &[name, major] : lossless) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(run_korva({"process", dir.file("in.wav"), dir.file(name), "-q"}).exit_code, 0);
+        SF_INFO info{};
+        SNDFILE *file = sf_open(dir.file(name).c_str(), SFM_READ, &info);
+        ASSERT_NE(file, nullptr);
+        sf_close(file);
+        EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, major);
+        EXPECT_EQ(info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
+        EXPECT_EQ(read_audio(dir.file(name)).samples, expected);
+    }
+
+    ASSERT_EQ(run_korva({"process", dir.file("in.wav"), dir.file("out.ogg"), "-q"}).exit_code, 0);
+    const Audio vorbis = read_audio(dir.file("out.ogg"));
+    EXPECT_EQ(vorbis.channels, 2);
+    EXPECT_EQ(vorbis.frames(), input.frames());
+
+    const RunResult unknown = run_korva({"process", dir.file("in.wav"), dir.file("out.mp9")});
+    EXPECT_NE(unknown.exit_code, 0);
+    EXPECT_NE(unknown.err.find("out.mp9"), std::string::npos) << unknown.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.mp9")));
+}
+
+TEST(CliSet, ReachesTheEngineAndTruncatesToTheFieldWidth)
+{
+    TempDir dir;
+    const Audio input = make_signal(9000, 2, 44100);
+    write_audio(dir.file("in.wav"), input, wav16);
+
+    // Effects off and unity pre-amplification: the input comes back unchanged.
+    // enable_global is 8 bits wide, so 256 stores 0 just as 0 does.
+    for (const std::string off : {"enable_global=0", "enable_global=256"}) {
+        SCOPED_TRACE(off);
+        const RunResult run = run_korva({"process", dir.file("in.wav"), dir.file("out.wav"), "-q",
+                                         "--set", off, "--set", "preamp=256"});
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        EXPECT_EQ(read_audio(dir.file("out.wav")).samples, input.samples);
+    }
+
+    // Later --set wins over earlier ones.
+    ASSERT_EQ(run_korva({"process", dir.file("in.wav"), dir.file("out.wav"), "-q", "--set", "enable_global=0",
+                         "--set", "preamp=100", "--set", "preamp=+256"}).exit_code, 0);
+    EXPECT_EQ(read_audio(dir.file("out.wav")).samples, input.samples);
+}
+
+TEST(CliSet, RejectsUnknownNamesAndNonNumbersBeforeWritingAnything)
+{
+    TempDir dir;
+    write_audio(dir.file("in.wav"), make_signal(100, 2, 44100), wav16);
+
+    const RunResult unknown = run_korva({"process", dir.file("in.wav"), dir.file("out.wav"), "--set", "volume=3"});
+    EXPECT_NE(unknown.exit_code, 0);
+    EXPECT_NE(unknown.err.find("volume"), std::string::npos) << unknown.err;
+    for (const char *name : {"enable_global", "_3dsurround_mode", "bw_sigpreamp"})
+        EXPECT_NE(unknown.err.find(name), std::string::npos) << "valid names listed: " << unknown.err;
+
+    for (const std::string bad : {"preamp=", "preamp=12x", "preamp=0x10", "preamp=1.5", "preamp=2147483648",
+                                  "preamp=-2147483649", "preamp= 5", "preamp=+-5", "preamp"}) {
+        SCOPED_TRACE(bad);
+        const RunResult run = run_korva({"process", dir.file("in.wav"), dir.file("out.wav"), "--set", bad});
+        EXPECT_NE(run.exit_code, 0);
+        EXPECT_NE(run.err.find("preamp"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.wav"});
+
+    // The extremes of the 32-bit range are accepted.
+    EXPECT_EQ(run_korva({"process", dir.file("in.wav"), dir.file("out.wav"), "-q", "--set", "bw_fq=-2147483648",
+                         "--set", "bw_fq=2147483647"}).exit_code, 0);
+}
+
+TEST(CliSummary, ReportsFramesPeaksAndClippedSamples)
+{
+    TempDir dir;
+    // Peaks of 20000 doubled by preamp 512 (gain 2.0) clip at 32767.
+    Audio input = make_signal(4410, 2, 44100, 20000);
+    input.samples[0] = 20000;
+    input.samples[1] = -20000;
+    write_audio(dir.file("in.wav"), input, wav16);
+    const std::vector<int16_t> expected =
+        process_directly(params_with({"enable_global=0", "preamp=512"}), 44100, input.samples);
+    long long at_limit = 0;
+    for (const int16_t sample : expected)
+        at_limit += (sample == 32767 || sample == -32767);
+    ASSERT_GT(at_limit, 0);
+
+    const RunResult run = run_korva({"process", dir.file("in.wav"), dir.file("out.wav"), "--set", "enable_global=0",
+                                     "--set", "preamp=512"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_NE(run.out.find("4410 (0.100 s at 44100 Hz)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("peak in:     20000 (-4.29 dBFS)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("peak out:    32767 (-0.00 dBFS)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("clipped:     " + std::to_string(at_limit) + " output samples"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("real time"), std::string::npos) << run.out;
+
+    const RunResult quiet = run_korva({"process", dir.file("in.wav"), dir.file("out2.wav"), "--quiet"});
+    EXPECT_EQ(quiet.exit_code, 0);
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(quiet.err, "");
+}
+
+} // namespace
