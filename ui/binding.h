@@ -1,0 +1,49 @@
+/*
+ * Two-way transfer between the window's controls and the parameter block of
+ * the live engine `korva`. Interface thread only.
+ */
+#ifndef KORVA_UI_BINDING_H
+#define KORVA_UI_BINDING_H
+
+#include <gtk/gtk.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* One brainwave mode: its frequency (thousandths of a hertz) and description. */
+typedef struct BwMode {
+    int32_t fq;
+    const char *description;
+} BwMode;
+
+#define KORVA_BW_MODES 4
+
+/* Concentration, light, normal and deep relaxation, in radio-button order. */
+extern const BwMode bwcfg[KORVA_BW_MODES];
+
+/* Non-zero only inside gui_update; korva_update then does nothing. */
+extern int gui_updating;
+
+/*
+ * Reads every control into the parameter block, each field published with
+ * one atomic store of its own width. Does nothing while gui_updating is set,
+ * without an engine or without a window.
+ */
+void korva_update(void);
+
+/*
+ * Shows the parameter block in the controls, then reads the controls back, so
+ * the block ends up holding exactly what the window can show.
+ */
+void gui_update(void);
+
+/* Position (from 0) of the option menu's selected item, or -1. */
+gint option_menu_index(GtkWidget *option_menu);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

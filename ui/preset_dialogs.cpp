@@ -1,0 +1,147 @@
+// The LOAD and SAVE file selectors. A failure is written into the selector's
+// own name field and the selector stays open for another try.
+
+#include "binding.h"
+#include "dialogs.h"
+
+#include "plugin/korva_plugin.h"
+#include "settings/korva_settings.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr const char *kLoadFailed = "NOT A PRESET FILE";
+constexpr const char *kSaveFailed = "SAVE FAILED (POSSIBLY NO ACCESS TO DIRECTORY?)";
+
+void attach_button(GtkWidget *selector, GtkWidget *button, const char *name, GCallback on_clicked)
+{
+    gtk_widget_set_name(button, name);
+    gtk_object_set_data(GTK_OBJECT(selector), name, button);
+    gtk_widget_show(button);
+    GTK_WIDGET_SET_FLAGS(button, GTK_CAN_DEFAULT);
+    g_signal_connect(button, "clicked", on_clicked, selector);
+}
+
+GtkWidget *create_selector(const char *title, const char *name, const char *ok_name, GCallback on_ok,
+                           const char *cancel_name)
+{
+    GtkWidget *selector = gtk_file_selection_new(title);
+    gtk_widget_set_name(selector, name);
+    gtk_object_set_data(GTK_OBJECT(selector), name, selector);
+    gtk_container_set_border_width(GTK_CONTAINER(selector), 10);
+    gtk_window_set_type_hint(GTK_WINDOW(selector), GDK_WINDOW_TYPE_HINT_DIALOG);
+    gtk_window_set_position(GTK_WINDOW(selector), GTK_WIN_POS_CENTER);
+    gtk_window_set_modal(GTK_WINDOW(selector), TRUE);
+
+    GtkFileSelection *fs = GTK_FILE_SELECTION(selector);
+    attach_button(selector, fs->ok_button, ok_name, on_ok);
+    attach_button(selector, fs->cancel_button, cancel_name, G_CALLBACK(on_file_Cancel));
+    gtk_file_selection_set_filename(fs, last_preset_file);
+    return selector;
+}
+
+GtkFileSelection *selector_of(gpointer user_data)
+{
+    return user_data && GTK_IS_FILE_SELECTION(user_data) ? GTK_FILE_SELECTION(user_data) : nullptr;
+}
+
+// The selected name, copied: the selector's own buffer changes with it.
+std::string selected_name(GtkFileSelection *selector)
+{
+    const gchar *name = gtk_file_selection_get_filename(selector);
+    return name ? name : "";
+}
+
+}  // namespace
+
+extern "C" GtkWidget *create_fileLoad(void)
+{
+    return create_selector("Load Korva Preset", "fileLoad", "ok_button1", G_CALLBACK(on_file_Load),
+                           "cancel_button1");
+}
+
+extern "C" GtkWidget *create_fileSave(void)
+{
+    return create_selector("Save Korva Preset", "fileSave", "ok_button2", G_CALLBACK(on_file_Save),
+                           "cancel_button2");
+}
+
+extern "C" int file_enter_directory(GtkFileSelection *selector)
+{
+    if (!selector)
+        return 0;
+    gchar *name = g_strstrip(g_strdup(gtk_file_selection_get_filename(selector)));
+    struct stat st;
+    if (!name || stat(name, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        g_free(name);
+        return 0;
+    }
+    size_t length = std::strlen(name);
+    gchar *path = length == 0 || name[length - 1] == '/' ? g_strdup(name) : g_strconcat(name, "/", nullptr);
+    gtk_file_selection_set_filename(selector, path);
+    g_free(path);
+    g_free(name);
+    return 1;
+}
+
+extern "C" void on_file_Load(GtkButton *, gpointer user_data)
+{
+    GtkFileSelection *selector = selector_of(user_data);
+    if (!selector)
+        return;
+    if (file_enter_directory(selector))
+        return;
+
+    std::string path = selected_name(selector);
+    int loaded = 0;
+    if (korva) {
+        KorvaParams kept;
+        korva_params_read(korva, &kept);
+        // Loading replaces the whole block: not while a block is processed.
+        korva_engine_lock();
+        loaded = korva_load(korva, path.c_str());
+        if (loaded) {
+            // A preset never changes these three.
+            korva->params.spc_swapstereo = kept.spc_swapstereo;
+            korva->params.spc_phaseinvert = kept.spc_phaseinvert;
+            korva->params.enable_global = kept.enable_global;
+        }
+        korva_engine_unlock();
+    }
+    if (!loaded) {
+        gtk_file_selection_set_filename(selector, kLoadFailed);
+        return;
+    }
+
+    korva_set_last_preset_file(path.c_str());
+    if (window1)  // the window may have gone while the selector was open
+        gui_update();
+    gtk_widget_destroy(GTK_WIDGET(selector));
+}
+
+extern "C" void on_file_Save(GtkButton *, gpointer user_data)
+{
+    GtkFileSelection *selector = selector_of(user_data);
+    if (!selector)
+        return;
+    if (file_enter_directory(selector))
+        return;
+
+    std::string path = selected_name(selector);
+    if (!korva || !korva_save(korva, path.c_str())) {
+        gtk_file_selection_set_filename(selector, kSaveFailed);
+        return;
+    }
+    korva_set_last_preset_file(path.c_str());
+    gtk_widget_destroy(GTK_WIDGET(selector));
+}
+
+extern "C" void on_file_Cancel(GtkButton *, gpointer user_data)
+{
+    if (GtkFileSelection *selector = selector_of(user_data))
+        gtk_widget_destroy(GTK_WIDGET(selector));
+}

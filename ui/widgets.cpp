@@ -1,0 +1,8 @@
+#include "widgets.h"
+
+extern "C" {
+#define KORVA_UI_DEFINE(name) GtkWidget *name = nullptr;
+KORVA_UI_WIDGETS(KORVA_UI_DEFINE)
+KORVA_UI_MENUS(KORVA_UI_DEFINE)
+#undef KORVA_UI_DEFINE
+}
