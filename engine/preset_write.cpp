@@ -99,7 +99,9 @@ bool replace_file(const char *path, std::span<const unsigned char> data)
     struct stat old {};
     bool exists = false;
     if (::stat(target.c_str(), &old) == 0) {
-        if (!S_ISREG(old.st_mode))
+        // A file its owner made read-only stays as it is, as an in-place
+        // write would have been refused too.
+        if (!S_ISREG(old.st_mode) || ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
             return false;
         exists = true;
     } else if (errno != ENOENT) {

@@ -16,7 +16,8 @@ namespace korva::preset_io {
  * `path`. A symbolic link is followed and its target replaced; an existing
  * target keeps its permission bits (and, where allowed, its owner); a new file
  * gets 0666 minus the umask. An existing target that is not a regular file
- * (directory, device, FIFO, socket) is refused. On any failure the temporary
+ * (directory, device, FIFO, socket) or that the caller may not write is
+ * refused. On any failure the temporary
  * file is removed, the target is left as it was, and false is returned.
  */
 bool replace_file(const char *path, std::span<const unsigned char> data);

@@ -46,19 +46,23 @@ std::string home_config_name()
     return dir + "/.xmms/config";
 }
 
-// Chosen name, else $XMMS_CONFIG_FILE, else ~/.xmms/config; empty when
-// there is no home directory at all.
-std::string default_name()
+struct DefaultName {
+    std::string path;      // empty when there is no home directory at all
+    bool in_home = false;  // the usual place, whose directory may be created
+};
+
+// Chosen name, else $XMMS_CONFIG_FILE, else ~/.xmms/config.
+DefaultName default_name()
 {
     {
         std::lock_guard<std::mutex> guard(default_name_mutex);
         if (!default_name_override.empty())
-            return default_name_override;
+            return {default_name_override, false};
     }
     const char *env = std::getenv("XMMS_CONFIG_FILE");
     if (env != nullptr && *env != '\0')
-        return env;
-    return home_config_name();
+        return {env, false};
+    return {home_config_name(), true};
 }
 
 ConfigFile *load(const char *path, bool missing_is_empty)
@@ -136,10 +140,10 @@ extern "C" ConfigFile *xmms_cfg_open_file(const char *path)
 extern "C" ConfigFile *xmms_cfg_open_default_file(void)
 {
     try {
-        const std::string name = default_name();
-        if (name.empty())
+        const DefaultName name = default_name();
+        if (name.path.empty())
             return nullptr;
-        return load(name.c_str(), true);
+        return load(name.path.c_str(), true);
     } catch (const std::bad_alloc &) {
         return nullptr;
     }
@@ -161,8 +165,8 @@ extern "C" int xmms_cfg_write_default_file(ConfigFile *cfg)
     if (cfg == nullptr)
         return 0;
     try {
-        const std::string name = default_name();
-        return !name.empty() && save(cfg, name.c_str(), true) ? 1 : 0;
+        const DefaultName name = default_name();
+        return !name.path.empty() && save(cfg, name.path.c_str(), name.in_home) ? 1 : 0;
     } catch (const std::bad_alloc &) {
         return 0;
     }
@@ -231,8 +235,8 @@ extern "C" void xmms_cfg_set_default_filename(const char *path)
 extern "C" char *xmms_cfg_get_default_filename(void)
 {
     try {
-        const std::string name = default_name();
-        return name.empty() ? nullptr : copy_string(name);
+        const DefaultName name = default_name();
+        return name.path.empty() ? nullptr : copy_string(name.path);
     } catch (const std::bad_alloc &) {
         return nullptr;
     }

@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace scratch {
@@ -69,6 +70,25 @@ inline mode_t mode_of(const std::string &path)
     struct stat st {};
     ::stat(path.c_str(), &st);
     return st.st_mode & 07777;
+}
+
+// Runs `body` in a child process as user and group 65534 ("nobody") and
+// returns its exit status; -1 when not running as root. The body reports
+// through its return value only.
+template <class Body> int as_nobody(Body body)
+{
+    if (::geteuid() != 0)
+        return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(99);
+        ::_exit(body());
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return 98;
+    return WEXITSTATUS(status);
 }
 
 // A 64 KiB tmpfs mounted on a fresh directory, unmounted on destruction.

@@ -175,6 +175,26 @@ TEST_F(ConfigFileTest, SavingKeepsPermissionsAndFollowsLinks)
     EXPECT_EQ(scratch::mode_of(dir / "new"), 0640u);
 }
 
+TEST_F(ConfigFileTest, AReadOnlyConfigurationIsNotReplaced)
+{
+    const std::string before = "[a]\nk=1\n";
+    scratch::write(config, before);
+    ::chmod(dir.path.c_str(), 0777);
+    ::chmod(config.c_str(), 0444);
+    const int result = scratch::as_nobody([&] {
+        Cfg cfg(xmms_cfg_open_default_file());
+        if (cfg == nullptr)
+            return 2;
+        xmms_cfg_write_int(cfg.get(), "a", "k", 2);
+        return xmms_cfg_write_default_file(cfg.get());
+    });
+    if (result == -1)
+        GTEST_SKIP() << "needs root to act as another user";
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(scratch::read(config), before);
+    EXPECT_EQ(scratch::list(dir.path), std::vector<std::string>{"config"});
+}
+
 TEST_F(ConfigFileTest, OnlyRegularFilesAreReadOrReplaced)
 {
     ASSERT_EQ(::mkfifo(config.c_str(), 0600), 0);
@@ -197,6 +217,12 @@ TEST_F(ConfigFileTest, DefaultNameComesFromOverrideEnvironmentOrHome)
     char *name = xmms_cfg_get_default_filename();
     EXPECT_STREQ(name, config.c_str());
     std::free(name);
+    // Only the usual ~/.xmms is created; a chosen file's directory must exist.
+    xmms_cfg_set_default_filename((dir / "missing/config").c_str());
+    Cfg chosen(xmms_cfg_open_default_file());
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_EQ(xmms_cfg_write_default_file(chosen.get()), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
 
     xmms_cfg_set_default_filename(nullptr);
     const char *saved_home = std::getenv("HOME");

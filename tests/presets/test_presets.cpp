@@ -228,6 +228,27 @@ TEST_F(PresetTest, SavingOverAPresetKeepsItsModeAndItsLink)
     EXPECT_EQ(scratch::mode_of(dir / "new.kor"), 0644u);
 }
 
+TEST_F(PresetTest, AReadOnlyPresetIsNotReplaced)
+{
+    ASSERT_EQ(korva_save(engine.get(), path.c_str()), 1);
+    const std::string before = scratch::read(path);
+    ::chmod(dir.path.c_str(), 0777);
+    ::chmod(path.c_str(), 0444);
+    engine->params.preamp = 200;
+    const auto save_as_nobody = [&](const std::string &target) {
+        return scratch::as_nobody([&] { return korva_save(engine.get(), target.c_str()); });
+    };
+    const int refused = save_as_nobody(path);
+    if (refused == -1)
+        GTEST_SKIP() << "needs root to act as another user";
+    EXPECT_EQ(refused, 0);
+    EXPECT_EQ(scratch::read(path), before);
+    ::chmod(path.c_str(), 0666);
+    EXPECT_EQ(save_as_nobody(path), 1) << "a writable preset of another owner is replaced";
+    EXPECT_EQ(scratch::mode_of(path), 0666u);
+    EXPECT_EQ(scratch::list(dir.path), std::vector<std::string>{"preset.kor"});
+}
+
 TEST(PresetFullDisk, AFailedSaveKeepsTheOldPresetAndLeavesNoTemporary)
 {
     scratch::TinyFs fs;
@@ -249,7 +270,7 @@ TEST(PresetReadOnly, SaveOnAReadOnlyFileSystemCreatesNothing)
 {
     scratch::TinyFs fs;
     KORVA_REQUIRE_TINYFS(fs);
-    ASSERT_EQ(::mount(nullptr, fs.dir.path.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    ASSERT_EQ(::mount("tmpfs", fs.dir.path.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
     Engine engine{korva_new()};
     EXPECT_EQ(korva_save(engine.get(), (fs / "p.kor").c_str()), 0);
     EXPECT_TRUE(scratch::list(fs.dir.path).empty());
