@@ -110,7 +110,7 @@ extern "C" int korva_save(KorvaEngine *engine, const char *path)
     std::memcpy(image.data() + kLengthAt, &kPayloadLength, sizeof kPayloadLength);
     std::memcpy(image.data() + kPayloadAt, &snapshot, KORVA_PARAMS_SIZE);
 
-    return korva::preset_io::replace_file(path, image) ? 1 : 0;
+    return korva::file_io::replace_file(path, image) ? 1 : 0;
 }
 
 extern "C" int korva_load(KorvaEngine *engine, const char *path)

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace korva::preset_io {
+namespace korva::file_io {
 namespace {
 
 // Closes the descriptor on every path out; close() reports its own result
@@ -140,4 +140,4 @@ bool replace_file(const char *path, std::span<const unsigned char> data)
     return true;
 }
 
-}  // namespace korva::preset_io
+}  // namespace korva::file_io

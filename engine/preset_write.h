@@ -1,6 +1,7 @@
 /*
- * Whole-file replacement for preset saving: the target path names either its
- * old content or the complete new content, never a partial file.
+ * Whole-file replacement: the target path names either its old content or
+ * the complete new content, never a partial file. Used for preset files, and
+ * compiled into the player's library stand-in for its configuration file.
  */
 #ifndef KORVA_ENGINE_PRESET_WRITE_H
 #define KORVA_ENGINE_PRESET_WRITE_H
@@ -8,7 +9,7 @@
 #include <cstddef>
 #include <span>
 
-namespace korva::preset_io {
+namespace korva::file_io {
 
 /*
  * Writes `data` to a new file beside `path` (same directory, so the rename
@@ -22,6 +23,6 @@ namespace korva::preset_io {
  */
 bool replace_file(const char *path, std::span<const unsigned char> data);
 
-}  // namespace korva::preset_io
+}  // namespace korva::file_io
 
 #endif
