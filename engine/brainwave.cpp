@@ -5,7 +5,6 @@
 extern "C" void korva_brainwave(KorvaEngine *engine, int32_t rate, float *left, float *right)
 {
     korva::stage_entry(engine, rate, left, right,
-                       []<korva::RateClass>(KorvaEngine &e, const korva::BlockParams &p, float &l, float &r) {
-                           korva::brainwave(e, p, l, r);
-                       });
+                       []<korva::RateClass>(KorvaEngine &e, const korva::BlockParams &p, float *l, float *r,
+                                               int count) { korva::brainwave(e, p, l, r, count); });
 }

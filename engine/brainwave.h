@@ -50,7 +50,7 @@ inline float bw_reduce_phase(float phase)
     return phase;
 }
 
-inline void brainwave(KorvaEngine &e, const BlockParams &p, float &left, float &right)
+inline void brainwave(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
 {
     if (p.raw.bw_mode == 0)
         return;
@@ -65,13 +65,18 @@ inline void brainwave(KorvaEngine &e, const BlockParams &p, float &left, float &
         e.bw_step = e.bw_base_step * static_cast<float>(p.raw.bw_fq);
         e.bw_cached_fq = p.raw.bw_fq;
     }
-    const float l = left * p.bw_sigpreamp;
-    const float r = right * p.bw_sigpreamp;
-    const float s = ::sinf(e.bw_phase);
-    const float m = (s * (l + r)) * p.bw_value;
-    e.bw_phase = bw_reduce_phase(e.bw_phase + e.bw_step);
-    left = l + m;
-    right = r - m;
+    const float step = e.bw_step;
+    float phase = e.bw_phase;
+    for (int i = 0; i < count; ++i) {
+        const float l = left[i] * p.bw_sigpreamp;
+        const float r = right[i] * p.bw_sigpreamp;
+        const float s = ::sinf(phase);
+        const float m = (s * (l + r)) * p.bw_value;
+        phase = bw_reduce_phase(phase + step);
+        left[i] = l + m;
+        right[i] = r - m;
+    }
+    e.bw_phase = phase;
 }
 
 }  // namespace korva

@@ -11,16 +11,20 @@
 namespace korva {
 
 template <RateClass RC>
-inline void dewoofer(KorvaEngine &e, const BlockParams &p, float &left, float &right)
+inline void dewoofer(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
 {
     if (p.raw.dewoofer == 0)
         return;
     const float g = p.dewoofer;
-    const float l = left, r = right;
-    const float nl = woofer_notch6<RC>(e.dewoofer_notch[0], l);
-    const float nr = woofer_notch6<RC>(e.dewoofer_notch[1], r);
-    left = l + (nl - l) * g;
-    right = r + (nr - r) * g;
+    with_local_pair(e.dewoofer_notch, [&](IirSection &sl, IirSection &sr) {
+        for (int i = 0; i < count; ++i) {
+            const float l = left[i], r = right[i];
+            const float nl = woofer_notch6<RC>(sl, l);
+            const float nr = woofer_notch6<RC>(sr, r);
+            left[i] = l + (nl - l) * g;
+            right[i] = r + (nr - r) * g;
+        }
+    });
 }
 
 }  // namespace korva

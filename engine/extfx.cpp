@@ -5,7 +5,6 @@
 extern "C" void korva_extfx(KorvaEngine *engine, int32_t rate, float *left, float *right)
 {
     korva::stage_entry(engine, rate, left, right,
-                       []<korva::RateClass RC>(KorvaEngine &e, const korva::BlockParams &p, float &l, float &r) {
-                           korva::extfx<RC>(e, p, l, r);
-                       });
+                       []<korva::RateClass RC>(KorvaEngine &e, const korva::BlockParams &p, float *l, float *r,
+                                               int count) { korva::extfx<RC>(e, p, l, r, count); });
 }

@@ -77,12 +77,15 @@ inline void extspace_wide(KorvaEngine &e, float &left, float &right)
 
 // Mode 1 Active, mode 2 Wide; any other mode does nothing and moves nothing.
 template <RateClass RC>
-inline void extspace(KorvaEngine &e, const BlockParams &p, float &left, float &right)
+inline void extspace(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
 {
-    if (p.raw.extspace_mode == 1)
-        extspace_active<RC>(e, left, right);
-    else if (p.raw.extspace_mode == 2)
-        extspace_wide<RC>(e, left, right);
+    if (p.raw.extspace_mode == 1) {
+        for (int i = 0; i < count; ++i)
+            extspace_active<RC>(e, left[i], right[i]);
+    } else if (p.raw.extspace_mode == 2) {
+        for (int i = 0; i < count; ++i)
+            extspace_wide<RC>(e, left[i], right[i]);
+    }
 }
 
 }  // namespace korva

@@ -40,14 +40,17 @@ inline float fidelity_channel(IirSection &lp_state, float x, float g)
 }
 
 template <RateClass RC>
-inline void fidelity(KorvaEngine &e, const BlockParams &p, float &left, float &right)
+inline void fidelity(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
 {
     if (p.raw.fidelity == 0)
         return;
-    const float l = fidelity_channel<RC>(e.fidelity_lp[0], left, p.fidelity);
-    const float r = fidelity_channel<RC>(e.fidelity_lp[1], right, p.fidelity);
-    left = l;
-    right = r;
+    const float g = p.fidelity;
+    with_local_pair(e.fidelity_lp, [&](IirSection &sl, IirSection &sr) {
+        for (int i = 0; i < count; ++i) {
+            left[i] = fidelity_channel<RC>(sl, left[i], g);
+            right[i] = fidelity_channel<RC>(sr, right[i], g);
+        }
+    });
 }
 
 }  // namespace korva

@@ -284,6 +284,17 @@ inline float fixed_delay(DelayLine &d, float x)
     return r;
 }
 
+// Runs fn(left, right) on local copies of a left/right pair of sections and
+// stores them back: a local history can stay in registers over a run of frames.
+template <class Fn>
+inline void with_local_pair(IirSection (&pair)[2], Fn fn)
+{
+    IirSection left = pair[0], right = pair[1];
+    fn(left, right);
+    pair[0] = left;
+    pair[1] = right;
+}
+
 // Calls f.template operator()<RC>() for the class of `rate`.
 template <class F>
 inline decltype(auto) with_rate_class(int32_t rate, F &&f)

@@ -10,6 +10,9 @@
 //
 // The parameter block and the rate are read once per block, so a change
 // written between blocks is used from the next frame on.
+//
+// Out-of-place calls may not overlap their input partially: the input and
+// output are either the same frames or separate buffers.
 #include "block_params.h"
 #include "brainwave.h"
 #include "dewoofer.h"
@@ -23,6 +26,7 @@
 #include "virtual_subwoofer.h"
 
 #include <atomic>
+#include <cstddef>
 
 extern "C" const char ChainTable[6][4] = {"PFS", "PSF", "SPF", "SFP", "FSP", "FPS"};
 
@@ -41,21 +45,21 @@ inline int16_t to_sample(float x)
 }
 
 template <RateClass RC>
-inline void run_chain(KorvaEngine &e, const BlockParams &p, float &l, float &r)
+inline void run_chain(KorvaEngine &e, const BlockParams &p, float *l, float *r, int count)
 {
     for (int slot = 0; slot < 3; ++slot) {
         switch (p.chain[slot]) {
         case 'S':
-            if (p.raw.enable_3dsurround != 0)
-                surround3d<RC>(e, p, l, r);
+            if (p.raw.enable_3dsurround != 0 && p.raw._3dsurround_mode != 0)
+                surround3d<RC>(e, p, l, r, count);
             break;
         case 'P':
-            if (p.raw.enable_extspace != 0)
-                extspace<RC>(e, p, l, r);
+            if (p.raw.enable_extspace != 0 && (p.raw.extspace_mode == 1 || p.raw.extspace_mode == 2))
+                extspace<RC>(e, p, l, r, count);
             break;
         case 'F':
-            if (p.raw.enable_extfx != 0)
-                extfx<RC>(e, p, l, r);
+            if (p.raw.enable_extfx != 0 && p.raw.extfx_mode != 0)
+                extfx<RC>(e, p, l, r, count);
             break;
         default:
             break;
@@ -63,42 +67,64 @@ inline void run_chain(KorvaEngine &e, const BlockParams &p, float &l, float &r)
     }
 }
 
+// Frames are taken in chunks, and within a chunk each stage runs over every
+// frame before the next stage starts. A stage's state depends only on the
+// sequence of samples it is given and no stage reads another's state, so
+// this gives exactly the results of passing one frame at a time through the
+// whole chain, while consecutive frames' independent arithmetic overlaps in
+// the processor instead of waiting on one long chain of dependencies.
+constexpr int chunk_frames = 256;
+
 template <RateClass RC>
 void run_block(KorvaEngine &e, const BlockParams &p, const int16_t *in, int16_t *out, int32_t frames)
 {
     const bool effects = p.raw.enable_global != 0;
-    for (int32_t n = 0; n < frames; ++n) {
-        float l = static_cast<float>(in[2 * n]) + 1e-15f;
-        float r = static_cast<float>(in[2 * n + 1]) + 1e-15f;
+    float l[chunk_frames], r[chunk_frames];
+    for (int32_t start = 0; start < frames; start += chunk_frames) {
+        const int count = frames - start < chunk_frames ? static_cast<int>(frames - start) : chunk_frames;
+        const int16_t *src = in + 2 * static_cast<ptrdiff_t>(start);
+        for (int i = 0; i < count; ++i) {
+            l[i] = static_cast<float>(src[2 * i]) + 1e-15f;
+            r[i] = static_cast<float>(src[2 * i + 1]) + 1e-15f;
+        }
 
         if (effects) {
-            if (p.raw.enable_bw != 0)
-                brainwave(e, p, l, r);
-            dewoofer<RC>(e, p, l, r);
-            superbass<RC>(e, p, l, r);
-            fidelity<RC>(e, p, l, r);
+            if (p.raw.enable_bw != 0 && p.raw.bw_mode != 0)
+                brainwave(e, p, l, r, count);
+            if (p.raw.dewoofer != 0)
+                dewoofer<RC>(e, p, l, r, count);
+            if (p.raw.superbass != 0)
+                superbass<RC>(e, p, l, r, count);
+            if (p.raw.fidelity != 0)
+                fidelity<RC>(e, p, l, r, count);
         }
 
-        l = l * p.preamp;
-        r = r * p.preamp;
+        for (int i = 0; i < count; ++i) {
+            l[i] = l[i] * p.preamp;
+            r[i] = r[i] * p.preamp;
+        }
 
         if (effects) {
-            if (p.raw.enable_vs != 0)
-                virtual_subwoofer<RC>(e, p, l, r);
-            run_chain<RC>(e, p, l, r);
-            speaker_tuning<RC>(e, p, l, r);
+            if (p.raw.enable_vs != 0 && p.raw.vs_mode != 0 && p.raw.vs_intensity != 0)
+                virtual_subwoofer<RC>(e, p, l, r, count);
+            run_chain<RC>(e, p, l, r, count);
+            if (p.raw.spc_mode != 0)
+                speaker_tuning<RC>(e, p, l, r, count);
         }
 
-        if (p.raw.spc_phaseinvert != 0)
-            l = -l;
-        if (p.raw.spc_swapstereo != 0) {
-            const float t = l;
-            l = r;
-            r = t;
+        int16_t *dst = out + 2 * static_cast<ptrdiff_t>(start);
+        const bool invert = p.raw.spc_phaseinvert != 0, swap = p.raw.spc_swapstereo != 0;
+        for (int i = 0; i < count; ++i) {
+            float a = invert ? -l[i] : l[i];
+            float b = r[i];
+            if (swap) {
+                const float t = a;
+                a = b;
+                b = t;
+            }
+            dst[2 * i] = to_sample(a);
+            dst[2 * i + 1] = to_sample(b);
         }
-
-        out[2 * n] = to_sample(l);
-        out[2 * n + 1] = to_sample(r);
     }
 }
 

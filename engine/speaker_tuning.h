@@ -13,22 +13,30 @@
 
 namespace korva {
 
+// Each band runs over the whole run of frames before the next band, on the
+// samples the previous band left: the same cascade, band by band.
+template <RateClass RC, float (*Band)(IirSection &, float), bool Subtract>
+inline void speaker_band(IirSection (&pair)[2], float g, float *left, float *right, int count)
+{
+    with_local_pair(pair, [&](IirSection &sl, IirSection &sr) {
+        for (int i = 0; i < count; ++i) {
+            const float fl = Band(sl, left[i]);
+            const float fr = Band(sr, right[i]);
+            left[i] = Subtract ? left[i] - fl * g : left[i] + fl * g;
+            right[i] = Subtract ? right[i] - fr * g : right[i] + fr * g;
+        }
+    });
+}
+
 template <RateClass RC>
-inline void speaker_tuning(KorvaEngine &e, const BlockParams &p, float &left, float &right)
+inline void speaker_tuning(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
 {
     if (p.raw.spc_mode == 0)
         return;
-    float l = left, r = right;
-    l = l - debass_lowpass3_step<RC>(e.spc_debass_lp[0], l) * p.spc_debass;
-    r = r - debass_lowpass3_step<RC>(e.spc_debass_lp[1], r) * p.spc_debass;
-    l = l + mid_bandpass6_step<RC>(e.spc_mid_bp[0], l) * p.spc_mid;
-    r = r + mid_bandpass6_step<RC>(e.spc_mid_bp[1], r) * p.spc_mid;
-    l = l - tube_bandpass6_step<RC>(e.spc_detube_bp[0], l) * p.spc_detube;
-    r = r - tube_bandpass6_step<RC>(e.spc_detube_bp[1], r) * p.spc_detube;
-    l = l + high_bandpass6_step<RC>(e.spc_high_bp[0], l) * p.spc_high;
-    r = r + high_bandpass6_step<RC>(e.spc_high_bp[1], r) * p.spc_high;
-    left = l;
-    right = r;
+    speaker_band<RC, debass_lowpass3_step<RC>, true>(e.spc_debass_lp, p.spc_debass, left, right, count);
+    speaker_band<RC, mid_bandpass6_step<RC>, false>(e.spc_mid_bp, p.spc_mid, left, right, count);
+    speaker_band<RC, tube_bandpass6_step<RC>, true>(e.spc_detube_bp, p.spc_detube, left, right, count);
+    speaker_band<RC, high_bandpass6_step<RC>, false>(e.spc_high_bp, p.spc_high, left, right, count);
 }
 
 }  // namespace korva

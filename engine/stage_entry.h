@@ -1,5 +1,5 @@
 // Shared body of the exported stage entries: snapshot the parameters, pick the
-// rate class, run the stage's kernel on one frame.
+// rate class, run the stage on one frame.
 #ifndef KORVA_ENGINE_STAGE_ENTRY_H
 #define KORVA_ENGINE_STAGE_ENTRY_H
 
@@ -8,17 +8,18 @@
 
 namespace korva {
 
-// `kernel` is a generic lambda templated on the rate class:
-//   []<RateClass RC>(KorvaEngine &, const BlockParams &, float &left, float &right)
-template <class Kernel>
-inline void stage_entry(KorvaEngine *engine, int32_t rate, float *left, float *right, Kernel kernel)
+// `run` is a generic lambda templated on the rate class that runs the stage
+// over `count` frames: []<RateClass RC>(KorvaEngine &, const BlockParams &,
+// float *left, float *right, int count)
+template <class Run>
+inline void stage_entry(KorvaEngine *engine, int32_t rate, float *left, float *right, Run run)
 {
     if (engine == nullptr || left == nullptr || right == nullptr)
         return;
     KorvaParams raw;
     korva_params_read(engine, &raw);
     const BlockParams p = block_params(raw, rate);
-    with_rate_class(p.rate, [&]<RateClass RC>() { kernel.template operator()<RC>(*engine, p, *left, *right); });
+    with_rate_class(p.rate, [&]<RateClass RC>() { run.template operator()<RC>(*engine, p, left, right, 1); });
 }
 
 }  // namespace korva

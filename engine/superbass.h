@@ -11,17 +11,21 @@
 namespace korva {
 
 template <RateClass RC>
-inline void superbass(KorvaEngine &e, const BlockParams &p, float &left, float &right)
+inline void superbass(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
 {
     if (p.raw.superbass == 0)
         return;
     const double g = p.superbass;
-    const float bl = bass_lowpass3<RC>(e.superbass_lp[0], left);
-    const float el = static_cast<float>(g * (static_cast<double>(bl) * 0.5));
-    const float br = bass_lowpass3<RC>(e.superbass_lp[1], right);
-    const float er = static_cast<float>(g * (static_cast<double>(br) * 0.5));
-    left = left + el;
-    right = right + er;
+    with_local_pair(e.superbass_lp, [&](IirSection &sl, IirSection &sr) {
+        for (int i = 0; i < count; ++i) {
+            const float bl = bass_lowpass3<RC>(sl, left[i]);
+            const float el = static_cast<float>(g * (static_cast<double>(bl) * 0.5));
+            const float br = bass_lowpass3<RC>(sr, right[i]);
+            const float er = static_cast<float>(g * (static_cast<double>(br) * 0.5));
+            left[i] = left[i] + el;
+            right[i] = right[i] + er;
+        }
+    });
 }
 
 }  // namespace korva

@@ -17,26 +17,32 @@
 
 namespace korva {
 
+// The passes run one after the other over the whole run of frames: each pass
+// has its own state and sees the same samples either way.
 template <RateClass RC>
-inline void surround3d(KorvaEngine &e, const BlockParams &p, float &left, float &right)
+inline void surround3d(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
 {
     if (p.raw._3dsurround_mode == 0)
         return;
     const double gd = p.surround_depth;
     const float gb = p.surround_bass;
-    float l = left, r = right;
-    for (int i = 0; i < p.surround_passes; ++i) {
-        const float dl = lowpass6<RC>(e.surround_lp[i][0], l);
-        const float el = static_cast<float>(gd * (static_cast<double>(dl) * 0.75));
-        const float dr = lowpass6<RC>(e.surround_lp[i][1], r);
-        const float er = static_cast<float>(gd * (static_cast<double>(dr) * 0.75));
-        const float ld = fixed_delay<RC>(e.surround_delay[i][0], l);
-        const float rd = fixed_delay<RC>(e.surround_delay[i][1], r);
-        l = (ld - er) + el * gb;
-        r = (rd - el) + er * gb;
+    for (int pass = 0; pass < p.surround_passes; ++pass) {
+        DelayLine &delay_l = e.surround_delay[pass][0];
+        DelayLine &delay_r = e.surround_delay[pass][1];
+        with_local_pair(e.surround_lp[pass], [&](IirSection &sl, IirSection &sr) {
+            for (int i = 0; i < count; ++i) {
+                const float l = left[i], r = right[i];
+                const float dl = lowpass6<RC>(sl, l);
+                const float el = static_cast<float>(gd * (static_cast<double>(dl) * 0.75));
+                const float dr = lowpass6<RC>(sr, r);
+                const float er = static_cast<float>(gd * (static_cast<double>(dr) * 0.75));
+                const float ld = fixed_delay<RC>(delay_l, l);
+                const float rd = fixed_delay<RC>(delay_r, r);
+                left[i] = (ld - er) + el * gb;
+                right[i] = (rd - el) + er * gb;
+            }
+        });
     }
-    left = l;
-    right = r;
 }
 
 }  // namespace korva

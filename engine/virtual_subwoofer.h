@@ -17,7 +17,7 @@ namespace korva {
 inline constexpr int vs_ring_mask = KORVA_DELAY_SLOTS - 1;
 
 template <RateClass RC>
-inline void virtual_subwoofer(KorvaEngine &e, const BlockParams &p, float &left, float &right)
+inline void virtual_subwoofer(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
 {
     constexpr int step = 2048 >> rate_shift(RC);
     if (p.raw.vs_mode == 0 || p.raw.vs_intensity == 0)
@@ -25,27 +25,29 @@ inline void virtual_subwoofer(KorvaEngine &e, const BlockParams &p, float &left,
     DelayLine &ring_a = e.vs_ring[0];
     DelayLine &ring_b = e.vs_ring[1];
     const float go = p.vs_overdrive;
-    const float l = left, r = right;
-
-    const int read_a = ring_a.position & vs_ring_mask;
-    const int read_b = ring_b.position & vs_ring_mask;
-    const float da = ring_a.slot[read_a] * go;
-    const float el = bass_lowpass3<RC>(e.vs_lp[0], l) + da;
-    const float db = ring_b.slot[read_b] * go;
-    const float er = bass_lowpass3<RC>(e.vs_lp[1], r) + db;
-
-    const int write_a = (read_a + step) & vs_ring_mask;
-    const int write_b = (read_b + step) & vs_ring_mask;
-    ring_b.slot[write_b] = el;
-    ring_a.slot[write_a] = -er;
-    ring_a.position = (write_a - (step - 1)) & vs_ring_mask;
-    ring_b.position = (write_b - (step - 1)) & vs_ring_mask;
-
     const double k = 0.5 * static_cast<double>(p.vs_intensity);
-    const float al = static_cast<float>(k * static_cast<double>(el));
-    const float ar = static_cast<float>(k * static_cast<double>(er));
-    left = l + al;
-    right = r + ar;
+    int read_a = ring_a.position & vs_ring_mask;
+    int read_b = ring_b.position & vs_ring_mask;
+    with_local_pair(e.vs_lp, [&](IirSection &sl, IirSection &sr) {
+        for (int i = 0; i < count; ++i) {
+            const float l = left[i], r = right[i];
+            const float da = ring_a.slot[read_a] * go;
+            const float el = bass_lowpass3<RC>(sl, l) + da;
+            const float db = ring_b.slot[read_b] * go;
+            const float er = bass_lowpass3<RC>(sr, r) + db;
+
+            // Write S slots ahead of the read, then move one slot on.
+            ring_b.slot[(read_b + step) & vs_ring_mask] = el;
+            ring_a.slot[(read_a + step) & vs_ring_mask] = -er;
+            read_a = (read_a + 1) & vs_ring_mask;
+            read_b = (read_b + 1) & vs_ring_mask;
+
+            left[i] = l + static_cast<float>(k * static_cast<double>(el));
+            right[i] = r + static_cast<float>(k * static_cast<double>(er));
+        }
+    });
+    ring_a.position = read_a;
+    ring_b.position = read_b;
 }
 
 }  // namespace korva
