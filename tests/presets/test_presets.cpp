@@ -228,20 +228,24 @@ TEST_F(PresetTest, SavingOverAPresetKeepsItsModeAndItsLink)
     EXPECT_EQ(scratch::mode_of(dir / "new.kor"), 0644u);
 }
 
-TEST_F(PresetTest, AReadOnlyPresetIsNotReplaced)
+TEST_F(PresetTest, SaveRespectsFileAndDirectoryPermissions)
 {
     ASSERT_EQ(korva_save(engine.get(), path.c_str()), 1);
     const std::string before = scratch::read(path);
-    ::chmod(dir.path.c_str(), 0777);
     ::chmod(path.c_str(), 0444);
     engine->params.preamp = 200;
     const auto save_as_nobody = [&](const std::string &target) {
         return scratch::as_nobody([&] { return korva_save(engine.get(), target.c_str()); });
     };
-    const int refused = save_as_nobody(path);
-    if (refused == -1)
+    ::chmod(dir.path.c_str(), 0755);
+    const int no_access = save_as_nobody(dir / "new.kor");
+    if (no_access == -1)
         GTEST_SKIP() << "needs root to act as another user";
-    EXPECT_EQ(refused, 0);
+    EXPECT_EQ(no_access, 0) << "a directory without write permission";
+    EXPECT_EQ(scratch::list(dir.path), std::vector<std::string>{"preset.kor"}) << "nothing created";
+
+    ::chmod(dir.path.c_str(), 0777);
+    EXPECT_EQ(save_as_nobody(path), 0) << "a read-only preset";
     EXPECT_EQ(scratch::read(path), before);
     ::chmod(path.c_str(), 0666);
     EXPECT_EQ(save_as_nobody(path), 1) << "a writable preset of another owner is replaced";
