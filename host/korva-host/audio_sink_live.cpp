@@ -17,7 +17,7 @@ bool open_pulse(AudioSink &sink, int channels, int rate, std::string &error)
     spec.format = PA_SAMPLE_S16NE;
     spec.channels = static_cast<uint8_t>(channels);
     spec.rate = static_cast<uint32_t>(rate);
-    if (channels > PA_CHANNELS_MAX || !pa_sample_spec_valid(&spec)) {
+    if (channels > static_cast<int>(PA_CHANNELS_MAX) || !pa_sample_spec_valid(&spec)) {
         error = "PulseAudio cannot play " + std::to_string(channels) + " channels at " + std::to_string(rate) + " Hz";
         return false;
     }

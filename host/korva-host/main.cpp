@@ -72,7 +72,7 @@ int main(int argc, char **argv)
     // Playing live shows the window; a file render runs without a display
     // unless the configuration window is asked for.
     const bool want_window = app.options.output.empty() || app.options.configure;
-    const bool with_window = want_window && gtk_init_check(&argc, &argv);
+    const bool with_window = want_window && gtk_init_check(nullptr, nullptr);
     if (want_window && !with_window) {
         if (app.options.configure)
             return fail("cannot open the display that --configure needs");
@@ -82,17 +82,19 @@ int main(int argc, char **argv)
     if (!app.options.config.empty())
         xmms_cfg_set_default_filename(app.options.config.c_str());
 
+    // Everything that can be refused is checked before the output is opened,
+    // so a refused run leaves no output file behind.
     if (!audio_source_open(app.source, app.options.inputs, app.options.channels, error))
         return fail(error);
-    if (!open_sink(app, error)) {
-        audio_source_close(app.source);
-        return fail(error);
-    }
     app.plugin = plugin_load(app.options.plugin);
     if (app.plugin.record == nullptr) {
-        audio_sink_close(app.sink, error);
         audio_source_close(app.source);
         return fail(app.plugin.error);
+    }
+    if (!open_sink(app, error)) {
+        plugin_unload(app.plugin);
+        audio_source_close(app.source);
+        return fail(error);
     }
 
     app.player.plugin = app.plugin.record;

@@ -1,0 +1,95 @@
+#include "host_run.h"
+
+#include <sndfile.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+extern char **environ;
+
+namespace korva_test {
+
+HostRun run_host(const std::vector<std::string> &args, bool with_display, const std::vector<std::string> &extra_env)
+{
+    HostRun run;
+    std::vector<std::string> arguments{KORVA_HOST_PATH};
+    arguments.insert(arguments.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (std::string &a : arguments)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> env_strings;
+    for (char **e = environ; *e != nullptr; ++e)
+        if (with_display || std::strncmp(*e, "DISPLAY=", 8) != 0)
+            env_strings.emplace_back(*e);
+    env_strings.insert(env_strings.end(), extra_env.begin(), extra_env.end());
+    std::vector<char *> envp;
+    for (std::string &e : env_strings)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    char error_name[] = "/tmp/korva-host-stderr-XXXXXX";
+    const int error_fd = mkstemp(error_name);
+    if (error_fd < 0)
+        return run;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, error_fd, STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+
+    pid_t child = 0;
+    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int wstatus = 0;
+        while (waitpid(child, &wstatus, 0) < 0 && errno == EINTR) {
+        }
+        run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(error_fd);
+    std::ifstream in(error_name);
+    run.errors.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    unlink(error_name);
+    return run;
+}
+
+bool write_wav(const std::string &path, const Audio &audio)
+{
+    SF_INFO info{};
+    info.samplerate = audio.rate;
+    info.channels = audio.channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE *file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr)
+        return false;
+    const sf_count_t frames = static_cast<sf_count_t>(audio.samples.size()) / audio.channels;
+    const bool ok = sf_writef_short(file, audio.samples.data(), frames) == frames;
+    return sf_close(file) == 0 && ok;
+}
+
+Audio read_wav(const std::string &path)
+{
+    Audio audio;
+    SF_INFO info{};
+    SNDFILE *file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr)
+        return audio;
+    audio.rate = info.samplerate;
+    audio.channels = info.channels;
+    audio.subtype = info.format & SF_FORMAT_SUBMASK;
+    audio.samples.resize(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels));
+    const sf_count_t got = sf_readf_short(file, audio.samples.data(), info.frames);
+    audio.samples.resize(static_cast<size_t>(got) * static_cast<size_t>(info.channels));
+    sf_close(file);
+    return audio;
+}
+
+} // namespace korva_test
