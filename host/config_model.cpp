@@ -15,6 +15,11 @@ bool is_trimmed_name(std::string_view s)
     return !s.empty() && trim(s).size() == s.size() && !has_line_break(s);
 }
 
+bool ends_section(const Line &line)
+{
+    return line.kind == LineKind::section || line.kind == LineKind::broken_section;
+}
+
 Line classify(std::string text, std::string eol)
 {
     Line line;
@@ -22,6 +27,8 @@ Line classify(std::string text, std::string eol)
     if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
         line.kind = LineKind::section;
         line.name = trim(t.substr(1, t.size() - 2));
+    } else if (!t.empty() && t.front() == '[') {
+        line.kind = LineKind::broken_section;
     } else if (const std::size_t eq = t.find('='); eq != std::string_view::npos && !trim(t.substr(0, eq)).empty()) {
         line.kind = LineKind::entry;
         line.name = trim(t.substr(0, eq));
@@ -100,8 +107,8 @@ std::optional<std::size_t> find_entry(const std::vector<Line> &lines, std::strin
     bool inside = false;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Line &line = lines[i];
-        if (line.kind == LineKind::section)
-            inside = line.name == section;
+        if (ends_section(line))
+            inside = line.kind == LineKind::section && line.name == section;
         else if (inside && line.kind == LineKind::entry && line.name == key)
             return i;
     }
@@ -112,7 +119,7 @@ bool set_entry(std::vector<Line> &lines, const std::string &eol, std::string_vie
                std::string_view key, std::string_view value)
 {
     if (!is_trimmed_name(section) || !is_trimmed_name(key) || key.find('=') != std::string_view::npos ||
-        has_line_break(value))
+        key.front() == '[' || has_line_break(value))
         return false;
 
     if (const auto at = find_entry(lines, section, key)) {
@@ -126,7 +133,7 @@ bool set_entry(std::vector<Line> &lines, const std::string &eol, std::string_vie
         if (lines[h].kind != LineKind::section || lines[h].name != section)
             continue;
         std::size_t insert_at = h + 1;
-        for (std::size_t i = h + 1; i < lines.size() && lines[i].kind != LineKind::section; ++i)
+        for (std::size_t i = h + 1; i < lines.size() && !ends_section(lines[i]); ++i)
             if (lines[i].kind == LineKind::entry)
                 insert_at = i + 1;
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert_at), make_entry(key, value, eol));

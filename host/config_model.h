@@ -19,7 +19,9 @@
 
 namespace korva::config {
 
-enum class LineKind { other, section, entry };
+// A line that begins with '[' but is no well-formed "[name]" still ends the
+// section before it: the lines after it belong to no section.
+enum class LineKind { other, section, broken_section, entry };
 
 struct Line {
     LineKind kind = LineKind::other;
@@ -47,7 +49,8 @@ std::optional<std::size_t> find_entry(const std::vector<Line> &lines, std::strin
 // Sets the first entry `key` of `section`, or adds it at the end of the first
 // such section (after its last non-blank line), or adds the section at the end
 // of the file. Returns false, changing nothing, for a name or value that the
-// syntax cannot carry (line breaks, '=' in a key, empty or untrimmed names).
+// syntax cannot carry (line breaks, '=' in a key or one that begins with '[',
+// empty or untrimmed names).
 bool set_entry(std::vector<Line> &lines, const std::string &eol, std::string_view section,
                std::string_view key, std::string_view value);
 

@@ -129,6 +129,11 @@ TEST_F(ConfigFileTest, DuplicatesCrlfAndMissingNewlineOnWrite)
               "[a]\nk=1\nj=2\n");
     EXPECT_EQ(edited("[a]\nk=1", [](ConfigFile *cfg) { xmms_cfg_write_int(cfg, "b", "j", 2); }),
               "[a]\nk=1\n\n[b]\nj=2\n");
+    // A broken header ends the section before it.
+    Cfg cfg = open_with("[a]\nk=1\n[b junk\nj=2\n");
+    EXPECT_EQ(get_int(cfg.get(), "a", "j"), std::nullopt);
+    EXPECT_EQ(edited("[a]\nk=1\n[b junk\nj=2\n", [](ConfigFile *cfg) { xmms_cfg_write_int(cfg, "a", "j", 3); }),
+              "[a]\nk=1\nj=3\n[b junk\nj=2\n");
 }
 
 TEST_F(ConfigFileTest, WritesTheSyntaxCannotCarryChangeNothing)
@@ -140,6 +145,7 @@ TEST_F(ConfigFileTest, WritesTheSyntaxCannotCarryChangeNothing)
                   xmms_cfg_write_int(cfg, "a", "k=x", 1);
                   xmms_cfg_write_int(cfg, "a", "", 1);
                   xmms_cfg_write_int(cfg, "a", " padded", 1);
+                  xmms_cfg_write_int(cfg, "a", "[x", 1);
                   xmms_cfg_write_int(cfg, "new\nsection", "k", 1);
                   xmms_cfg_write_int(cfg, nullptr, "k", 1);
                   xmms_cfg_write_int(cfg, "a", nullptr, 1);
