@@ -42,7 +42,6 @@ void all_stages_on(KorvaEngine *e)
     e->params.enable_vs = 1;
     e->params.spc_mode = 1;
     e->params.enable_bw = 1;
-    e->params.superbass = 128;
 }
 
 void run(benchmark::State &state, KorvaEngine *e, const std::vector<int16_t> &in, int32_t rate)

@@ -9,6 +9,7 @@
 #define KORVA_ENGINE_BRAINWAVE_H
 
 #include "block_params.h"
+#include "stereo_kit.h"
 
 #include <cmath>
 #include <math.h>
@@ -50,7 +51,7 @@ inline float bw_reduce_phase(float phase)
     return phase;
 }
 
-inline void brainwave(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
+inline void brainwave(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
     if (p.raw.bw_mode == 0)
         return;
@@ -68,13 +69,12 @@ inline void brainwave(KorvaEngine &e, const BlockParams &p, float *left, float *
     const float step = e.bw_step;
     float phase = e.bw_phase;
     for (int i = 0; i < count; ++i) {
-        const float l = left[i] * p.bw_sigpreamp;
-        const float r = right[i] * p.bw_sigpreamp;
+        const float l = frames[i][0] * p.bw_sigpreamp;
+        const float r = frames[i][1] * p.bw_sigpreamp;
         const float s = ::sinf(phase);
         const float m = (s * (l + r)) * p.bw_value;
         phase = bw_reduce_phase(phase + step);
-        left[i] = l + m;
-        right[i] = r - m;
+        frames[i] = f2{l + m, r - m};
     }
     e.bw_phase = phase;
 }

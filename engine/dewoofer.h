@@ -7,24 +7,23 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "stereo_kit.h"
 
 namespace korva {
 
 template <RateClass RC>
-inline void dewoofer(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
+inline void dewoofer(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
     if (p.raw.dewoofer == 0)
         return;
-    const float g = p.dewoofer;
-    with_local_pair(e.dewoofer_notch, [&](IirSection &sl, IirSection &sr) {
-        for (int i = 0; i < count; ++i) {
-            const float l = left[i], r = right[i];
-            const float nl = woofer_notch6<RC>(sl, l);
-            const float nr = woofer_notch6<RC>(sr, r);
-            left[i] = l + (nl - l) * g;
-            right[i] = r + (nr - r) * g;
-        }
-    });
+    const f2 g = splat(p.dewoofer);
+    StereoIir<6> s = load_pair<6>(e.dewoofer_notch);
+    for (int i = 0; i < count; ++i) {
+        const f2 x = frames[i];
+        const f2 n = woofer_notch6<RC>(s, x);
+        frames[i] = x + (n - x) * g;
+    }
+    store_pair(s, e.dewoofer_notch);
 }
 
 }  // namespace korva

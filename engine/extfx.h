@@ -9,46 +9,45 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "stereo_kit.h"
 
 namespace korva {
 
 // The center part, the space part and the output gain each run over the
 // whole run of frames in turn; every part keeps its own sections.
 template <RateClass RC>
-inline void extfx(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
+inline void extfx_part(IirSection (&pair)[2], f2 *frames, int count, bool center, float g)
+{
+    StereoResonator s = load_resonators(pair);
+    f2 last_y = {pair[0].in_hist[0], pair[1].in_hist[0]};
+    f2 last_s = {pair[0].in_hist[3], pair[1].in_hist[3]};
+    for (int i = 0; i < count; ++i) {
+        const f2 x = frames[i];
+        const f2 res = fx_resonator2<RC>(s, x, last_y, last_s);
+        if (center) {
+            const f2 a = narrow(splat(static_cast<double>(g)) * (widen(res) * splat(0.3)));  // aL, aR
+            const float sum = a[0] + a[1];
+            frames[i] = x + splat(sum);
+        } else {
+            const f2 sp = res * splat(g);  // sL, sR
+            const f2 crossed = {sp[1], sp[0]};
+            frames[i] = (x + sp) - crossed;
+        }
+    }
+    store_resonators(s, last_y, last_s, pair);
+}
+
+template <RateClass RC>
+inline void extfx(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
     if (p.raw.extfx_mode == 0)
         return;
-    if (p.raw.extfx_center > 0) {
-        const double g = p.extfx_center;
-        with_local_pair(e.extfx_center_res, [&](IirSection &sl, IirSection &sr) {
-            for (int i = 0; i < count; ++i) {
-                const float cl = fx_resonator2<RC>(sl, left[i]);
-                const float al = static_cast<float>(g * (static_cast<double>(cl) * 0.3));
-                const float cr = fx_resonator2<RC>(sr, right[i]);
-                const float ar = static_cast<float>(g * (static_cast<double>(cr) * 0.3));
-                const float sum = al + ar;
-                left[i] = left[i] + sum;
-                right[i] = right[i] + sum;
-            }
-        });
-    }
-    if (p.raw.extfx_space > 0) {
-        const float g = p.extfx_space;
-        with_local_pair(e.extfx_space_res, [&](IirSection &sl, IirSection &sr) {
-            for (int i = 0; i < count; ++i) {
-                const float l = left[i], r = right[i];
-                const float s_l = fx_resonator2<RC>(sl, l) * g;
-                const float s_r = fx_resonator2<RC>(sr, r) * g;
-                left[i] = (l + s_l) - s_r;
-                right[i] = (r + s_r) - s_l;
-            }
-        });
-    }
-    for (int i = 0; i < count; ++i) {
-        left[i] = static_cast<float>(static_cast<double>(left[i]) * 0.88);
-        right[i] = static_cast<float>(static_cast<double>(right[i]) * 0.88);
-    }
+    if (p.raw.extfx_center > 0)
+        extfx_part<RC>(e.extfx_center_res, frames, count, true, p.extfx_center);
+    if (p.raw.extfx_space > 0)
+        extfx_part<RC>(e.extfx_space_res, frames, count, false, p.extfx_space);
+    for (int i = 0; i < count; ++i)
+        frames[i] = narrow(widen(frames[i]) * splat(0.88));
 }
 
 }  // namespace korva

@@ -13,6 +13,7 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "stereo_kit.h"
 
 namespace korva {
 
@@ -77,14 +78,15 @@ inline void extspace_wide(KorvaEngine &e, float &left, float &right)
 
 // Mode 1 Active, mode 2 Wide; any other mode does nothing and moves nothing.
 template <RateClass RC>
-inline void extspace(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
+inline void extspace(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
-    if (p.raw.extspace_mode == 1) {
-        for (int i = 0; i < count; ++i)
-            extspace_active<RC>(e, left[i], right[i]);
-    } else if (p.raw.extspace_mode == 2) {
-        for (int i = 0; i < count; ++i)
-            extspace_wide<RC>(e, left[i], right[i]);
+    for (int i = 0; i < count; ++i) {
+        float l = frames[i][0], r = frames[i][1];
+        if (p.raw.extspace_mode == 1)
+            extspace_active<RC>(e, l, r);
+        else if (p.raw.extspace_mode == 2)
+            extspace_wide<RC>(e, l, r);
+        frames[i] = f2{l, r};
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "stereo_kit.h"
 
 namespace korva {
 
@@ -29,28 +30,22 @@ inline float dboost(float x)
 }
 
 template <RateClass RC>
-inline float fidelity_channel(IirSection &lp_state, float x, float g)
-{
-    const float lp = lowpass6<RC>(lp_state, x);
-    const float h = x - lp;
-    float a = x - h;
-    a = a + dboost(dboost(h));
-    a = a - x;
-    return x + a * g;
-}
-
-template <RateClass RC>
-inline void fidelity(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
+inline void fidelity(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
     if (p.raw.fidelity == 0)
         return;
-    const float g = p.fidelity;
-    with_local_pair(e.fidelity_lp, [&](IirSection &sl, IirSection &sr) {
-        for (int i = 0; i < count; ++i) {
-            left[i] = fidelity_channel<RC>(sl, left[i], g);
-            right[i] = fidelity_channel<RC>(sr, right[i], g);
-        }
-    });
+    const f2 g = splat(p.fidelity);
+    StereoIir<6> s = load_pair<6>(e.fidelity_lp);
+    for (int i = 0; i < count; ++i) {
+        const f2 x = frames[i];
+        const f2 lp = lowpass6<RC>(s, x);
+        const f2 h = x - lp;
+        f2 a = x - h;
+        a = a + f2{dboost(dboost(h[0])), dboost(dboost(h[1]))};
+        a = a - x;
+        frames[i] = x + a * g;
+    }
+    store_pair(s, e.fidelity_lp);
 }
 
 }  // namespace korva

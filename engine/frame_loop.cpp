@@ -21,6 +21,7 @@
 #include "fidelity.h"
 #include "filter_kit.h"
 #include "speaker_tuning.h"
+#include "stereo_kit.h"
 #include "superbass.h"
 #include "surround3d.h"
 #include "virtual_subwoofer.h"
@@ -45,21 +46,21 @@ inline int16_t to_sample(float x)
 }
 
 template <RateClass RC>
-inline void run_chain(KorvaEngine &e, const BlockParams &p, float *l, float *r, int count)
+inline void run_chain(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
     for (int slot = 0; slot < 3; ++slot) {
         switch (p.chain[slot]) {
         case 'S':
             if (p.raw.enable_3dsurround != 0 && p.raw._3dsurround_mode != 0)
-                surround3d<RC>(e, p, l, r, count);
+                surround3d<RC>(e, p, frames, count);
             break;
         case 'P':
             if (p.raw.enable_extspace != 0 && (p.raw.extspace_mode == 1 || p.raw.extspace_mode == 2))
-                extspace<RC>(e, p, l, r, count);
+                extspace<RC>(e, p, frames, count);
             break;
         case 'F':
             if (p.raw.enable_extfx != 0 && p.raw.extfx_mode != 0)
-                extfx<RC>(e, p, l, r, count);
+                extfx<RC>(e, p, frames, count);
             break;
         default:
             break;
@@ -76,47 +77,44 @@ inline void run_chain(KorvaEngine &e, const BlockParams &p, float *l, float *r, 
 constexpr int chunk_frames = 256;
 
 template <RateClass RC>
-void run_block(KorvaEngine &e, const BlockParams &p, const int16_t *in, int16_t *out, int32_t frames)
+void run_block(KorvaEngine &e, const BlockParams &p, const int16_t *in, int16_t *out, int32_t total)
 {
     const bool effects = p.raw.enable_global != 0;
-    float l[chunk_frames], r[chunk_frames];
-    for (int32_t start = 0; start < frames; start += chunk_frames) {
-        const int count = frames - start < chunk_frames ? static_cast<int>(frames - start) : chunk_frames;
+    f2 frames[chunk_frames];
+    for (int32_t start = 0; start < total; start += chunk_frames) {
+        const int count = total - start < chunk_frames ? static_cast<int>(total - start) : chunk_frames;
         const int16_t *src = in + 2 * static_cast<ptrdiff_t>(start);
-        for (int i = 0; i < count; ++i) {
-            l[i] = static_cast<float>(src[2 * i]) + 1e-15f;
-            r[i] = static_cast<float>(src[2 * i + 1]) + 1e-15f;
-        }
+        for (int i = 0; i < count; ++i)
+            frames[i] = f2{static_cast<float>(src[2 * i]), static_cast<float>(src[2 * i + 1])} + splat(1e-15f);
 
         if (effects) {
             if (p.raw.enable_bw != 0 && p.raw.bw_mode != 0)
-                brainwave(e, p, l, r, count);
+                brainwave(e, p, frames, count);
             if (p.raw.dewoofer != 0)
-                dewoofer<RC>(e, p, l, r, count);
+                dewoofer<RC>(e, p, frames, count);
             if (p.raw.superbass != 0)
-                superbass<RC>(e, p, l, r, count);
+                superbass<RC>(e, p, frames, count);
             if (p.raw.fidelity != 0)
-                fidelity<RC>(e, p, l, r, count);
+                fidelity<RC>(e, p, frames, count);
         }
 
-        for (int i = 0; i < count; ++i) {
-            l[i] = l[i] * p.preamp;
-            r[i] = r[i] * p.preamp;
-        }
+        const f2 preamp = splat(p.preamp);
+        for (int i = 0; i < count; ++i)
+            frames[i] = frames[i] * preamp;
 
         if (effects) {
             if (p.raw.enable_vs != 0 && p.raw.vs_mode != 0 && p.raw.vs_intensity != 0)
-                virtual_subwoofer<RC>(e, p, l, r, count);
-            run_chain<RC>(e, p, l, r, count);
+                virtual_subwoofer<RC>(e, p, frames, count);
+            run_chain<RC>(e, p, frames, count);
             if (p.raw.spc_mode != 0)
-                speaker_tuning<RC>(e, p, l, r, count);
+                speaker_tuning<RC>(e, p, frames, count);
         }
 
         int16_t *dst = out + 2 * static_cast<ptrdiff_t>(start);
         const bool invert = p.raw.spc_phaseinvert != 0, swap = p.raw.spc_swapstereo != 0;
         for (int i = 0; i < count; ++i) {
-            float a = invert ? -l[i] : l[i];
-            float b = r[i];
+            float a = invert ? -frames[i][0] : frames[i][0];
+            float b = frames[i][1];
             if (swap) {
                 const float t = a;
                 a = b;

@@ -10,33 +10,37 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "stereo_kit.h"
 
 namespace korva {
 
 // Each band runs over the whole run of frames before the next band, on the
 // samples the previous band left: the same cascade, band by band.
-template <RateClass RC, float (*Band)(IirSection &, float), bool Subtract>
-inline void speaker_band(IirSection (&pair)[2], float g, float *left, float *right, int count)
+template <int N, class Band>
+inline void speaker_band(IirSection (&pair)[2], float gain, bool subtract, f2 *frames, int count, Band band)
 {
-    with_local_pair(pair, [&](IirSection &sl, IirSection &sr) {
-        for (int i = 0; i < count; ++i) {
-            const float fl = Band(sl, left[i]);
-            const float fr = Band(sr, right[i]);
-            left[i] = Subtract ? left[i] - fl * g : left[i] + fl * g;
-            right[i] = Subtract ? right[i] - fr * g : right[i] + fr * g;
-        }
-    });
+    const f2 g = splat(gain);
+    StereoIir<N> s = load_pair<N>(pair);
+    for (int i = 0; i < count; ++i) {
+        const f2 f = band(s, frames[i]) * g;
+        frames[i] = subtract ? frames[i] - f : frames[i] + f;
+    }
+    store_pair(s, pair);
 }
 
 template <RateClass RC>
-inline void speaker_tuning(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
+inline void speaker_tuning(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
     if (p.raw.spc_mode == 0)
         return;
-    speaker_band<RC, debass_lowpass3_step<RC>, true>(e.spc_debass_lp, p.spc_debass, left, right, count);
-    speaker_band<RC, mid_bandpass6_step<RC>, false>(e.spc_mid_bp, p.spc_mid, left, right, count);
-    speaker_band<RC, tube_bandpass6_step<RC>, true>(e.spc_detube_bp, p.spc_detube, left, right, count);
-    speaker_band<RC, high_bandpass6_step<RC>, false>(e.spc_high_bp, p.spc_high, left, right, count);
+    speaker_band<3>(e.spc_debass_lp, p.spc_debass, true, frames, count,
+                    [](StereoIir<3> &s, f2 x) { return debass_lowpass3_step<RC>(s, x); });
+    speaker_band<6>(e.spc_mid_bp, p.spc_mid, false, frames, count,
+                    [](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, x, mid_bandpass6); });
+    speaker_band<6>(e.spc_detube_bp, p.spc_detube, true, frames, count,
+                    [](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, x, tube_bandpass6); });
+    speaker_band<6>(e.spc_high_bp, p.spc_high, false, frames, count,
+                    [](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, x, high_bandpass6); });
 }
 
 }  // namespace korva

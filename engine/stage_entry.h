@@ -5,12 +5,13 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "stereo_kit.h"
 
 namespace korva {
 
 // `run` is a generic lambda templated on the rate class that runs the stage
 // over `count` frames: []<RateClass RC>(KorvaEngine &, const BlockParams &,
-// float *left, float *right, int count)
+// f2 *frames, int count)
 template <class Run>
 inline void stage_entry(KorvaEngine *engine, int32_t rate, float *left, float *right, Run run)
 {
@@ -19,7 +20,10 @@ inline void stage_entry(KorvaEngine *engine, int32_t rate, float *left, float *r
     KorvaParams raw;
     korva_params_read(engine, &raw);
     const BlockParams p = block_params(raw, rate);
-    with_rate_class(p.rate, [&]<RateClass RC>() { run.template operator()<RC>(*engine, p, left, right, 1); });
+    f2 frame = {*left, *right};
+    with_rate_class(p.rate, [&]<RateClass RC>() { run.template operator()<RC>(*engine, p, &frame, 1); });
+    *left = frame[0];
+    *right = frame[1];
 }
 
 }  // namespace korva

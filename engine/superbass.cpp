@@ -5,6 +5,6 @@
 extern "C" void korva_superbass(KorvaEngine *engine, int32_t rate, float *left, float *right)
 {
     korva::stage_entry(engine, rate, left, right,
-                       []<korva::RateClass RC>(KorvaEngine &e, const korva::BlockParams &p, float *l, float *r,
-                                               int count) { korva::superbass<RC>(e, p, l, r, count); });
+                       []<korva::RateClass RC>(KorvaEngine &e, const korva::BlockParams &p, korva::f2 *frames,
+                                               int count) { korva::superbass<RC>(e, p, frames, count); });
 }

@@ -7,25 +7,22 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "stereo_kit.h"
 
 namespace korva {
 
 template <RateClass RC>
-inline void superbass(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
+inline void superbass(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
     if (p.raw.superbass == 0)
         return;
-    const double g = p.superbass;
-    with_local_pair(e.superbass_lp, [&](IirSection &sl, IirSection &sr) {
-        for (int i = 0; i < count; ++i) {
-            const float bl = bass_lowpass3<RC>(sl, left[i]);
-            const float el = static_cast<float>(g * (static_cast<double>(bl) * 0.5));
-            const float br = bass_lowpass3<RC>(sr, right[i]);
-            const float er = static_cast<float>(g * (static_cast<double>(br) * 0.5));
-            left[i] = left[i] + el;
-            right[i] = right[i] + er;
-        }
-    });
+    const d2 g = splat(static_cast<double>(p.superbass));
+    StereoIir<3> s = load_pair<3>(e.superbass_lp);
+    for (int i = 0; i < count; ++i) {
+        const f2 b = bass_lowpass3<RC>(s, frames[i]);
+        frames[i] = frames[i] + narrow(g * (widen(b) * splat(0.5)));
+    }
+    store_pair(s, e.superbass_lp);
 }
 
 }  // namespace korva

@@ -14,34 +14,32 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "stereo_kit.h"
 
 namespace korva {
 
 // The passes run one after the other over the whole run of frames: each pass
 // has its own state and sees the same samples either way.
 template <RateClass RC>
-inline void surround3d(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
+inline void surround3d(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
     if (p.raw._3dsurround_mode == 0)
         return;
-    const double gd = p.surround_depth;
-    const float gb = p.surround_bass;
+    const d2 gd = splat(static_cast<double>(p.surround_depth));
+    const f2 gb = splat(p.surround_bass);
     for (int pass = 0; pass < p.surround_passes; ++pass) {
         DelayLine &delay_l = e.surround_delay[pass][0];
         DelayLine &delay_r = e.surround_delay[pass][1];
-        with_local_pair(e.surround_lp[pass], [&](IirSection &sl, IirSection &sr) {
-            for (int i = 0; i < count; ++i) {
-                const float l = left[i], r = right[i];
-                const float dl = lowpass6<RC>(sl, l);
-                const float el = static_cast<float>(gd * (static_cast<double>(dl) * 0.75));
-                const float dr = lowpass6<RC>(sr, r);
-                const float er = static_cast<float>(gd * (static_cast<double>(dr) * 0.75));
-                const float ld = fixed_delay<RC>(delay_l, l);
-                const float rd = fixed_delay<RC>(delay_r, r);
-                left[i] = (ld - er) + el * gb;
-                right[i] = (rd - el) + er * gb;
-            }
-        });
+        StereoIir<6> s = load_pair<6>(e.surround_lp[pass]);
+        for (int i = 0; i < count; ++i) {
+            const f2 x = frames[i];
+            const f2 d = lowpass6<RC>(s, x);
+            const f2 eq = narrow(gd * (widen(d) * splat(0.75)));  // eL, eR
+            const f2 delayed = {fixed_delay<RC>(delay_l, x[0]), fixed_delay<RC>(delay_r, x[1])};
+            const f2 crossed = {eq[1], eq[0]};                    // eR, eL
+            frames[i] = (delayed - crossed) + eq * gb;
+        }
+        store_pair(s, e.surround_lp[pass]);
     }
 }
 

@@ -11,41 +11,37 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "stereo_kit.h"
 
 namespace korva {
 
 inline constexpr int vs_ring_mask = KORVA_DELAY_SLOTS - 1;
 
 template <RateClass RC>
-inline void virtual_subwoofer(KorvaEngine &e, const BlockParams &p, float *left, float *right, int count)
+inline void virtual_subwoofer(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
     constexpr int step = 2048 >> rate_shift(RC);
     if (p.raw.vs_mode == 0 || p.raw.vs_intensity == 0)
         return;
     DelayLine &ring_a = e.vs_ring[0];
     DelayLine &ring_b = e.vs_ring[1];
-    const float go = p.vs_overdrive;
-    const double k = 0.5 * static_cast<double>(p.vs_intensity);
+    const f2 go = splat(p.vs_overdrive);
+    const d2 k = splat(0.5 * static_cast<double>(p.vs_intensity));
     int read_a = ring_a.position & vs_ring_mask;
     int read_b = ring_b.position & vs_ring_mask;
-    with_local_pair(e.vs_lp, [&](IirSection &sl, IirSection &sr) {
-        for (int i = 0; i < count; ++i) {
-            const float l = left[i], r = right[i];
-            const float da = ring_a.slot[read_a] * go;
-            const float el = bass_lowpass3<RC>(sl, l) + da;
-            const float db = ring_b.slot[read_b] * go;
-            const float er = bass_lowpass3<RC>(sr, r) + db;
-
-            // Write S slots ahead of the read, then move one slot on.
-            ring_b.slot[(read_b + step) & vs_ring_mask] = el;
-            ring_a.slot[(read_a + step) & vs_ring_mask] = -er;
-            read_a = (read_a + 1) & vs_ring_mask;
-            read_b = (read_b + 1) & vs_ring_mask;
-
-            left[i] = l + static_cast<float>(k * static_cast<double>(el));
-            right[i] = r + static_cast<float>(k * static_cast<double>(er));
-        }
-    });
+    StereoIir<3> s = load_pair<3>(e.vs_lp);
+    for (int i = 0; i < count; ++i) {
+        const f2 x = frames[i];
+        const f2 echo = f2{ring_a.slot[read_a], ring_b.slot[read_b]} * go;  // dA, dB
+        const f2 ev = bass_lowpass3<RC>(s, x) + echo;                      // eL, eR
+        // Write S slots ahead of the read, then move one slot on.
+        ring_b.slot[(read_b + step) & vs_ring_mask] = ev[0];
+        ring_a.slot[(read_a + step) & vs_ring_mask] = -ev[1];
+        read_a = (read_a + 1) & vs_ring_mask;
+        read_b = (read_b + 1) & vs_ring_mask;
+        frames[i] = x + narrow(k * widen(ev));
+    }
+    store_pair(s, e.vs_lp);
     ring_a.position = read_a;
     ring_b.position = read_b;
 }
