@@ -91,7 +91,8 @@ const korva::config::Line *lookup(ConfigFile *cfg, const char *section, const ch
 }
 
 // A whole decimal number within the 32-bit range, optional sign; anything
-// else (empty, trailing text, hexadecimal, overflow) is not an integer.
+// else (empty, trailing text, hexadecimal, overflow) is not an integer. The
+// value is already trimmed, so strtoll finds no leading white space to skip.
 bool parse_int(const std::string &text, int &value)
 {
     if (text.empty())
@@ -100,10 +101,6 @@ bool parse_int(const std::string &text, int &value)
     char *end = nullptr;
     const long long parsed = std::strtoll(text.c_str(), &end, 10);
     if (errno != 0 || end != text.c_str() + text.size() || parsed < INT_MIN || parsed > INT_MAX)
-        return false;
-    // strtoll accepts leading white space; the trimmed value has none, but a
-    // sign followed by a space must still be refused.
-    if (text.find_first_of(" \t\v\f\r\n") != std::string::npos)
         return false;
     value = static_cast<int>(parsed);
     return true;
