@@ -184,14 +184,6 @@ TEST_F(SettingsTest, NoEngineOrNoConfigurationDoesNothing)
     xmms_cfg_free(cfg);
 }
 
-TEST_F(SettingsTest, StoreKeepsPermissions)
-{
-    scratch::write(config, "[xmms]\nvolume=80\n");
-    ::chmod(config.c_str(), 0600);
-    ASSERT_EQ(cfg_store(), 1);
-    EXPECT_EQ(scratch::mode_of(config), 0600u);
-}
-
 TEST(SettingsFullDisk, AnInterruptedStoreLeavesTheOldFile)
 {
     scratch::TinyFs fs;
