@@ -9,7 +9,7 @@
 #define KORVA_ENGINE_BRAINWAVE_H
 
 #include "block_params.h"
-#include "stereo_kit.h"
+#include "filter_kit.h"
 
 #include <cmath>
 #include <math.h>

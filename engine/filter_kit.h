@@ -5,6 +5,25 @@
 // its corners stay put in hertz. State lives in IirSection / DelayLine records
 // inside the engine; every step is straight-line arithmetic whose order of
 // float and double operations is part of the result and must not change.
+//
+// Order-N step (N = 6 or 3), with x the input history and y the output
+// history, oldest first:
+//   shift both histories down by one
+//   x[N] = float(double(in) * g)
+//   n    = the design's numerator pattern over x[0..N] (float, or double for
+//          the band-stop)
+//   y[N] = float(n + a0 y[0] + a1 y[1] + ... + a(N-1) y[N-1])   (double, in
+//          this order, rounded once)
+//
+// Both channels run at once: the left and right histories of a design sit
+// side by side in one vector register, lane 0 left, lane 1 right, and every
+// operation acts on both lanes with exactly the float or double operation of
+// the single-channel step, so each lane's result is that of its own channel,
+// bit for bit. A StereoIir is loaded from a left/right pair of IirSection
+// records at the start of a run of frames and stored back at its end, so the
+// histories stay in registers in between. Output histories are held widened
+// to double: each is a float, widened exactly, and the feedback sum only ever
+// uses them as doubles.
 #ifndef KORVA_ENGINE_FILTER_KIT_H
 #define KORVA_ENGINE_FILTER_KIT_H
 
@@ -44,81 +63,6 @@ struct NotchCoeffs {
     IirCoeffs<6> iir;
     double b1, b2, b3;  // band-stop numerator weights
 };
-
-// Shifts both histories down by one, stores the scaled input as the newest
-// input and returns nothing; the caller forms the numerator next.
-template <int N>
-inline void iir_shift_in(IirSection &s, float x, double g)
-{
-    for (int k = 0; k < N; ++k)
-        s.in_hist[k] = s.in_hist[k + 1];
-    s.in_hist[N] = static_cast<float>(static_cast<double>(x) * g);
-    for (int k = 0; k < N; ++k)
-        s.out_hist[k] = s.out_hist[k + 1];
-}
-
-// y[N] = n + a0*y[0] + ... + a(N-1)*y[N-1], in double, oldest first, rounded once.
-template <int N>
-inline float iir_feedback(IirSection &s, double n, const double (&a)[N])
-{
-    double acc = n;
-    for (int k = 0; k < N; ++k)
-        acc = acc + a[k] * static_cast<double>(s.out_hist[k]);
-    s.out_hist[N] = static_cast<float>(acc);
-    return s.out_hist[N];
-}
-
-// Numerator (1 + z^-1)^6: (((x0 + x6) + 6(x1 + x5)) + 15(x2 + x4)) + 20 x3, in float.
-inline float binomial6(const float *x)
-{
-    return (((x[0] + x[6]) + 6.0f * (x[1] + x[5])) + 15.0f * (x[2] + x[4])) + 20.0f * x[3];
-}
-
-// Numerator (1 + z^-1)^3: (x0 + x3) + 3(x1 + x2), in float.
-inline float binomial3(const float *x)
-{
-    return (x[0] + x[3]) + 3.0f * (x[1] + x[2]);
-}
-
-// Numerator (1 - z^-2)^3: (x6 - x0) + 3(x2 - x4), in float.
-inline float bandpass6(const float *x)
-{
-    return (x[6] - x[0]) + 3.0f * (x[2] - x[4]);
-}
-
-// Numerator (1 - 2q z^-1 + z^-2)^3: pair sums in float, weighted sum in double.
-inline double bandstop6(const float *x, const NotchCoeffs &c)
-{
-    const float s06 = x[0] + x[6];
-    const float s15 = x[1] + x[5];
-    const float s24 = x[2] + x[4];
-    return static_cast<double>(s06) - c.b1 * static_cast<double>(s15) +
-           c.b2 * static_cast<double>(s24) - c.b3 * static_cast<double>(x[3]);
-}
-
-inline float lowpass6_once(IirSection &s, float x, const IirCoeffs<6> &c)
-{
-    iir_shift_in<6>(s, x, c.g);
-    return iir_feedback<6>(s, static_cast<double>(binomial6(s.in_hist)), c.a);
-}
-
-inline float lowpass3_once(IirSection &s, float x, const IirCoeffs<3> &c)
-{
-    iir_shift_in<3>(s, x, c.g);
-    return iir_feedback<3>(s, static_cast<double>(binomial3(s.in_hist)), c.a);
-}
-
-inline float bandpass6_once(IirSection &s, float x, const IirCoeffs<6> &c)
-{
-    iir_shift_in<6>(s, x, c.g);
-    return iir_feedback<6>(s, static_cast<double>(bandpass6(s.in_hist)), c.a);
-}
-
-inline float bandstop6_once(IirSection &s, float x, const NotchCoeffs &c)
-{
-    iir_shift_in<6>(s, x, c.iir.g);
-    return iir_feedback<6>(s, bandstop6(s.in_hist, c), c.iir.a);
-}
 
 // --- Coefficient sets ------------------------------------------------------
 // The response notes give the -3 dB points as a fraction of the step rate.
@@ -168,107 +112,203 @@ inline constexpr IirCoeffs<6> high_bandpass6 = {
     0.02485115214794788,
     {-0.2322026652, -1.0962566268, -2.7857444725, -4.3269859159, -4.5133757445, -2.9205544664}};
 
-// --- Designs by rate class ---------------------------------------------------
-// k steps pass the same input to k consecutive steps; the last output counts.
+// --- Two channels in one register ------------------------------------------
 
-template <RateClass RC>
-inline float lowpass6(IirSection &s, float x)
-{
-    if constexpr (RC == RateClass::high)
-        return lowpass6_once(s, x, lowpass6_high);
-    float y = lowpass6_once(s, x, lowpass6_mid);
-    if constexpr (RC == RateClass::low)
-        y = lowpass6_once(s, x, lowpass6_mid);
-    return y;
-}
+typedef float f2 __attribute__((vector_size(8)));
+typedef double d2 __attribute__((vector_size(16)));
 
-template <RateClass RC>
-inline float woofer_notch6(IirSection &s, float x)
-{
-    if constexpr (RC == RateClass::high)
-        return bandstop6_once(s, x, woofer_notch6_high);
-    float y = bandstop6_once(s, x, woofer_notch6_mid);
-    if constexpr (RC == RateClass::low)
-        y = bandstop6_once(s, x, woofer_notch6_mid);
-    return y;
-}
+inline d2 widen(f2 v) { return __builtin_convertvector(v, d2); }
+inline f2 narrow(d2 v) { return __builtin_convertvector(v, f2); }
+inline f2 splat(float v) { return f2{v, v}; }
+inline d2 splat(double v) { return d2{v, v}; }
 
-// Includes the output factor: the result is 8 * y, y stored unscaled.
-template <RateClass RC>
-inline float bass_lowpass3(IirSection &s, float x)
+template <int N>
+struct StereoIir {
+    f2 x[N + 1];  // input history, oldest first
+    d2 y[N + 1];  // output history, oldest first, widened
+};
+
+template <int N>
+inline StereoIir<N> load_pair(const IirSection (&pair)[2])
 {
-    float y;
-    if constexpr (RC == RateClass::high) {
-        y = lowpass3_once(s, x, bass_lowpass3_high);
-    } else {
-        y = lowpass3_once(s, x, bass_lowpass3_mid);
-        if constexpr (RC == RateClass::low)
-            y = lowpass3_once(s, x, bass_lowpass3_mid);
+    StereoIir<N> s;
+    for (int k = 0; k <= N; ++k) {
+        s.x[k] = f2{pair[0].in_hist[k], pair[1].in_hist[k]};
+        s.y[k] = d2{pair[0].out_hist[k], pair[1].out_hist[k]};
     }
-    return 8.0f * y;
+    return s;
 }
 
-template <RateClass RC, float (*Once)(IirSection &, float, const IirCoeffs<6> &)>
-inline float single_set6(IirSection &s, float x, const IirCoeffs<6> &c)
+template <int N>
+inline void store_pair(const StereoIir<N> &s, IirSection (&pair)[2])
 {
-    float y = Once(s, x, c);
-    for (int k = 1; k < single_set_steps(RC); ++k)
-        y = Once(s, x, c);
+    for (int k = 0; k <= N; ++k) {
+        pair[0].in_hist[k] = s.x[k][0];
+        pair[1].in_hist[k] = s.x[k][1];
+        pair[0].out_hist[k] = static_cast<float>(s.y[k][0]);
+        pair[1].out_hist[k] = static_cast<float>(s.y[k][1]);
+    }
+}
+
+template <int N>
+inline void shift_in(StereoIir<N> &s, f2 in, double g)
+{
+    for (int k = 0; k < N; ++k)
+        s.x[k] = s.x[k + 1];
+    s.x[N] = narrow(widen(in) * splat(g));
+    for (int k = 0; k < N; ++k)
+        s.y[k] = s.y[k + 1];
+}
+
+template <int N>
+inline f2 feedback(StereoIir<N> &s, d2 n, const double (&a)[N])
+{
+    d2 acc = n;
+    for (int k = 0; k < N; ++k)
+        acc = acc + splat(a[k]) * s.y[k];
+    const f2 out = narrow(acc);
+    s.y[N] = widen(out);
+    return out;
+}
+
+// Numerator (1 + z^-1)^6: (((x0 + x6) + 6(x1 + x5)) + 15(x2 + x4)) + 20 x3, in float.
+inline f2 lowpass6_once(StereoIir<6> &s, f2 in, const IirCoeffs<6> &c)
+{
+    shift_in(s, in, c.g);
+    const f2 *x = s.x;
+    const f2 n = (((x[0] + x[6]) + splat(6.0f) * (x[1] + x[5])) + splat(15.0f) * (x[2] + x[4])) +
+                 splat(20.0f) * x[3];
+    return feedback(s, widen(n), c.a);
+}
+
+// Numerator (1 + z^-1)^3: (x0 + x3) + 3(x1 + x2), in float.
+inline f2 lowpass3_once(StereoIir<3> &s, f2 in, const IirCoeffs<3> &c)
+{
+    shift_in(s, in, c.g);
+    const f2 *x = s.x;
+    const f2 n = (x[0] + x[3]) + splat(3.0f) * (x[1] + x[2]);
+    return feedback(s, widen(n), c.a);
+}
+
+// Numerator (1 - z^-2)^3: (x6 - x0) + 3(x2 - x4), in float.
+inline f2 bandpass6_once(StereoIir<6> &s, f2 in, const IirCoeffs<6> &c)
+{
+    shift_in(s, in, c.g);
+    const f2 *x = s.x;
+    const f2 n = (x[6] - x[0]) + splat(3.0f) * (x[2] - x[4]);
+    return feedback(s, widen(n), c.a);
+}
+
+// Numerator (1 - 2q z^-1 + z^-2)^3 with b1 = 6q: the pair sums in float, then
+// (x0 + x6) - b1 (x1 + x5) + b2 (x2 + x4) - b3 x3 in double, left to right.
+inline f2 bandstop6_once(StereoIir<6> &s, f2 in, const NotchCoeffs &c)
+{
+    shift_in(s, in, c.iir.g);
+    const f2 *x = s.x;
+    const d2 s06 = widen(x[0] + x[6]);
+    const d2 s15 = widen(x[1] + x[5]);
+    const d2 s24 = widen(x[2] + x[4]);
+    const d2 n = s06 - splat(c.b1) * s15 + splat(c.b2) * s24 - splat(c.b3) * widen(x[3]);
+    return feedback(s, n, c.iir.a);
+}
+
+// The designs by rate class: k steps pass the same input to k consecutive
+// steps, and the output of the last one counts.
+
+template <RateClass RC>
+inline f2 lowpass6(StereoIir<6> &s, f2 in)
+{
+    if constexpr (RC == RateClass::high)
+        return lowpass6_once(s, in, lowpass6_high);
+    f2 y = lowpass6_once(s, in, lowpass6_mid);
+    if constexpr (RC == RateClass::low)
+        y = lowpass6_once(s, in, lowpass6_mid);
     return y;
 }
 
 template <RateClass RC>
-inline float debass_lowpass3_step(IirSection &s, float x)
+inline f2 woofer_notch6(StereoIir<6> &s, f2 in)
 {
-    float y = lowpass3_once(s, x, debass_lowpass3);
-    for (int k = 1; k < single_set_steps(RC); ++k)
-        y = lowpass3_once(s, x, debass_lowpass3);
+    if constexpr (RC == RateClass::high)
+        return bandstop6_once(s, in, woofer_notch6_high);
+    f2 y = bandstop6_once(s, in, woofer_notch6_mid);
+    if constexpr (RC == RateClass::low)
+        y = bandstop6_once(s, in, woofer_notch6_mid);
     return y;
 }
 
 template <RateClass RC>
-inline float mid_bandpass6_step(IirSection &s, float x)
+inline f2 bass_lowpass3(StereoIir<3> &s, f2 in)
 {
-    return single_set6<RC, bandpass6_once>(s, x, mid_bandpass6);
+    f2 y;
+    if constexpr (RC == RateClass::high) {
+        y = lowpass3_once(s, in, bass_lowpass3_high);
+    } else {
+        y = lowpass3_once(s, in, bass_lowpass3_mid);
+        if constexpr (RC == RateClass::low)
+            y = lowpass3_once(s, in, bass_lowpass3_mid);
+    }
+    return splat(8.0f) * y;
 }
 
 template <RateClass RC>
-inline float tube_bandpass6_step(IirSection &s, float x)
+inline f2 debass_lowpass3_step(StereoIir<3> &s, f2 in)
 {
-    return single_set6<RC, bandpass6_once>(s, x, tube_bandpass6);
-}
-
-template <RateClass RC>
-inline float high_bandpass6_step(IirSection &s, float x)
-{
-    return single_set6<RC, bandpass6_once>(s, x, high_bandpass6);
-}
-
-// Two-pole resonator. State: in_hist[0] newest output, [1] previous output,
-// [2] the one before, [3] newest scaled input; only [1] and [2] carry over.
-//   s = 0.36622211371196634 x
-//   y = s + 0.91091669 y[-1] - 0.05901919 y[-2]     (poles ~0.8407, ~0.0702)
-//   result = y - s
-inline float fx_resonator2_once(IirSection &st, float x)
-{
-    float *h = st.in_hist;
-    const float s = static_cast<float>(static_cast<double>(x) * 0.36622211371196634);
-    h[3] = s;
-    const float y = static_cast<float>(static_cast<double>(s) + 0.91091669 * static_cast<double>(h[1]) -
-                                       0.05901919 * static_cast<double>(h[2]));
-    h[0] = y;
-    h[2] = h[1];
-    h[1] = h[0];
-    return y - s;
-}
-
-template <RateClass RC>
-inline float fx_resonator2(IirSection &s, float x)
-{
-    float y = fx_resonator2_once(s, x);
+    f2 y = lowpass3_once(s, in, debass_lowpass3);
     for (int k = 1; k < single_set_steps(RC); ++k)
-        y = fx_resonator2_once(s, x);
+        y = lowpass3_once(s, in, debass_lowpass3);
     return y;
+}
+
+template <RateClass RC>
+inline f2 bandpass6(StereoIir<6> &s, f2 in, const IirCoeffs<6> &c)
+{
+    f2 y = bandpass6_once(s, in, c);
+    for (int k = 1; k < single_set_steps(RC); ++k)
+        y = bandpass6_once(s, in, c);
+    return y;
+}
+
+// FxResonator2, a two-pole resonator (poles about 0.8407 and 0.0702):
+//   s = float(0.36622211371196634 x)
+//   y = float(s + 0.91091669 y[-1] - 0.05901919 y[-2])      (double)
+//   result = y - s                                          (float)
+// A constant v settles y at about 2.4728 v and the result at about 2.1065 v.
+// In an IirSection the state is in_hist[0] newest y, [1] previous y, [2] the
+// one before, [3] newest s; only [1] and [2] carry from step to step.
+//
+// The resonator's two carried outputs, widened, lane 0 left, lane 1 right.
+struct StereoResonator {
+    d2 y1, y2;  // widened floats
+};
+
+inline StereoResonator load_resonators(const IirSection (&pair)[2])
+{
+    return {d2{pair[0].in_hist[1], pair[1].in_hist[1]}, d2{pair[0].in_hist[2], pair[1].in_hist[2]}};
+}
+
+// Stores the carried outputs back, and [0] and [3] as the last step left them.
+inline void store_resonators(const StereoResonator &s, f2 last_y, f2 last_s, IirSection (&pair)[2])
+{
+    for (int c = 0; c < 2; ++c) {
+        pair[c].in_hist[0] = last_y[c];
+        pair[c].in_hist[1] = static_cast<float>(s.y1[c]);
+        pair[c].in_hist[2] = static_cast<float>(s.y2[c]);
+        pair[c].in_hist[3] = last_s[c];
+    }
+}
+
+template <RateClass RC>
+inline f2 fx_resonator2(StereoResonator &s, f2 in, f2 &last_y, f2 &last_s)
+{
+    const d2 x = widen(in);
+    for (int k = 0; k < single_set_steps(RC); ++k) {
+        last_s = narrow(x * splat(0.36622211371196634));
+        last_y = narrow(widen(last_s) + splat(0.91091669) * s.y1 - splat(0.05901919) * s.y2);
+        s.y2 = s.y1;
+        s.y1 = widen(last_y);
+    }
+    return last_y - last_s;
 }
 
 // Fixed delay of 14, 7 or 3 samples on slots 0..255 of a DelayLine:
@@ -282,17 +322,6 @@ inline float fixed_delay(DelayLine &d, float x)
     const float r = d.slot[p];
     d.position = p + 1;
     return r;
-}
-
-// Runs fn(left, right) on local copies of a left/right pair of sections and
-// stores them back: a local history can stay in registers over a run of frames.
-template <class Fn>
-inline void with_local_pair(IirSection (&pair)[2], Fn fn)
-{
-    IirSection left = pair[0], right = pair[1];
-    fn(left, right);
-    pair[0] = left;
-    pair[1] = right;
 }
 
 // Calls f.template operator()<RC>() for the class of `rate`.

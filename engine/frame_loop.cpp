@@ -21,7 +21,6 @@
 #include "fidelity.h"
 #include "filter_kit.h"
 #include "speaker_tuning.h"
-#include "stereo_kit.h"
 #include "superbass.h"
 #include "surround3d.h"
 #include "virtual_subwoofer.h"

@@ -10,7 +10,6 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
-#include "stereo_kit.h"
 
 namespace korva {
 

@@ -5,7 +5,6 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
-#include "stereo_kit.h"
 
 namespace korva {
 

@@ -13,7 +13,36 @@ using namespace korva;
 
 namespace {
 
-using Step = std::function<float(IirSection &, float)>;
+// One step of a design on a left/right pair of records, fed x on the left and
+// 0 - x on the right. Float and double arithmetic is symmetric in sign, so the
+// right lane must come out as the exact negation of the left: a check that
+// the two channels never mix.
+using Step = std::function<float(IirSection (&)[2], float)>;
+
+template <int N, class F>
+Step stereo(F step)
+{
+    return [step](IirSection (&pair)[2], float x) {
+        StereoIir<N> s = load_pair<N>(pair);
+        const f2 y = step(s, f2{x, 0.0f - x});
+        store_pair(s, pair);
+        EXPECT_EQ(y[1], 0.0f - y[0]);
+        return y[0];
+    };
+}
+
+template <RateClass RC>
+Step resonator()
+{
+    return [](IirSection (&pair)[2], float x) {
+        StereoResonator s = load_resonators(pair);
+        f2 last_y = {pair[0].in_hist[0], pair[1].in_hist[0]}, last_s = {pair[0].in_hist[3], pair[1].in_hist[3]};
+        const f2 y = fx_resonator2<RC>(s, f2{x, 0.0f - x}, last_y, last_s);
+        store_resonators(s, last_y, last_s, pair);
+        EXPECT_EQ(y[1], 0.0f - y[0]);
+        return y[0];
+    };
+}
 
 struct Design {
     const char *name;
@@ -21,25 +50,27 @@ struct Design {
     double dc_gain;  // settled output for a constant input, relative to it
 };
 
+template <template <RateClass> class D>
+Design make(const char *name, double dc)
+{
+    return {name, D<RateClass::low>::step(), D<RateClass::mid>::step(), D<RateClass::high>::step(), dc};
+}
+
+template <RateClass RC> struct Lp6 { static Step step() { return stereo<6>([](StereoIir<6> &s, f2 x) { return lowpass6<RC>(s, x); }); } };
+template <RateClass RC> struct Notch6 { static Step step() { return stereo<6>([](StereoIir<6> &s, f2 x) { return woofer_notch6<RC>(s, x); }); } };
+template <RateClass RC> struct Bass3 { static Step step() { return stereo<3>([](StereoIir<3> &s, f2 x) { return bass_lowpass3<RC>(s, x); }); } };
+template <RateClass RC> struct DeBass3 { static Step step() { return stereo<3>([](StereoIir<3> &s, f2 x) { return debass_lowpass3_step<RC>(s, x); }); } };
+template <RateClass RC> struct Mid6 { static Step step() { return stereo<6>([](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, x, mid_bandpass6); }); } };
+template <RateClass RC> struct Tube6 { static Step step() { return stereo<6>([](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, x, tube_bandpass6); }); } };
+template <RateClass RC> struct High6 { static Step step() { return stereo<6>([](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, x, high_bandpass6); }); } };
+template <RateClass RC> struct Res2 { static Step step() { return resonator<RC>(); } };
+
 std::vector<Design> designs()
 {
-    return {
-        {"Lowpass6", lowpass6<RateClass::low>, lowpass6<RateClass::mid>, lowpass6<RateClass::high>, 1.0},
-        {"WooferNotch6", woofer_notch6<RateClass::low>, woofer_notch6<RateClass::mid>,
-         woofer_notch6<RateClass::high>, 1.0},
-        {"BassLowpass3", bass_lowpass3<RateClass::low>, bass_lowpass3<RateClass::mid>,
-         bass_lowpass3<RateClass::high>, 8.0},
-        {"DeBassLowpass3", debass_lowpass3_step<RateClass::low>, debass_lowpass3_step<RateClass::mid>,
-         debass_lowpass3_step<RateClass::high>, 1.0},
-        {"MidBandpass6", mid_bandpass6_step<RateClass::low>, mid_bandpass6_step<RateClass::mid>,
-         mid_bandpass6_step<RateClass::high>, 0.0},
-        {"TubeBandpass6", tube_bandpass6_step<RateClass::low>, tube_bandpass6_step<RateClass::mid>,
-         tube_bandpass6_step<RateClass::high>, 0.0},
-        {"HighBandpass6", high_bandpass6_step<RateClass::low>, high_bandpass6_step<RateClass::mid>,
-         high_bandpass6_step<RateClass::high>, 0.0},
-        {"FxResonator2", fx_resonator2<RateClass::low>, fx_resonator2<RateClass::mid>,
-         fx_resonator2<RateClass::high>, 2.4728 - 0.36622211371196634},
-    };
+    return {make<Lp6>("Lowpass6", 1.0),          make<Notch6>("WooferNotch6", 1.0),
+            make<Bass3>("BassLowpass3", 8.0),     make<DeBass3>("DeBassLowpass3", 1.0),
+            make<Mid6>("MidBandpass6", 0.0),      make<Tube6>("TubeBandpass6", 0.0),
+            make<High6>("HighBandpass6", 0.0),    make<Res2>("FxResonator2", 2.4728 - 0.36622211371196634)};
 }
 
 TEST(FilterKit, RateClassBoundaries)
@@ -58,11 +89,11 @@ TEST(FilterKit, ZeroInZeroOutAndConstantsSettle)
     for (const Design &d : designs()) {
         for (const Step &step : {d.low, d.mid, d.high}) {
             SCOPED_TRACE(d.name);
-            IirSection s{};
+            IirSection s[2] = {};
             for (int n = 0; n < 1000; ++n)
                 ASSERT_EQ(step(s, 0.0f), 0.0f);
-            const IirSection zero{};
-            EXPECT_EQ(std::memcmp(&s, &zero, sizeof s), 0);
+            const IirSection zero[2] = {};
+            EXPECT_EQ(std::memcmp(s, zero, sizeof s), 0);
 
             float y = 0;
             for (int n = 0; n < 200000; ++n)
@@ -73,33 +104,31 @@ TEST(FilterKit, ZeroInZeroOutAndConstantsSettle)
     }
 }
 
-TEST(FilterKit, LowClassIsTheMidSetSteppedTwice)
+TEST(FilterKit, LowClassRepeatsTheStepsOfTheHigherClasses)
 {
+    // Two-set designs: the low class is the mid set stepped twice; single-set
+    // designs: the low class is four high-class steps. Same outputs, same state.
+    struct Pair {
+        Step low, twice;
+        int repeat;
+    };
+    const Pair pairs[] = {{Lp6<RateClass::low>::step(), Lp6<RateClass::mid>::step(), 2},
+                          {Notch6<RateClass::low>::step(), Notch6<RateClass::mid>::step(), 2},
+                          {Bass3<RateClass::low>::step(), Bass3<RateClass::mid>::step(), 2},
+                          {Tube6<RateClass::low>::step(), Tube6<RateClass::high>::step(), 4},
+                          {DeBass3<RateClass::mid>::step(), DeBass3<RateClass::high>::step(), 2},
+                          {Res2<RateClass::low>::step(), Res2<RateClass::high>::step(), 4}};
     const auto in = test::music(3000, 5);
-    IirSection low{}, twice{};
-    IirSection notch_low{}, notch_twice{};
-    IirSection bass_low{}, bass_twice{};
-    for (size_t n = 0; n < 3000; ++n) {
-        const float x = in[2 * n];
-        const float a = lowpass6<RateClass::low>(low, x);
-        lowpass6<RateClass::mid>(twice, x);
-        const float b = lowpass6<RateClass::mid>(twice, x);
-        ASSERT_EQ(a, b);
-        ASSERT_EQ(woofer_notch6<RateClass::low>(notch_low, x),
-                  (woofer_notch6<RateClass::mid>(notch_twice, x), woofer_notch6<RateClass::mid>(notch_twice, x)));
-        ASSERT_EQ(bass_lowpass3<RateClass::low>(bass_low, x),
-                  (bass_lowpass3<RateClass::mid>(bass_twice, x), bass_lowpass3<RateClass::mid>(bass_twice, x)));
-    }
-    EXPECT_EQ(std::memcmp(&low, &twice, sizeof low), 0);
-
-    // Single-set designs: the low class is four high-class steps.
-    IirSection four{}, one{};
-    for (size_t n = 0; n < 1000; ++n) {
-        const float x = in[2 * n + 1];
-        float want = 0;
-        for (int k = 0; k < 4; ++k)
-            want = tube_bandpass6_step<RateClass::high>(one, x);
-        ASSERT_EQ(tube_bandpass6_step<RateClass::low>(four, x), want);
+    for (const Pair &p : pairs) {
+        IirSection a[2] = {}, b[2] = {};
+        for (size_t n = 0; n < 3000; ++n) {
+            const float x = in[2 * n];
+            float want = 0;
+            for (int k = 0; k < p.repeat; ++k)
+                want = p.twice(b, x);
+            ASSERT_EQ(p.low(a, x), want);
+        }
+        EXPECT_EQ(std::memcmp(a, b, sizeof a), 0);
     }
 }
 
@@ -127,11 +156,12 @@ TEST(FilterKit, FixedDelayLine)
         ASSERT_EQ(mid.slot[s], 0.0f) << "the fixed delay uses slots 0..255 only";
 }
 
-// Response in dB of a design at `freq` for a step function at class RC.
-template <class F>
-double db(F step, double freq, double rate)
+// Response in dB of a design at `freq` for a step rate `rate`.
+template <template <RateClass> class D, RateClass RC>
+double db(double freq, double rate)
 {
-    IirSection s{};
+    IirSection s[2] = {};
+    const Step step = D<RC>::step();
     return test::response_db([&](float x) { return step(s, x); }, freq, rate);
 }
 
@@ -144,49 +174,51 @@ TEST(FilterKit, MeasuredResponsesMatchTheDocumentedCorners)
 {
     const double hi = 44100, mid = 22050, low = 11025;
     // Lowpass6: -3 dB near 4255 Hz at both set's own rates, unity well below.
-    EXPECT_NEAR(db(lowpass6<RateClass::high>, 4255, hi), -3.0, 0.3);
-    EXPECT_NEAR(db(lowpass6<RateClass::mid>, 4255, mid), -3.0, 0.3);
-    EXPECT_NEAR(db(lowpass6<RateClass::high>, 500, hi), 0.0, 0.05);
-    EXPECT_LT(db(lowpass6<RateClass::high>, 9000, hi), -30.0);
+    EXPECT_NEAR((db<Lp6, RateClass::high>(4255, hi)), -3.0, 0.3);
+    EXPECT_NEAR((db<Lp6, RateClass::mid>(4255, mid)), -3.0, 0.3);
+    EXPECT_NEAR((db<Lp6, RateClass::high>(500, hi)), 0.0, 0.05);
+    EXPECT_LT((db<Lp6, RateClass::high>(9000, hi)), -30.0);
 
     // BassLowpass3: 8x (18.06 dB) at low frequencies, 3 dB down near 200 Hz.
     const double dc = 20 * std::log10(8.0);
-    EXPECT_NEAR(db(bass_lowpass3<RateClass::high>, 30, hi), dc, 0.05);
-    EXPECT_NEAR(db(bass_lowpass3<RateClass::high>, 200, hi) - dc, -3.0, 0.3);
-    EXPECT_NEAR(db(bass_lowpass3<RateClass::mid>, 200, mid) - dc, -3.0, 0.3);
-    EXPECT_NEAR(db(bass_lowpass3<RateClass::low>, 200, low) - dc, -3.0, 0.3);
+    EXPECT_NEAR((db<Bass3, RateClass::high>(30, hi)), dc, 0.05);
+    EXPECT_NEAR((db<Bass3, RateClass::high>(200, hi)) - dc, -3.0, 0.3);
+    EXPECT_NEAR((db<Bass3, RateClass::mid>(200, mid)) - dc, -3.0, 0.3);
+    EXPECT_NEAR((db<Bass3, RateClass::low>(200, low)) - dc, -3.0, 0.3);
 
     // WooferNotch6: -3 dB near 900 and 5000 Hz, a deep notch near 2150 Hz.
-    EXPECT_NEAR(db(woofer_notch6<RateClass::high>, 900, hi), -3.0, 0.5);
-    EXPECT_NEAR(db(woofer_notch6<RateClass::high>, 5000, hi), -3.0, 0.5);
-    EXPECT_NEAR(db(woofer_notch6<RateClass::mid>, 900, mid), -3.0, 0.5);
-    EXPECT_LT(db(woofer_notch6<RateClass::high>, 2150, hi), -40.0);
-    EXPECT_NEAR(db(woofer_notch6<RateClass::high>, 100, hi), 0.0, 0.1);
+    EXPECT_NEAR((db<Notch6, RateClass::high>(900, hi)), -3.0, 0.5);
+    EXPECT_NEAR((db<Notch6, RateClass::high>(5000, hi)), -3.0, 0.5);
+    EXPECT_NEAR((db<Notch6, RateClass::mid>(900, mid)), -3.0, 0.5);
+    EXPECT_LT((db<Notch6, RateClass::high>(2150, hi)), -40.0);
+    EXPECT_NEAR((db<Notch6, RateClass::high>(100, hi)), 0.0, 0.1);
 
     // Single-set designs at a 44100 Hz step rate: the high class.
-    EXPECT_NEAR(db(debass_lowpass3_step<RateClass::high>, 561, hi), -3.0, 0.3);
-    EXPECT_NEAR(db(mid_bandpass6_step<RateClass::high>, 1300, hi), -3.0, 0.5);
-    EXPECT_NEAR(db(mid_bandpass6_step<RateClass::high>, 4300, hi), -3.0, 0.5);
-    EXPECT_NEAR(db(mid_bandpass6_step<RateClass::high>, 2364, hi), 0.0, 0.3);
-    EXPECT_NEAR(db(tube_bandpass6_step<RateClass::high>, 7134, hi), -3.0, 0.5);
-    EXPECT_NEAR(db(tube_bandpass6_step<RateClass::high>, 8802, hi), -3.0, 0.5);
-    EXPECT_NEAR(db(high_bandpass6_step<RateClass::high>, 13000, hi), -3.0, 0.6);
-    EXPECT_NEAR(db(high_bandpass6_step<RateClass::high>, 18000, hi), -3.0, 0.6);
+    EXPECT_NEAR((db<DeBass3, RateClass::high>(561, hi)), -3.0, 0.3);
+    EXPECT_NEAR((db<Mid6, RateClass::high>(1300, hi)), -3.0, 0.5);
+    EXPECT_NEAR((db<Mid6, RateClass::high>(4300, hi)), -3.0, 0.5);
+    EXPECT_NEAR((db<Mid6, RateClass::high>(2364, hi)), 0.0, 0.3);
+    EXPECT_NEAR((db<Tube6, RateClass::high>(7134, hi)), -3.0, 0.5);
+    EXPECT_NEAR((db<Tube6, RateClass::high>(8802, hi)), -3.0, 0.5);
+    EXPECT_NEAR((db<High6, RateClass::high>(13000, hi)), -3.0, 0.6);
+    EXPECT_NEAR((db<High6, RateClass::high>(18000, hi)), -3.0, 0.6);
 
     // Stepped twice at 22050 Hz the single-set designs keep their corners in hertz.
-    EXPECT_NEAR(db(debass_lowpass3_step<RateClass::mid>, 561, mid), -3.0, 0.3);
+    EXPECT_NEAR((db<DeBass3, RateClass::mid>(561, mid)), -3.0, 0.3);
     // Near the top of the band the held input droops the response a little more.
-    EXPECT_NEAR(db(tube_bandpass6_step<RateClass::mid>, 7134, mid), -3.0, 1.5);
+    EXPECT_NEAR((db<Tube6, RateClass::mid>(7134, mid)), -3.0, 1.5);
 }
 
 TEST(FilterKit, ResonatorSettlesAtItsDocumentedGain)
 {
-    IirSection s{};
+    IirSection s[2] = {};
+    const Step step = Res2<RateClass::high>::step();
     float y = 0;
     for (int n = 0; n < 1000; ++n)
-        y = fx_resonator2<RateClass::high>(s, 1000.0f);
-    EXPECT_NEAR(s.in_hist[0], 2472.8, 0.5);  // the resonance itself
-    EXPECT_NEAR(y, 2106.5, 0.5);             // the result, y - s
+        y = step(s, 1000.0f);
+    EXPECT_NEAR(s[0].in_hist[0], 2472.8, 0.5);  // the resonance itself
+    EXPECT_NEAR(y, 2106.5, 0.5);                // the result, y - s
+    EXPECT_EQ(s[0].in_hist[3], static_cast<float>(1000.0 * 0.36622211371196634));
 }
 
 }  // namespace
