@@ -31,6 +31,7 @@ int main(int argc, char **argv)
 
     CLI::App app{"Korva stereo sound enhancer: the effect chain on audio files."};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "korva " KORVA_VERSION);
 
     std::string input_path;
     std::string output_path;

@@ -28,7 +28,7 @@ TEST(CliProcess, WritesWhatTheEngineGivesForTheWholeFileInOneCall)
 {
     // 10007 frames: several 4096-frame blocks and a ragged end. The reference
     // runs them in one call, so the result must not depend on the block size.
-    for (const int rate : {11025, 22050, 44100, 48000}) {
+    for (const int rate : {8000, 11025, 22050, 32000, 44100, 48000, 96000}) {
         SCOPED_TRACE(rate);
         TempDir dir;
         const Audio input = make_signal(10007, 2, rate);
