@@ -34,8 +34,13 @@ bool open_pulse(AudioSink &sink, int channels, int rate, std::string &error)
     return true;
 }
 
+// ALSA's library prints its own diagnostics while looking for a device; the
+// reason that matters reaches the user once, in this program's message.
+void quiet_alsa_error(const char *, int, const char *, int, const char *, ...) {}
+
 bool open_alsa(AudioSink &sink, int channels, int rate, std::string &error)
 {
+    snd_lib_error_set_handler(quiet_alsa_error);
     snd_pcm_t *pcm = nullptr;
     int status = snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0);
     if (status < 0) {
