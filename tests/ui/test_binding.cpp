@@ -123,15 +123,13 @@ TEST_F(Binding, SlidersTruncateAndTheVerticalOnesAreInverted)
 
 TEST_F(Binding, BrainwaveMenuSetsModeAndDepth)
 {
-    choose(chBW, 2);
-    EXPECT_EQ(params().bw_mode, 2);
-    EXPECT_EQ(params().bw_value, 102);
-    choose(chBW, 0);
-    EXPECT_EQ(params().bw_mode, 0);
-    EXPECT_EQ(params().bw_value, 102) << "Disable keeps the depth";
-    choose(chBW, 1);
-    EXPECT_EQ(params().bw_mode, 1);
-    EXPECT_EQ(params().bw_value, 51);
+    // (position chosen, bw_mode, bw_value): "Disable" keeps whatever depth was set.
+    const int steps[][3] = {{2, 2, 102}, {0, 0, 102}, {1, 1, 51}, {0, 0, 51}, {2, 2, 102}};
+    for (auto [position, mode, value] : steps) {
+        choose(chBW, position);
+        EXPECT_EQ(params().bw_mode, mode) << "position " << position;
+        EXPECT_EQ(params().bw_value, value) << "position " << position;
+    }
 }
 
 TEST_F(Binding, RadioGroupSetsFrequencyAndDescription)
