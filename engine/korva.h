@@ -156,6 +156,12 @@ void korva_params_write(KorvaEngine *engine, const KorvaParams *in);
 /* Preset files (110 bytes). Both return 1 on success, 0 on failure. */
 int korva_save(KorvaEngine *engine, const char *path);
 int korva_load(KorvaEngine *engine, const char *path);
+/*
+ * Reads a preset file into a parameter block without touching any engine, so
+ * the file can be read before a lock is taken; 1 on success, 0 on failure
+ * (out is then unchanged).
+ */
+int korva_read_preset(const char *path, KorvaParams *out);
 /* Reverses every 2- and 4-byte field of a 96-byte block in place; returns 0. */
 int korva_patch_endian(void *block);
 /* Reverses 2 or 4 bytes in place; any other width leaves them alone. */

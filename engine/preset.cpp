@@ -115,7 +115,19 @@ extern "C" int korva_save(KorvaEngine *engine, const char *path)
 
 extern "C" int korva_load(KorvaEngine *engine, const char *path)
 {
-    if (engine == nullptr || path == nullptr)
+    if (engine == nullptr)
+        return 0;
+    KorvaParams loaded;
+    if (!korva_read_preset(path, &loaded))
+        return 0;
+    // Only now, after a complete and valid read, does the engine change.
+    korva_params_write(engine, &loaded);
+    return 1;
+}
+
+extern "C" int korva_read_preset(const char *path, KorvaParams *out)
+{
+    if (path == nullptr || out == nullptr)
         return 0;
 
     PresetImage image{};
@@ -149,8 +161,6 @@ extern "C" int korva_load(KorvaEngine *engine, const char *path)
     std::memcpy(&loaded, image.data() + kPayloadAt, KORVA_PARAMS_SIZE);
     if (swap)
         korva_patch_endian(&loaded);
-
-    // Only now, after a complete and valid read, does the engine change.
-    korva_params_write(engine, &loaded);
+    *out = loaded;
     return 1;
 }
