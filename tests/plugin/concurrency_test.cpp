@@ -129,8 +129,15 @@ TEST_F(Concurrency, WindowWritesResetsAndPresetLoadsWhileAudioRuns)
         if (i % 50 == 25)
             reset_like_the_window();
         if (i % 50 == 40) {
+            // The window's preset load: the whole block under the lock,
+            // keeping the same three switches.
+            KorvaParams kept;
+            korva_params_read(korva, &kept);
             korva_engine_lock();
             const int loaded = korva_load(korva, preset.c_str());
+            korva->params.enable_global = kept.enable_global;
+            korva->params.spc_swapstereo = kept.spc_swapstereo;
+            korva->params.spc_phaseinvert = kept.spc_phaseinvert;
             korva_engine_unlock();
             EXPECT_EQ(loaded, 1);
         }
