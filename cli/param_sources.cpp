@@ -2,16 +2,13 @@
 
 #include "config_source.h"
 #include "engine/param_fields.h"
+#include "engine_handle.h"
 #include "preset_header.h"
 
 #include <charconv>
 #include <memory>
 
 namespace {
-
-struct EngineDeleter {
-    void operator()(KorvaEngine *engine) const { korva_delete(engine); }
-};
 
 bool parse_int32(std::string_view text, int32_t &value)
 {
@@ -63,7 +60,7 @@ Status apply_assignment(std::string_view assignment, KorvaParams &params)
 
 Status apply_preset(const std::string &path, KorvaParams &params)
 {
-    std::unique_ptr<KorvaEngine, EngineDeleter> engine(korva_new());
+    EngineHandle engine = make_engine();
     if (!engine)
         return failure(path + ": out of memory while loading the preset");
     engine->params = params;

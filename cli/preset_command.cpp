@@ -2,6 +2,7 @@
 
 #include "atomic_output.h"
 #include "engine/param_fields.h"
+#include "engine_handle.h"
 #include "preset_header.h"
 
 #include <cerrno>
@@ -10,10 +11,6 @@
 #include <memory>
 
 namespace {
-
-struct EngineDeleter {
-    void operator()(KorvaEngine *engine) const { korva_delete(engine); }
-};
 
 std::string byte_order_line(const PresetHeader &header)
 {
@@ -35,7 +32,7 @@ Status run_preset_show(const std::string &path)
     if (!header.problem.empty())
         return failure(path + ": " + header.problem);
 
-    std::unique_ptr<KorvaEngine, EngineDeleter> engine(korva_new());
+    EngineHandle engine = make_engine();
     if (!engine)
         return failure("out of memory for the engine");
     if (!korva_load(engine.get(), path.c_str()))
@@ -52,7 +49,7 @@ Status run_preset_show(const std::string &path)
 
 Status run_preset_save(const std::string &path, const ParamSources &sources)
 {
-    std::unique_ptr<KorvaEngine, EngineDeleter> engine(korva_new());
+    EngineHandle engine = make_engine();
     if (!engine)
         return failure("out of memory for the engine");
     if (Status status = build_params(sources, engine->params); !status.ok())

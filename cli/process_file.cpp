@@ -2,6 +2,7 @@
 
 #include "atomic_output.h"
 #include "audio_file.h"
+#include "engine_handle.h"
 #include "interrupt.h"
 
 #include <chrono>
@@ -27,10 +28,6 @@ std::optional<int> output_format(const std::string &path)
     return std::nullopt;
 }
 
-struct EngineDeleter {
-    void operator()(KorvaEngine *engine) const { korva_delete(engine); }
-};
-
 Status interrupted(const std::string &output_path, int signal_number)
 {
     return failure(output_path + ": interrupted by " + strsignal(signal_number) + "; no output written",
@@ -52,7 +49,7 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
     if (Status status = open_input(request.input_path, input); !status.ok())
         return status;
 
-    std::unique_ptr<KorvaEngine, EngineDeleter> engine(korva_new());
+    EngineHandle engine = make_engine();
     if (!engine)
         return failure("out of memory for the engine");
     engine->params = request.params;
