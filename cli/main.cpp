@@ -1,4 +1,5 @@
 // korva: the Korva effect chain on audio files, and preset files by hand.
+#include "audio_file.h"
 #include "commands.h"
 #include "config_source.h"
 #include "interrupt.h"
@@ -14,13 +15,17 @@ void add_param_options(CLI::App *command, ParamSources &sources)
 {
     if (config_supported())
         command->add_option("--config", sources.config_path,
-                            "start from the \"xmkorva-5\" section of a player configuration file");
-    command->add_option("--preset", sources.preset_path, "start from a preset file (after --config)");
+                            "start from the \"xmkorva-5\" section of a player configuration file")
+            ->type_name("FILE");
+    command->add_option("--preset", sources.preset_path, "start from a preset file (after --config)")
+        ->type_name("FILE");
     command->add_option("--set", sources.assignments,
                         "set one parameter by field name, last and in order; VALUE is a 32-bit "
                         "integer stored truncated to the field's width (repeatable)")
         ->type_name("FIELD=VALUE")
         ->allow_extra_args(false);
+    command->footer(std::string("Parameters: the defaults, then ") + (config_supported() ? "--config, then " : "") +
+                    "--preset, then each --set in order.\nFields: " + field_name_list());
 }
 
 } // namespace
@@ -44,6 +49,8 @@ int main(int argc, char **argv)
     process->add_option("IN", input_path, "input audio file (WAV, FLAC, Ogg, AIFF, ...)")->required();
     process->add_option("OUT", output_path, "output file; its extension chooses the format")->required();
     add_param_options(process, sources);
+    process->footer(process->get_footer() + "\nOutput types: " + known_extensions() +
+                    " (a device or FIFO without one of them gets WAV).");
     process->add_flag("-q,--quiet", quiet, "print neither the summary nor progress");
 
     CLI::App *demo = app.add_subcommand("demo", "synthesise a demo clip and process it with the defaults");

@@ -44,15 +44,6 @@ TEST(CliProcess, WritesWhatTheEngineGivesForTheWholeFileInOneCall)
     }
 }
 
-TEST(CliProcess, DefaultSettingsMatchTheEngineDefaults)
-{
-    TempDir dir;
-    const Audio input = make_signal(5000, 2, 44100);
-    write_audio(dir.file("in.flac"), input, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
-    ASSERT_EQ(run_korva({"process", dir.file("in.flac"), dir.file("out.wav"), "-q"}).exit_code, 0);
-    EXPECT_EQ(read_audio(dir.file("out.wav")).samples, process_directly(params_with({}), 44100, input.samples));
-}
-
 TEST(CliProcess, MonoInputIsProcessedAsTheSameSampleOnBothChannels)
 {
     TempDir dir;
