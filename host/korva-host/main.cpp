@@ -7,8 +7,10 @@
 
 #include "../../plugin/xmms_configfile.h"
 
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <csignal>
 #include <cstdio>
 
 #ifndef KORVA_HOST_DEFAULT_PLUGIN
@@ -31,7 +33,44 @@ bool open_sink(HostApp &app, std::string &error)
     return audio_sink_open_live(app.sink, app.options.channels, app.source.rate, error);
 }
 
-// Without a window: play everything on the audio thread and wait for it.
+// A signal (Ctrl-C, kill) ends the run the orderly way: the audio thread
+// stops after its block, clean-up saves the settings, and a WAV file is
+// closed with a correct header.
+struct Interrupt {
+    HostApp *app = nullptr;
+    GMainLoop *loop = nullptr;     // headless runs only
+    bool seen = false;
+};
+
+gboolean on_interrupt(gpointer data)
+{
+    auto &interrupt = *static_cast<Interrupt *>(data);
+    interrupt.seen = true;
+    interrupt.app->player.stop_requested.store(true, std::memory_order_release);
+    if (interrupt.loop == nullptr && gtk_main_level() > 0)
+        gtk_main_quit();
+    return G_SOURCE_CONTINUE;
+}
+
+gboolean on_headless_poll(gpointer data)
+{
+    auto &interrupt = *static_cast<Interrupt *>(data);
+    if (interrupt.app->player.running.load(std::memory_order_acquire))
+        return G_SOURCE_CONTINUE;
+    g_main_loop_quit(interrupt.loop);
+    return G_SOURCE_REMOVE;
+}
+
+void report_interrupt(HostApp &app, const Interrupt &interrupt)
+{
+    if (!interrupt.seen)
+        return;
+    app.failed = true;
+    std::fprintf(stderr, "korva-host: interrupted; the output ends early\n");
+}
+
+// Without a window: the audio thread plays everything while the main thread
+// waits for it or for a signal.
 void run_headless(HostApp &app)
 {
     std::string error;
@@ -40,21 +79,43 @@ void run_headless(HostApp &app)
         std::fprintf(stderr, "korva-host: %s\n", error.c_str());
         return;
     }
+    Interrupt interrupt;
+    interrupt.app = &app;
+    interrupt.loop = g_main_loop_new(nullptr, FALSE);
+    const guint sources[] = {
+        g_unix_signal_add(SIGINT, on_interrupt, &interrupt),
+        g_unix_signal_add(SIGTERM, on_interrupt, &interrupt),
+        g_timeout_add(20, on_headless_poll, &interrupt),
+    };
+    g_main_loop_run(interrupt.loop);
+    for (guint id : {sources[0], sources[1]})
+        g_source_remove(id);
+    g_main_loop_unref(interrupt.loop);
     app.player.thread.join();
     if (!app.player.error.empty()) {
         app.failed = true;
         std::fprintf(stderr, "korva-host: %s\n", app.player.error.c_str());
     }
+    report_interrupt(app, interrupt);
 }
 
 void run_window(HostApp &app)
 {
+    Interrupt interrupt;
+    interrupt.app = &app;
+    const guint sources[] = {
+        g_unix_signal_add(SIGINT, on_interrupt, &interrupt),
+        g_unix_signal_add(SIGTERM, on_interrupt, &interrupt),
+    };
     host_window_open(app);
     if (app.options.configure && app.plugin.record->configure != nullptr)
         app.plugin.record->configure();
     host_window_play(app);
     gtk_main();
     player_stop(app.player);
+    for (guint id : sources)
+        g_source_remove(id);
+    report_interrupt(app, interrupt);
 }
 
 } // namespace

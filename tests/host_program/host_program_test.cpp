@@ -10,6 +10,10 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -241,6 +245,37 @@ TEST_F(HostProgram, LiveOutputWithoutSoundSystemFailsClearly)
                                  {"PULSE_SERVER=unix:/nonexistent/korva-test", "PULSE_AUTOSPAWN=no"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.errors.find("no sound output: PulseAudio"), std::string::npos) << run.errors;
+}
+
+TEST_F(HostProgram, InterruptedRenderEndsWithAValidFileAndSavedSettings)
+{
+    // Long enough, in one-frame blocks, to be still running when the signal comes.
+    Audio long_input = stereo_input(48000 * 60, 48000);
+    ASSERT_TRUE(korva_test::write_wav(input, long_input));
+    std::string error_file;
+    std::filesystem::remove(config);   // defaults now; clean-up writes the file again
+    const int pid = korva_test::start_host({"--config", config, "--block", "4", "--output", output, input}, error_file);
+    ASSERT_GT(pid, 0);
+    for (int waited = 0; waited < 3000; ++waited) {   // at most 30 s
+        std::error_code missing;
+        const auto size = std::filesystem::file_size(output, missing);
+        if (!missing && size >= 100000)
+            break;
+        usleep(10000);
+    }
+    kill(pid, SIGINT);
+    const HostRun run = korva_test::finish_host(pid, error_file);
+
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.errors.find("interrupted"), std::string::npos) << run.errors;
+    const Audio out = korva_test::read_wav(output);
+    ASSERT_GT(out.samples.size(), 0u);
+    ASSERT_LT(out.samples.size(), long_input.samples.size());
+    KorvaParams defaults;
+    korva_default_params(&defaults);
+    const std::vector<int16_t> expected = processed(long_input.samples, defaults, 48000);
+    EXPECT_TRUE(std::equal(out.samples.begin(), out.samples.end(), expected.begin())) << "a prefix of the render";
+    EXPECT_TRUE(std::filesystem::exists(config)) << "clean-up ran and saved the settings";
 }
 
 } // namespace

@@ -17,48 +17,82 @@ extern char **environ;
 
 namespace korva_test {
 
-HostRun run_host(const std::vector<std::string> &args, bool with_display, const std::vector<std::string> &extra_env)
-{
-    HostRun run;
-    std::vector<std::string> arguments{KORVA_HOST_PATH};
-    arguments.insert(arguments.end(), args.begin(), args.end());
-    std::vector<char *> argv;
-    for (std::string &a : arguments)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+namespace {
 
-    std::vector<std::string> env_strings;
+std::vector<std::string> child_environment(bool with_display, const std::vector<std::string> &extra_env)
+{
+    std::vector<std::string> env;
     for (char **e = environ; *e != nullptr; ++e)
         if (with_display || std::strncmp(*e, "DISPLAY=", 8) != 0)
-            env_strings.emplace_back(*e);
-    env_strings.insert(env_strings.end(), extra_env.begin(), extra_env.end());
-    std::vector<char *> envp;
-    for (std::string &e : env_strings)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
+            env.emplace_back(*e);
+    env.insert(env.end(), extra_env.begin(), extra_env.end());
+    return env;
+}
+
+std::vector<char *> pointers(std::vector<std::string> &strings)
+{
+    std::vector<char *> result;
+    for (std::string &s : strings)
+        result.push_back(s.data());
+    result.push_back(nullptr);
+    return result;
+}
+
+int spawn_host(const std::vector<std::string> &args, bool with_display, const std::vector<std::string> &extra_env,
+               std::string &error_file)
+{
+    std::vector<std::string> arguments{KORVA_HOST_PATH};
+    arguments.insert(arguments.end(), args.begin(), args.end());
+    std::vector<std::string> env = child_environment(with_display, extra_env);
+    std::vector<char *> argv = pointers(arguments);
+    std::vector<char *> envp = pointers(env);
 
     char error_name[] = "/tmp/korva-host-stderr-XXXXXX";
     const int error_fd = mkstemp(error_name);
     if (error_fd < 0)
-        return run;
+        return 0;
+    error_file = error_name;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, error_fd, STDERR_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-
     pid_t child = 0;
-    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        child = 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(error_fd);
+    return child;
+}
+
+} // namespace
+
+int start_host(const std::vector<std::string> &args, std::string &error_file)
+{
+    return spawn_host(args, false, {}, error_file);
+}
+
+HostRun finish_host(int pid, const std::string &error_file)
+{
+    HostRun run;
+    if (pid > 0) {
         int wstatus = 0;
-        while (waitpid(child, &wstatus, 0) < 0 && errno == EINTR) {
+        while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
         }
         run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     }
-    posix_spawn_file_actions_destroy(&actions);
-    close(error_fd);
-    std::ifstream in(error_name);
-    run.errors.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    unlink(error_name);
+    if (!error_file.empty()) {
+        std::ifstream in(error_file);
+        run.errors.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        unlink(error_file.c_str());
+    }
     return run;
+}
+
+HostRun run_host(const std::vector<std::string> &args, bool with_display, const std::vector<std::string> &extra_env)
+{
+    std::string error_file;
+    const int pid = spawn_host(args, with_display, extra_env, error_file);
+    return finish_host(pid, error_file);
 }
 
 bool write_wav(const std::string &path, const Audio &audio)

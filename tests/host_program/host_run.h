@@ -19,6 +19,11 @@ struct HostRun {
 HostRun run_host(const std::vector<std::string> &args, bool with_display,
                  const std::vector<std::string> &extra_env = {});
 
+// Starts korva-host without a display and returns its process id (0 on
+// failure); finish_host waits for it and collects what run_host returns.
+int start_host(const std::vector<std::string> &args, std::string &error_file);
+HostRun finish_host(int pid, const std::string &error_file);
+
 struct Audio {
     int rate = 0;
     int channels = 0;
