@@ -22,8 +22,7 @@ bool accepted_block(AFormat fmt, int srate, int nch)
 
 void swap_bytes16(int16_t *samples, int32_t count)
 {
-    for (int32_t i = 0; i < count; ++i)
-    {
+    for (int32_t i = 0; i < count; ++i) {
         const auto v = static_cast<uint16_t>(samples[i]);
         samples[i] = static_cast<int16_t>(static_cast<uint16_t>((v << 8) | (v >> 8)));
     }
@@ -74,7 +73,7 @@ extern "C" int plugin_mod_samples(void **data, int length, AFormat fmt, int srat
 
     korva_engine_lock();
     if (korva != nullptr) {
-        korva->sample_rate = srate;
+        korva->sample_rate = srate;   // read by korva_process, under this same lock
         if (reinterpret_cast<uintptr_t>(bytes) % alignof(int16_t) == 0)
             process_frames(korva, reinterpret_cast<int16_t *>(bytes), frames, fmt);
         else

@@ -206,16 +206,4 @@ TEST_F(ModSamples, OddAddressedBufferIsProcessedLikeAnAlignedOne)
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), storage.begin() + 1));
 }
 
-TEST_F(ModSamples, BlocksAfterCleanupPassThrough)
-{
-    get_eplugin_info()->cleanup();
-    ASSERT_EQ(korva, nullptr);
-    const std::vector<unsigned char> original = as_bytes(stereo_signal(64));
-    std::vector<unsigned char> bytes = original;
-    EXPECT_EQ(mod(bytes, static_cast<int>(bytes.size()), FMT_S16_NE, 44100, 2), static_cast<int>(bytes.size()));
-    EXPECT_EQ(bytes, original);
-    get_eplugin_info()->init();   // TearDown cleans up again
-    ASSERT_NE(korva, nullptr);
-}
-
 } // namespace

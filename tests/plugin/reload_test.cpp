@@ -105,32 +105,4 @@ TEST(PluginReload, SettingsSurviveUnloadingAndLoadingThePlugin)
     xmms_cfg_set_default_filename(nullptr);
 }
 
-TEST(PluginReload, MissingConfigurationLeavesTheDefaultsAndCleanupCreatesIt)
-{
-    ScratchDir scratch;
-    const std::string config = scratch.file("config");
-    xmms_cfg_set_default_filename(config.c_str());
-
-    LoadedKorva plugin;
-    ASSERT_TRUE(plugin.complete()) << dlerror();
-    plugin.record->init();
-    ASSERT_NE(*plugin.engine, nullptr);
-    KorvaParams defaults;
-    korva_default_params(&defaults);
-    EXPECT_EQ(std::memcmp(&(*plugin.engine)->params, &defaults, sizeof defaults), 0);
-    plugin.record->cleanup();
-
-    ConfigFile *cfg = xmms_cfg_open_file(config.c_str());
-    ASSERT_NE(cfg, nullptr);
-    int preamp = 0;
-    char *path = nullptr;
-    EXPECT_TRUE(xmms_cfg_read_int(cfg, "xmkorva-5", "xmkorva_preamp", &preamp));
-    EXPECT_EQ(preamp, 128);
-    EXPECT_TRUE(xmms_cfg_read_string(cfg, "xmkorva-5", "xmkorva_last_preset_file", &path));
-    EXPECT_STREQ(path, "~/");
-    std::free(path);
-    xmms_cfg_free(cfg);
-    xmms_cfg_set_default_filename(nullptr);
-}
-
 } // namespace

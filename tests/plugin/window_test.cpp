@@ -181,21 +181,6 @@ TEST_F(PluginWindow, SettingsChangedInTheWindowSurviveARestart)
     EXPECT_EQ(gtk_range_get_value(GTK_RANGE(control("slSuperBass"))), 123.0);
 }
 
-TEST_F(PluginWindow, ClosingTheWindowAllowsANewOne)
-{
-    get_eplugin_info()->configure();
-    run_pending_events();
-    ASSERT_NE(window1, nullptr);
-    gtk_button_clicked(GTK_BUTTON(control("btnClose")));
-    run_pending_events();
-    EXPECT_EQ(window1, nullptr);
-    EXPECT_TRUE(std::filesystem::exists(config)) << "closing the window saves";
-
-    get_eplugin_info()->configure();
-    run_pending_events();
-    EXPECT_NE(window1, nullptr);
-}
-
 TEST_F(PluginWindow, AboutShowsOneAboutBox)
 {
     get_eplugin_info()->about();
