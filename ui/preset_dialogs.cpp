@@ -97,25 +97,22 @@ extern "C" void on_file_Load(GtkButton *, gpointer user_data)
         return;
 
     std::string path = selected_name(selector);
-    int loaded = 0;
-    if (korva) {
-        KorvaParams kept;
-        korva_params_read(korva, &kept);
-        // Loading replaces the whole block: not while a block is processed.
-        korva_engine_lock();
-        loaded = korva_load(korva, path.c_str());
-        if (loaded) {
-            // A preset never changes these three.
-            korva->params.spc_swapstereo = kept.spc_swapstereo;
-            korva->params.spc_phaseinvert = kept.spc_phaseinvert;
-            korva->params.enable_global = kept.enable_global;
-        }
-        korva_engine_unlock();
-    }
-    if (!loaded) {
+    // The file is read and checked first; the engine changes only after a
+    // complete, valid read, under the lock and with the three fields that a
+    // preset never changes already put back.
+    KorvaParams loaded;
+    if (!korva || !korva_read_preset(path.c_str(), &loaded)) {
         gtk_file_selection_set_filename(selector, kLoadFailed);
         return;
     }
+    korva_engine_lock();
+    KorvaParams kept;
+    korva_params_read(korva, &kept);
+    loaded.spc_swapstereo = kept.spc_swapstereo;
+    loaded.spc_phaseinvert = kept.spc_phaseinvert;
+    loaded.enable_global = kept.enable_global;
+    korva_params_write(korva, &loaded);
+    korva_engine_unlock();
 
     korva_set_last_preset_file(path.c_str());
     if (window1)  // the window may have gone while the selector was open
