@@ -153,6 +153,26 @@ TEST(CliSet, RejectsUnknownNamesAndNonNumbersBeforeWritingAnything)
                          "--set", "bw_fq=2147483647"}).exit_code, 0);
 }
 
+TEST(CliSet, ValuesBeyondTheWindowRangesStillGiveAFullOutput)
+{
+    TempDir dir;
+    write_audio(dir.file("in.wav"), make_signal(5000, 2, 44100), wav16);
+    for (const std::string extreme : {"2147483647", "-2147483648", "513", "-1"}) {
+        SCOPED_TRACE(extreme);
+        std::vector<std::string> args =
+            with_sets({"process", dir.file("in.wav"), dir.file("out.wav"), "-q"}, busy_settings);
+        for (const char *field : {"preamp", "superbass", "chain_index", "_3dsurround_mode", "_3dsurround_depth",
+                                  "extspace_mode", "extfx_space", "vs_intensity", "spc_high", "bw_mode", "bw_fq",
+                                  "bw_value", "bw_sigpreamp"}) {
+            args.push_back("--set");
+            args.push_back(std::string(field) + "=" + extreme);
+        }
+        const RunResult run = run_korva(args);
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        EXPECT_EQ(read_audio(dir.file("out.wav")).frames(), 5000);
+    }
+}
+
 TEST(CliSummary, ReportsFramesPeaksAndClippedSamples)
 {
     TempDir dir;
