@@ -125,6 +125,18 @@ TEST(CliOutputSafety, DevNullIsWrittenDirectlyAndStaysADevice)
     EXPECT_EQ(after.st_ino, before.st_ino);
 }
 
+TEST(CliOutputSafety, AWriteErrorIsReported)
+{
+    Fixture f;
+    const RunResult run = run_korva({"process", f.input, "/dev/full"});
+    EXPECT_NE(run.exit_code, 0);
+    EXPECT_NE(run.err.find("/dev/full"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("No space left"), std::string::npos) << run.err;
+    struct stat status {};
+    ASSERT_EQ(stat("/dev/full", &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
+}
+
 // The input is a FIFO fed by a thread; korva is stopped by signals while its
 // temporary output exists. With `stall` the feeder sends a header and a few
 // blocks and then nothing: korva sits in a read that libsndfile restarts
