@@ -181,6 +181,30 @@ TEST_F(PluginWindow, SettingsChangedInTheWindowSurviveARestart)
     EXPECT_EQ(gtk_range_get_value(GTK_RANGE(control("slSuperBass"))), 123.0);
 }
 
+TEST_F(PluginWindow, CleanupAlsoClosesTheAboutBoxAndPresetSelectors)
+{
+    // Their callbacks are in the plug-in, which the player may unload after
+    // clean-up: none of its windows may stay behind.
+    get_eplugin_info()->configure();
+    get_eplugin_info()->about();
+    run_pending_events();
+    gtk_button_clicked(GTK_BUTTON(control("btnLoad")));
+    gtk_button_clicked(GTK_BUTTON(control("btnSave")));
+    run_pending_events();
+    ASSERT_EQ(toplevels_titled("About Korva"), 1);
+    ASSERT_EQ(toplevels_titled("Load Korva Preset"), 1);
+    ASSERT_EQ(toplevels_titled("Save Korva Preset"), 1);
+
+    get_eplugin_info()->cleanup();
+    run_pending_events();
+    EXPECT_EQ(msg_box_window, nullptr);
+    EXPECT_EQ(toplevels_titled("About Korva"), 0);
+    EXPECT_EQ(toplevels_titled("Load Korva Preset"), 0);
+    EXPECT_EQ(toplevels_titled("Save Korva Preset"), 0);
+    EXPECT_EQ(toplevels_titled("Korva configuration"), 0);
+    get_eplugin_info()->init();   // TearDown cleans up
+}
+
 TEST_F(PluginWindow, AboutShowsOneAboutBox)
 {
     get_eplugin_info()->about();
