@@ -69,7 +69,9 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
 
     std::vector<int16_t> in_block(2 * kBlockFrames);
     std::vector<int16_t> out_block(2 * kBlockFrames);
-    Progress progress = progress_start(input.info.frames, request.quiet);
+    // A pipe reports SF_COUNT_MAX frames: no bar for an unknown length.
+    const int64_t known_frames = input.info.frames == SF_COUNT_MAX ? 0 : input.info.frames;
+    Progress progress = progress_start(known_frames, request.quiet);
     const auto started = std::chrono::steady_clock::now();
 
     for (;;) {

@@ -95,6 +95,11 @@ TEST(CliProcess, OutputFormatFollowsTheExtension)
         EXPECT_EQ(read_audio(dir.file(name)).samples, expected);
     }
 
+    // Read back as input, the lossless outputs give their samples unchanged.
+    ASSERT_EQ(run_korva({"process", dir.file("out.flac"), dir.file("back.wav"), "-q", "--set", "enable_global=0",
+                         "--set", "preamp=256"}).exit_code, 0);
+    EXPECT_EQ(read_audio(dir.file("back.wav")).samples, expected);
+
     ASSERT_EQ(run_korva({"process", dir.file("in.wav"), dir.file("out.ogg"), "-q"}).exit_code, 0);
     const Audio vorbis = read_audio(dir.file("out.ogg"));
     EXPECT_EQ(vorbis.channels, 2);
