@@ -98,12 +98,19 @@ Status begin_output(const std::string &path, AtomicOutput &output)
     const int fd = mkstemp(name.data());
     if (fd < 0)
         return failure(path + ": cannot create a temporary file in " + directory + ": " + reason(errno));
-    const mode_t mode = exists ? (status.st_mode & 07777) : default_file_mode();
-    fchmod(fd, mode);   // best effort: mkstemp's 0600 is a safe fallback
-    close(fd);
     output.write_path = name.data();
     output.direct = false;
     register_temporary_file(output.write_path.c_str());
+
+    // The replacement keeps the old file's owner and permission bits (never
+    // set-id bits). Only root may hand a file to another owner; for anyone
+    // else it belongs to whoever runs korva, as after any rename.
+    if (exists) {
+        const int owner_kept = fchown(fd, status.st_uid, status.st_gid);
+        static_cast<void>(owner_kept);
+    }
+    fchmod(fd, exists ? (status.st_mode & 0777) : default_file_mode());
+    close(fd);
     return success();
 }
 

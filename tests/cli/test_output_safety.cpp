@@ -82,16 +82,22 @@ TEST(CliOutputSafety, AFailedRunLeavesNoFileAndKeepsAnExistingOutput)
     EXPECT_EQ(read_bytes(f.dir.file("keep.wav")), "previous contents");
 }
 
-TEST(CliOutputSafety, ReplacesAnExistingOutputOnlyOnSuccessAndKeepsItsMode)
+TEST(CliOutputSafety, ReplacesAnExistingOutputKeepingItsModeAndOwner)
 {
     Fixture f;
     write_bytes(f.dir.file("out.wav"), "old");
     ASSERT_EQ(chmod(f.dir.file("out.wav").c_str(), 0640), 0);
+    // Giving the file away needs root; the owner is checked only then.
+    const bool owner_changed = chown(f.dir.file("out.wav").c_str(), 4321, 4321) == 0;
     ASSERT_EQ(run_korva({"process", f.input, f.dir.file("out.wav"), "-q"}).exit_code, 0);
     EXPECT_EQ(read_audio(f.dir.file("out.wav")).frames(), 3000);
     struct stat status {};
     ASSERT_EQ(stat(f.dir.file("out.wav").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
+    if (owner_changed) {
+        EXPECT_EQ(status.st_uid, 4321u);
+        EXPECT_EQ(status.st_gid, 4321u);
+    }
     EXPECT_EQ(f.dir.entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
 }
 
