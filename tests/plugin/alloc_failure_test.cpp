@@ -86,6 +86,8 @@ extern "C" int posix_memalign(void **out, size_t alignment, size_t size)
 namespace {
 
 using korva_test::ScratchDir;
+using korva_test::plugin_korva;
+using korva_test::plugin_window1;
 
 TEST(NoEngine, TheLimitMakesEngineAllocationFail)
 {
@@ -110,7 +112,7 @@ TEST(NoEngine, PluginPassesAudioThroughAndLeavesTheSettingsAlone)
         ArmedAllocationLimit limit;
         record->init();
     }
-    ASSERT_EQ(korva, nullptr);
+    ASSERT_EQ(plugin_korva(), nullptr);
 
     const std::vector<int16_t> signal = korva_test::stereo_signal(256);
     std::vector<int16_t> block = signal;
@@ -123,17 +125,17 @@ TEST(NoEngine, PluginPassesAudioThroughAndLeavesTheSettingsAlone)
     }
 
     record->configure();
-    EXPECT_EQ(window1, nullptr) << "no window without an engine";
+    EXPECT_EQ(plugin_window1(), nullptr) << "no window without an engine";
 
     record->cleanup();
-    EXPECT_EQ(korva, nullptr);
+    EXPECT_EQ(plugin_korva(), nullptr);
     EXPECT_EQ(korva_test::read_text(config), saved) << "clean-up without an engine must not rewrite the settings";
 
     // Once memory is there again, a new start works and finds the settings.
     record->init();
-    ASSERT_NE(korva, nullptr);
-    EXPECT_EQ(korva->params.enable_extfx, 1);
-    EXPECT_EQ(korva->params.superbass, 200);
+    ASSERT_NE(plugin_korva(), nullptr);
+    EXPECT_EQ(plugin_korva()->params.enable_extfx, 1);
+    EXPECT_EQ(plugin_korva()->params.superbass, 200);
     record->cleanup();
     xmms_cfg_set_default_filename(nullptr);
 }

@@ -19,6 +19,7 @@
 namespace {
 
 using korva_test::ScratchDir;
+using korva_test::plugin_korva;
 
 constexpr int block_frames = 256;
 
@@ -69,12 +70,12 @@ void wait_for_blocks(const AudioThread &audio, int count)
 void reset_like_the_window()
 {
     KorvaParams before;
-    korva_params_read(korva, &before);
+    korva_params_read(plugin_korva(), &before);
     korva_engine_lock();
-    korva_reset(korva);
-    korva->params.enable_global = before.enable_global;
-    korva->params.spc_swapstereo = before.spc_swapstereo;
-    korva->params.spc_phaseinvert = before.spc_phaseinvert;
+    korva_reset(plugin_korva());
+    plugin_korva()->params.enable_global = before.enable_global;
+    plugin_korva()->params.spc_swapstereo = before.spc_swapstereo;
+    plugin_korva()->params.spc_phaseinvert = before.spc_phaseinvert;
     korva_engine_unlock();
 }
 
@@ -96,7 +97,7 @@ protected:
         ASSERT_EQ(korva_save(source, preset.c_str()), 1);
         korva_delete(source);
         get_eplugin_info()->init();
-        ASSERT_NE(korva, nullptr);
+        ASSERT_NE(plugin_korva(), nullptr);
     }
     void TearDown() override
     {
@@ -118,30 +119,30 @@ TEST_F(Concurrency, WindowWritesResetsAndPresetLoadsWhileAudioRuns)
     KorvaParams last{};
     for (int i = 0; i < iterations; ++i) {
         KorvaParams p;
-        korva_params_read(korva, &p);
+        korva_params_read(plugin_korva(), &p);
         // A slider move: korva_update rewrites every field, each atomically.
         p.preamp = 64 + (i * 7) % 320;
         p.superbass = (i * 13) % 257;
         p._3dsurround_mode = static_cast<int16_t>(i % 4);
         p.enable_extfx = static_cast<int8_t>(i & 1);
         p.chain_index = static_cast<int16_t>(i % 6);
-        korva_params_write(korva, &p);
+        korva_params_write(plugin_korva(), &p);
         if (i % 50 == 25)
             reset_like_the_window();
         if (i % 50 == 40) {
             // The window's preset load: the whole block under the lock,
             // keeping the same three switches.
             KorvaParams kept;
-            korva_params_read(korva, &kept);
+            korva_params_read(plugin_korva(), &kept);
             korva_engine_lock();
-            const int loaded = korva_load(korva, preset.c_str());
-            korva->params.enable_global = kept.enable_global;
-            korva->params.spc_swapstereo = kept.spc_swapstereo;
-            korva->params.spc_phaseinvert = kept.spc_phaseinvert;
+            const int loaded = korva_load(plugin_korva(), preset.c_str());
+            plugin_korva()->params.enable_global = kept.enable_global;
+            plugin_korva()->params.spc_swapstereo = kept.spc_swapstereo;
+            plugin_korva()->params.spc_phaseinvert = kept.spc_phaseinvert;
             korva_engine_unlock();
             EXPECT_EQ(loaded, 1);
         }
-        korva_params_read(korva, &last);
+        korva_params_read(plugin_korva(), &last);
         if (i % 16 == 0)   // let blocks interleave with the writes
             wait_for_blocks(audio, audio.blocks.load() + 1);
     }
@@ -153,7 +154,7 @@ TEST_F(Concurrency, WindowWritesResetsAndPresetLoadsWhileAudioRuns)
     EXPECT_EQ(audio.changed, audio.blocks.load()) << "every stereo block was processed";
     // The last write survived: nothing the audio thread did overwrote it.
     KorvaParams now;
-    korva_params_read(korva, &now);
+    korva_params_read(plugin_korva(), &now);
     EXPECT_EQ(std::memcmp(&now, &last, sizeof now), 0);
     EXPECT_EQ(now.preamp, 64 + ((iterations - 1) * 7) % 320);
 }
@@ -168,7 +169,7 @@ TEST_F(Concurrency, CleanupWhileBlocksKeepArrivingNeverUsesTheFreedEngine)
 
     get_eplugin_info()->cleanup();
     cleaned_up.store(true, std::memory_order_release);
-    EXPECT_EQ(korva, nullptr);
+    EXPECT_EQ(plugin_korva(), nullptr);
 
     const int at_cleanup = audio.blocks.load();
     wait_for_blocks(audio, at_cleanup + 200);
@@ -180,7 +181,7 @@ TEST_F(Concurrency, CleanupWhileBlocksKeepArrivingNeverUsesTheFreedEngine)
     EXPECT_EQ(audio.changed_after_cleanup, 0) << "a block after clean-up reached an engine";
 
     get_eplugin_info()->init();   // TearDown cleans up
-    ASSERT_NE(korva, nullptr);
+    ASSERT_NE(plugin_korva(), nullptr);
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 namespace {
 
 using korva_test::ScratchDir;
+using korva_test::plugin_korva;
 using korva_test::stereo_signal;
 
 class ModSamples : public ::testing::Test {
@@ -23,7 +24,7 @@ protected:
     {
         xmms_cfg_set_default_filename(scratch.file("config").c_str());
         get_eplugin_info()->init();
-        ASSERT_NE(korva, nullptr);
+        ASSERT_NE(plugin_korva(), nullptr);
     }
     void TearDown() override
     {
@@ -86,7 +87,7 @@ TEST_F(ModSamples, SignedSixteenBitStereoIsProcessedInPlace)
 {
     for (AFormat fmt : {FMT_S16_LE, FMT_S16_NE}) {
         SCOPED_TRACE(fmt);
-        korva_reset(korva);
+        korva_reset(plugin_korva());
         const std::vector<int16_t> input = stereo_signal(512);
         const std::vector<int16_t> expected = reference(input, 512, 44100);
         ASSERT_NE(expected, input) << "default settings change the sound";
@@ -150,19 +151,19 @@ TEST_F(ModSamples, LengthNotAMultipleOfFourLeavesTheTrailingBytes)
 
 TEST_F(ModSamples, SampleRateIsTakenOnlyFromProcessedBlocks)
 {
-    EXPECT_EQ(korva->sample_rate, 44100);
+    EXPECT_EQ(plugin_korva()->sample_rate, 44100);
     std::vector<unsigned char> bytes = as_bytes(stereo_signal(64));
     mod(bytes, static_cast<int>(bytes.size()), FMT_S16_NE, 48000, 2);
-    EXPECT_EQ(korva->sample_rate, 48000);
+    EXPECT_EQ(plugin_korva()->sample_rate, 48000);
 
     mod(bytes, static_cast<int>(bytes.size()), FMT_S16_NE, 22050, 1);      // mono
-    EXPECT_EQ(korva->sample_rate, 48000);
+    EXPECT_EQ(plugin_korva()->sample_rate, 48000);
     mod(bytes, static_cast<int>(bytes.size()), FMT_S16_BE, 11025, 2);      // big-endian
-    EXPECT_EQ(korva->sample_rate, 48000);
+    EXPECT_EQ(plugin_korva()->sample_rate, 48000);
     mod(bytes, 2, FMT_S16_LE, 8000, 2);                                    // no whole frame
-    EXPECT_EQ(korva->sample_rate, 48000);
+    EXPECT_EQ(plugin_korva()->sample_rate, 48000);
     mod(bytes, static_cast<int>(bytes.size()), FMT_S16_LE, 32000, 2);
-    EXPECT_EQ(korva->sample_rate, 32000);
+    EXPECT_EQ(plugin_korva()->sample_rate, 32000);
 }
 
 TEST_F(ModSamples, NonPositiveRatePassesThroughAndKeepsTheRate)
@@ -172,7 +173,7 @@ TEST_F(ModSamples, NonPositiveRatePassesThroughAndKeepsTheRate)
         std::vector<unsigned char> bytes = original;
         EXPECT_EQ(mod(bytes, static_cast<int>(bytes.size()), FMT_S16_NE, rate, 2), static_cast<int>(bytes.size()));
         EXPECT_EQ(bytes, original);
-        EXPECT_EQ(korva->sample_rate, 44100);
+        EXPECT_EQ(plugin_korva()->sample_rate, 44100);
     }
 }
 
@@ -189,7 +190,7 @@ TEST_F(ModSamples, MissingBufferOrNegativeLengthIsReturnedUnchanged)
     EXPECT_EQ(mod(bytes, -4, FMT_S16_NE, 48000, 2), -4);
     EXPECT_EQ(mod(bytes, 0, FMT_S16_NE, 48000, 2), 0);
     EXPECT_EQ(bytes, original);
-    EXPECT_EQ(korva->sample_rate, 44100);
+    EXPECT_EQ(plugin_korva()->sample_rate, 44100);
 }
 
 TEST_F(ModSamples, OddAddressedBufferIsProcessedLikeAnAlignedOne)

@@ -3,6 +3,10 @@
 #ifndef KORVA_TESTS_PLUGIN_TEST_SUPPORT_H
 #define KORVA_TESTS_PLUGIN_TEST_SUPPORT_H
 
+#include "engine/korva.h"
+
+#include <dlfcn.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -53,6 +57,30 @@ inline std::vector<int16_t> stereo_signal(int frames, uint32_t seed = 1)
     }
     return samples;
 }
+
+#ifdef KORVA_PLUGIN_PATH
+// The plug-in binds its own names to itself, so its globals are reached at
+// the plug-in's own addresses, never through copies in the test binary.
+template <class T>
+T plugin_global(const char *name)
+{
+    static void *plugin = dlopen(KORVA_PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD);
+    void *address = plugin != nullptr ? dlsym(plugin, name) : nullptr;
+    return address != nullptr ? *static_cast<T *>(address) : T{};
+}
+
+// The plug-in's engine (`korva`), null while it has none.
+inline KorvaEngine *plugin_korva()
+{
+    return plugin_global<KorvaEngine *>("korva");
+}
+
+// The plug-in's configuration window (`window1`), null while none is open.
+inline struct _GtkWidget *plugin_window1()
+{
+    return plugin_global<struct _GtkWidget *>("window1");
+}
+#endif
 
 inline std::string read_text(const std::string &path)
 {

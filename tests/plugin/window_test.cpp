@@ -17,6 +17,8 @@
 namespace {
 
 using korva_test::ScratchDir;
+using korva_test::plugin_korva;
+using korva_test::plugin_window1;
 
 void run_pending_events()
 {
@@ -53,7 +55,7 @@ protected:
     {
         xmms_cfg_set_default_filename(config.c_str());
         get_eplugin_info()->init();
-        ASSERT_NE(korva, nullptr);
+        ASSERT_NE(plugin_korva(), nullptr);
     }
     void TearDown() override
     {
@@ -62,7 +64,7 @@ protected:
         xmms_cfg_set_default_filename(nullptr);
     }
 
-    GtkWidget *control(const char *name) { return lookup_widget(window1, name); }
+    GtkWidget *control(const char *name) { return lookup_widget(plugin_window1(), name); }
 
     ScratchDir scratch;
     std::string config = scratch.file("config");
@@ -72,7 +74,7 @@ TEST_F(PluginWindow, ConfigureTwiceBuildsAndShowsOneWindow)
 {
     get_eplugin_info()->configure();
     run_pending_events();
-    GtkWidget *window = window1;
+    GtkWidget *window = plugin_window1();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(gtk_widget_get_visible(window));
     EXPECT_EQ(toplevels_titled("Korva configuration"), 1);
@@ -83,12 +85,12 @@ TEST_F(PluginWindow, ConfigureTwiceBuildsAndShowsOneWindow)
     // Changed behind the window's back: a second configure must neither
     // rebuild the window nor copy the parameters into it again.
     KorvaParams p;
-    korva_params_read(korva, &p);
+    korva_params_read(plugin_korva(), &p);
     p.enable_extfx = 1;
-    korva_params_write(korva, &p);
+    korva_params_write(plugin_korva(), &p);
     get_eplugin_info()->configure();
     run_pending_events();
-    EXPECT_EQ(window1, window);
+    EXPECT_EQ(plugin_window1(), window);
     EXPECT_EQ(control("chkExtFX"), check);
     EXPECT_EQ(toplevels_titled("Korva configuration"), 1);
     EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(check)));
@@ -123,22 +125,22 @@ TEST_F(PluginWindow, CleanupHidesAndDestroysTheWindowBeforeSavingTheSettings)
 {
     get_eplugin_info()->configure();
     run_pending_events();
-    ASSERT_NE(window1, nullptr);
+    ASSERT_NE(plugin_window1(), nullptr);
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(control("chkExtFX")), TRUE);
-    ASSERT_EQ(korva->params.enable_extfx, 1) << "the check button writes the engine";
+    ASSERT_EQ(plugin_korva()->params.enable_extfx, 1) << "the check button writes the engine";
 
     CleanupTrace trace;
     trace.config = config;
-    g_signal_connect(window1, "hide", G_CALLBACK(on_hide_traced), &trace);
-    g_signal_connect(window1, "destroy", G_CALLBACK(on_destroy_traced), &trace);
+    g_signal_connect(plugin_window1(), "hide", G_CALLBACK(on_hide_traced), &trace);
+    g_signal_connect(plugin_window1(), "destroy", G_CALLBACK(on_destroy_traced), &trace);
     ASSERT_FALSE(std::filesystem::exists(config));
 
     get_eplugin_info()->cleanup();
     EXPECT_EQ(trace.events, (std::vector<std::string>{"hide", "destroy"}));
     EXPECT_FALSE(trace.stored_before_hide);
     EXPECT_TRUE(trace.stored_by_destroy);
-    EXPECT_EQ(window1, nullptr);
-    EXPECT_EQ(korva, nullptr);
+    EXPECT_EQ(plugin_window1(), nullptr);
+    EXPECT_EQ(plugin_korva(), nullptr);
     int extfx = 0;
     ASSERT_TRUE(read_key(config, "xmkorva_enable_extfx", extfx)) << "clean-up saved after the window was gone";
     EXPECT_EQ(extfx, 1);
@@ -150,33 +152,33 @@ TEST_F(PluginWindow, SettingsChangedInTheWindowSurviveARestart)
 {
     get_eplugin_info()->configure();
     run_pending_events();   // shown and realized: the scrollbars are connected
-    ASSERT_NE(window1, nullptr);
+    ASSERT_NE(plugin_window1(), nullptr);
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(control("chkExtFX")), TRUE);
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(control("chkEnable")), FALSE);
     gtk_adjustment_set_value(gtk_range_get_adjustment(GTK_RANGE(control("slSuperBass"))), 123.0);
     gtk_adjustment_set_value(gtk_range_get_adjustment(GTK_RANGE(control("slPreamp"))), 100.0);
     run_pending_events();
-    ASSERT_EQ(korva->params.superbass, 123);
-    ASSERT_EQ(korva->params.preamp, 284);
+    ASSERT_EQ(plugin_korva()->params.superbass, 123);
+    ASSERT_EQ(plugin_korva()->params.preamp, 284);
 
     // Close the player: clean-up closes the window and saves.
     get_eplugin_info()->cleanup();
     run_pending_events();
-    ASSERT_EQ(korva, nullptr);
+    ASSERT_EQ(plugin_korva(), nullptr);
 
     // Start again: the engine comes back with what the window had.
     get_eplugin_info()->init();
-    ASSERT_NE(korva, nullptr);
-    EXPECT_EQ(korva->params.enable_extfx, 1);
-    EXPECT_EQ(korva->params.enable_global, 0);
-    EXPECT_EQ(korva->params.superbass, 123);
-    EXPECT_EQ(korva->params.preamp, 284);
-    EXPECT_EQ(korva->params.dewoofer, 64) << "untouched fields keep their defaults";
+    ASSERT_NE(plugin_korva(), nullptr);
+    EXPECT_EQ(plugin_korva()->params.enable_extfx, 1);
+    EXPECT_EQ(plugin_korva()->params.enable_global, 0);
+    EXPECT_EQ(plugin_korva()->params.superbass, 123);
+    EXPECT_EQ(plugin_korva()->params.preamp, 284);
+    EXPECT_EQ(plugin_korva()->params.dewoofer, 64) << "untouched fields keep their defaults";
 
     // And a new window shows them.
     get_eplugin_info()->configure();
     run_pending_events();
-    ASSERT_NE(window1, nullptr);
+    ASSERT_NE(plugin_window1(), nullptr);
     EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(control("chkExtFX"))));
     EXPECT_EQ(gtk_range_get_value(GTK_RANGE(control("slSuperBass"))), 123.0);
 }
@@ -197,7 +199,7 @@ TEST_F(PluginWindow, CleanupAlsoClosesTheAboutBoxAndPresetSelectors)
 
     get_eplugin_info()->cleanup();
     run_pending_events();
-    EXPECT_EQ(msg_box_window, nullptr);
+    EXPECT_EQ(korva_test::plugin_global<GtkWidget *>("msg_box_window"), nullptr);
     EXPECT_EQ(toplevels_titled("About Korva"), 0);
     EXPECT_EQ(toplevels_titled("Load Korva Preset"), 0);
     EXPECT_EQ(toplevels_titled("Save Korva Preset"), 0);
