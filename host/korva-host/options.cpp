@@ -62,11 +62,12 @@ bool host_options_parse(int argc, char **argv, const char *default_plugin, HostO
     };
 
     std::unique_ptr<GOptionContext, decltype(&g_option_context_free)> context(
-        g_option_context_new("FILE... - play audio through an XMMS effect plug-in"), g_option_context_free);
+        g_option_context_new("- play audio through an XMMS effect plug-in"), g_option_context_free);
     g_option_context_set_summary(context.get(), summary);
     g_option_context_add_main_entries(context.get(), entries, nullptr);
     g_option_context_set_help_enabled(context.get(), FALSE);
 
+    g_set_prgname("korva-host");
     help = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
