@@ -12,12 +12,23 @@ namespace {
 
 constexpr int bytes_per_frame = 4;
 
+// The player, written in C, may pass any integer as the format. Its bits are
+// read as an int, since a C++ enum holding a value outside its enumerators
+// cannot be loaded safely.
+int format_code(const AFormat &fmt)
+{
+    static_assert(sizeof(int) == sizeof(AFormat));
+    int code;
+    std::memcpy(&code, &fmt, sizeof code);
+    return code;
+}
+
 // Signed 16-bit stereo at a real rate. A rate of 0 or below cannot drive the
 // rate-dependent stages, so such a block passes through like any other
 // unsupported audio.
-bool accepted_block(AFormat fmt, int srate, int nch)
+bool accepted_block(int code, int srate, int nch)
 {
-    return (fmt == FMT_S16_NE || fmt == FMT_S16_LE) && nch == 2 && srate > 0;
+    return (code == FMT_S16_NE || code == FMT_S16_LE) && nch == 2 && srate > 0;
 }
 
 void swap_bytes16(int16_t *samples, int32_t count)
@@ -31,19 +42,19 @@ void swap_bytes16(int16_t *samples, int32_t count)
 // Runs the frames through the engine in host byte order. Little-endian data
 // on a big-endian machine is turned round before and after, so FMT_S16_LE
 // means what it says on every machine.
-void process_frames(KorvaEngine *engine, int16_t *frames, int32_t count, AFormat fmt)
+void process_frames(KorvaEngine *engine, int16_t *frames, int32_t count, int code)
 {
     constexpr bool swap = std::endian::native == std::endian::big;
-    if (swap && fmt == FMT_S16_LE)
+    if (swap && code == FMT_S16_LE)
         swap_bytes16(frames, count * 2);
     korva_process(engine, frames, frames, count);
-    if (swap && fmt == FMT_S16_LE)
+    if (swap && code == FMT_S16_LE)
         swap_bytes16(frames, count * 2);
 }
 
 // A buffer that is not 2-byte aligned cannot be read as int16_t directly;
 // it goes through a small aligned copy, a chunk at a time.
-void process_unaligned(KorvaEngine *engine, unsigned char *bytes, int32_t count, AFormat fmt)
+void process_unaligned(KorvaEngine *engine, unsigned char *bytes, int32_t count, int code)
 {
     constexpr int32_t chunk = 256;
     int16_t scratch[chunk * 2];
@@ -51,7 +62,7 @@ void process_unaligned(KorvaEngine *engine, unsigned char *bytes, int32_t count,
         const int32_t n = count - done < chunk ? count - done : chunk;
         unsigned char *at = bytes + static_cast<size_t>(done) * bytes_per_frame;
         std::memcpy(scratch, at, static_cast<size_t>(n) * bytes_per_frame);
-        process_frames(engine, scratch, n, fmt);
+        process_frames(engine, scratch, n, code);
         std::memcpy(at, scratch, static_cast<size_t>(n) * bytes_per_frame);
     }
 }
@@ -65,7 +76,8 @@ void process_unaligned(KorvaEngine *engine, unsigned char *bytes, int32_t count,
 // parameter block field by field with atomic loads.
 extern "C" int plugin_mod_samples(void **data, int length, AFormat fmt, int srate, int nch)
 {
-    if (data == nullptr || *data == nullptr || length < bytes_per_frame || !accepted_block(fmt, srate, nch))
+    const int code = format_code(fmt);
+    if (data == nullptr || *data == nullptr || length < bytes_per_frame || !accepted_block(code, srate, nch))
         return length;
 
     const int32_t frames = length / bytes_per_frame;
@@ -75,9 +87,9 @@ extern "C" int plugin_mod_samples(void **data, int length, AFormat fmt, int srat
     if (korva != nullptr) {
         korva->sample_rate = srate;   // read by korva_process, under this same lock
         if (reinterpret_cast<uintptr_t>(bytes) % alignof(int16_t) == 0)
-            process_frames(korva, reinterpret_cast<int16_t *>(bytes), frames, fmt);
+            process_frames(korva, reinterpret_cast<int16_t *>(bytes), frames, code);
         else
-            process_unaligned(korva, bytes, frames, fmt);
+            process_unaligned(korva, bytes, frames, code);
     }
     korva_engine_unlock();
     return length;

@@ -116,20 +116,27 @@ TEST_F(ModSamples, ConsecutiveBlocksContinueTheEnginesHistory)
 
 TEST_F(ModSamples, OtherFormatsAndChannelCountsPassThroughUnchanged)
 {
+    // The callback as a C player sees it: the format is any integer, also
+    // one no AFormat enumerator names.
+    using PlayerModSamples = int (*)(void **, int, int, int, int);
+    const auto mod_samples = reinterpret_cast<PlayerModSamples>(get_eplugin_info()->mod_samples);
     struct Case {
-        AFormat fmt;
+        int fmt;
         int nch;
     };
     const Case cases[] = {
         {FMT_S16_NE, 1}, {FMT_S16_LE, 1}, {FMT_S16_NE, 3}, {FMT_S16_NE, 0}, {FMT_S16_LE, -2},
         {FMT_U8, 2},     {FMT_S8, 2},     {FMT_U16_LE, 2}, {FMT_U16_BE, 2}, {FMT_U16_NE, 2},
-        {FMT_S16_BE, 2}, {static_cast<AFormat>(8), 2},     {static_cast<AFormat>(-1), 2},
+        {FMT_S16_BE, 2}, {8, 2},          {-1, 2},         {0x105, 2},
     };
     const std::vector<unsigned char> original = as_bytes(stereo_signal(300));
     for (const Case &c : cases) {
         SCOPED_TRACE(::testing::Message() << "format " << c.fmt << ", " << c.nch << " channels");
         std::vector<unsigned char> bytes = original;
-        EXPECT_EQ(mod(bytes, static_cast<int>(bytes.size()), c.fmt, 44100, c.nch), static_cast<int>(bytes.size()));
+        void *data = bytes.data();
+        const int length = static_cast<int>(bytes.size());
+        EXPECT_EQ(mod_samples(&data, length, c.fmt, 44100, c.nch), length);
+        EXPECT_EQ(data, bytes.data());
         EXPECT_EQ(bytes, original);
     }
 }
