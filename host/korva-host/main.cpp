@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 
 #ifndef KORVA_HOST_DEFAULT_PLUGIN
 #define KORVA_HOST_DEFAULT_PLUGIN "libxmkorva.so"
@@ -25,11 +26,27 @@ int fail(const std::string &message)
     return 1;
 }
 
+// Writing over an input would destroy it before it is read.
+bool output_is_an_input(const HostOptions &options, std::string &error)
+{
+    for (const std::string &input : options.inputs) {
+        std::error_code ignored;
+        if (std::filesystem::equivalent(options.output, input, ignored)) {
+            error = options.output + ": the output file is also an input";
+            return true;
+        }
+    }
+    return false;
+}
+
 bool open_sink(HostApp &app, std::string &error)
 {
-    if (!app.options.output.empty())
+    if (!app.options.output.empty()) {
+        if (output_is_an_input(app.options, error))
+            return false;
         return audio_sink_open_file(app.sink, app.options.output, *app.options.format, app.options.channels,
                                     app.source.rate, error);
+    }
     return audio_sink_open_live(app.sink, app.options.channels, app.source.rate, error);
 }
 

@@ -224,6 +224,7 @@ TEST_F(HostProgram, BadInputEndsWithOneClearMessage)
         {{"--output", scratch.file("no/such/dir/out.wav"), input}, "no/such/dir/out.wav"},
         {{"--plugin", scratch.file("none.so"), "--output", output, input}, "cannot load"},
         {{"--plugin", KORVA_XMMS_LIBRARY, "--output", output, input}, "is not an effect plug-in"},
+        {{"--output", input, input}, "the output file is also an input"},
     };
     for (const Case &c : cases) {
         std::vector<std::string> args{"--config", config};
@@ -235,6 +236,7 @@ TEST_F(HostProgram, BadInputEndsWithOneClearMessage)
         EXPECT_NE(run.errors.find(c.message), std::string::npos) << "expected: " << c.message;
     }
     EXPECT_FALSE(std::filesystem::exists(output)) << "no output file from a refused run";
+    EXPECT_EQ(korva_test::read_wav(input).samples, source.samples) << "the input is intact";
 }
 
 TEST_F(HostProgram, LiveOutputWithoutSoundSystemFailsClearly)
