@@ -23,10 +23,12 @@ using korva_test::plugin_korva;
 
 constexpr int block_frames = 256;
 
-// Feeds blocks until told to stop (or a fixed number more once stop_after is
-// reached), counting the blocks that came back changed and unchanged.
+// Feeds blocks until told to stop, or at most max_blocks, counting the
+// blocks that came back changed and unchanged.
 struct AudioThread {
+    static constexpr int max_blocks = 200000;
     std::atomic<bool> stop{false};
+    std::atomic<bool> done{false};
     std::atomic<int> blocks{0};
     int wrong_length = 0;
     int changed = 0;
@@ -34,7 +36,7 @@ struct AudioThread {
     int changed_after_cleanup = 0;
     std::atomic<bool> *cleaned_up = nullptr;
 
-    void run(int max_blocks)
+    void run()
     {
         const std::vector<int16_t> signal = korva_test::stereo_signal(block_frames, 7);
         std::vector<int16_t> block(signal.size());
@@ -56,12 +58,13 @@ struct AudioThread {
                 ++(same ? unchanged_after_cleanup : changed_after_cleanup);
             blocks.fetch_add(1, std::memory_order_release);
         }
+        done.store(true, std::memory_order_release);
     }
 };
 
 void wait_for_blocks(const AudioThread &audio, int count)
 {
-    while (audio.blocks.load(std::memory_order_acquire) < count)
+    while (audio.blocks.load(std::memory_order_acquire) < count && !audio.done.load(std::memory_order_acquire))
         std::this_thread::yield();
 }
 
@@ -112,7 +115,7 @@ protected:
 TEST_F(Concurrency, WindowWritesResetsAndPresetLoadsWhileAudioRuns)
 {
     AudioThread audio;
-    std::thread player([&audio] { audio.run(1 << 30); });
+    std::thread player([&audio] { audio.run(); });
     wait_for_blocks(audio, 2);
 
     constexpr int iterations = 600;
@@ -164,7 +167,7 @@ TEST_F(Concurrency, CleanupWhileBlocksKeepArrivingNeverUsesTheFreedEngine)
     std::atomic<bool> cleaned_up{false};
     AudioThread audio;
     audio.cleaned_up = &cleaned_up;
-    std::thread player([&audio] { audio.run(1 << 30); });
+    std::thread player([&audio] { audio.run(); });
     wait_for_blocks(audio, 50);
 
     get_eplugin_info()->cleanup();
