@@ -59,6 +59,9 @@ Status run_preset_save(const std::string &path, const ParamSources &sources)
     AtomicOutput target;
     if (Status status = begin_output(path, target); !status.ok())
         return status;
+    // A preset is a file of its own: never written into a device or a FIFO.
+    if (target.direct)
+        return failure(path + ": cannot write the preset: not a regular file");
     errno = 0;
     if (!korva_save(engine.get(), target.write_path.c_str())) {
         const int error_number = errno;

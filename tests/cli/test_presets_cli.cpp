@@ -139,6 +139,10 @@ TEST(CliPreset, AFailedSaveKeepsTheOldPresetAndCreatesNothing)
     EXPECT_NE(no_dir.exit_code, 0);
     EXPECT_NE(no_dir.err.find("nowhere/p.kp"), std::string::npos) << no_dir.err;
 
+    const RunResult device = run_korva({"preset", "save", "/dev/null"});
+    EXPECT_NE(device.exit_code, 0);
+    EXPECT_NE(device.err.find("not a regular file"), std::string::npos) << device.err;
+
     EXPECT_EQ(read_bytes(dir.file("p.kp")), before);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"p.kp"});
 }
