@@ -23,12 +23,11 @@ int format_code(const AFormat &fmt)
     return code;
 }
 
-// Signed 16-bit stereo at a real rate. A rate of 0 or below cannot drive the
-// rate-dependent stages, so such a block passes through like any other
-// unsupported audio.
-bool accepted_block(int code, int srate, int nch)
+// Signed 16-bit stereo, whatever the rate: the engine runs a rate of 0 or
+// below as its default rate.
+bool accepted_block(int code, int nch)
 {
-    return (code == FMT_S16_NE || code == FMT_S16_LE) && nch == 2 && srate > 0;
+    return (code == FMT_S16_NE || code == FMT_S16_LE) && nch == 2;
 }
 
 void swap_bytes16(int16_t *samples, int32_t count)
@@ -77,7 +76,7 @@ void process_unaligned(KorvaEngine *engine, unsigned char *bytes, int32_t count,
 extern "C" int plugin_mod_samples(void **data, int length, AFormat fmt, int srate, int nch)
 {
     const int code = format_code(fmt);
-    if (data == nullptr || *data == nullptr || length < bytes_per_frame || !accepted_block(code, srate, nch))
+    if (data == nullptr || *data == nullptr || length < bytes_per_frame || !accepted_block(code, nch))
         return length;
 
     const int32_t frames = length / bytes_per_frame;

@@ -173,14 +173,24 @@ TEST_F(ModSamples, SampleRateIsTakenOnlyFromProcessedBlocks)
     EXPECT_EQ(plugin_korva()->sample_rate, 32000);
 }
 
-TEST_F(ModSamples, NonPositiveRatePassesThroughAndKeepsTheRate)
+TEST_F(ModSamples, NonPositiveRateIsStoredAndProcessedAsTheDefaultRate)
 {
     const std::vector<unsigned char> original = as_bytes(stereo_signal(64));
     for (int rate : {0, -44100}) {
+        // What a 44100 Hz block does to the engine as it stands now.
+        KorvaEngine *twin = korva_new();
+        ASSERT_NE(twin, nullptr);
+        std::memcpy(twin, plugin_korva(), sizeof(KorvaEngine));
+        twin->sample_rate = 44100;
+        std::vector<unsigned char> want = original;
+        korva_process(twin, reinterpret_cast<const int16_t *>(want.data()), reinterpret_cast<int16_t *>(want.data()),
+                      static_cast<int32_t>(want.size() / 4));
+        korva_delete(twin);
+
         std::vector<unsigned char> bytes = original;
         EXPECT_EQ(mod(bytes, static_cast<int>(bytes.size()), FMT_S16_NE, rate, 2), static_cast<int>(bytes.size()));
-        EXPECT_EQ(bytes, original);
-        EXPECT_EQ(plugin_korva()->sample_rate, 44100);
+        EXPECT_EQ(bytes, want);
+        EXPECT_EQ(plugin_korva()->sample_rate, rate);
     }
 }
 
