@@ -35,6 +35,15 @@ struct Watched {
     {
         g_object_add_weak_pointer(G_OBJECT(widget), reinterpret_cast<gpointer *>(&widget));
     }
+    // A selector that outlives the test is destroyed in TearDown, after this
+    // watcher is gone: it must not write into the dead watcher then.
+    ~Watched()
+    {
+        if (widget)
+            g_object_remove_weak_pointer(G_OBJECT(widget), reinterpret_cast<gpointer *>(&widget));
+    }
+    Watched(const Watched &) = delete;
+    Watched &operator=(const Watched &) = delete;
     bool alive() const { return widget != nullptr; }
 };
 
