@@ -104,6 +104,41 @@ for sig in INT TERM; do
     || fail "SIG$sig: left behind: $(entries "$out_dir" | tr '\n' ' ')"
 done
 
+# A run stuck reading a stalled pipe: the first signal cannot be acted on at
+# a block boundary, a second one removes the temporary output and ends it.
+stall="$tmp/stall"
+mkdir "$stall"
+sox -n -r 44100 -c 2 -b 16 "$tmp/stall.au" synth 5 sine 440
+mkfifo "$tmp/stalled.au"
+( head -c 300000 "$tmp/stall.au"; exec sleep 60 ) >"$tmp/stalled.au" &
+writer=$!
+"$korva" process "$tmp/stalled.au" "$stall/out.wav" --quiet 2>"$tmp/err" &
+pid=$!
+for _ in $(seq 1 500); do
+  [ -n "$(entries "$stall")" ] && break
+  sleep 0.01
+done
+sleep 0.3
+kill -s INT "$pid" 2>/dev/null || true
+sleep 0.5
+kill -s INT "$pid" 2>/dev/null || true
+status=0
+for _ in $(seq 1 100); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.05
+done
+if kill -0 "$pid" 2>/dev/null; then
+  fail "stalled input: still running 5 s after the second SIGINT"
+  kill -s KILL "$pid" 2>/dev/null || true
+fi
+wait "$pid" || status=$?
+[ "$status" -eq 130 ] && pass "stalled input: a second SIGINT ends the run with 130" \
+  || fail "stalled input: exit status $status after two SIGINTs, expected 130"
+[ -z "$(entries "$stall")" ] && pass "stalled input: no output and no temporary file" \
+  || fail "stalled input: left behind: $(entries "$stall" | tr '\n' ' ')"
+kill "$writer" 2>/dev/null || true
+wait "$writer" 2>/dev/null || true
+
 # --- outputs that are not regular files ------------------------------------
 # /dev/null is written in place (the program's documented behaviour).
 if "$korva" process "$tmp/in.wav" /dev/null --quiet 2>"$tmp/err"; then
