@@ -68,9 +68,11 @@ Descriptor create_temporary(const std::string &dir, const std::string &base, std
 {
     static std::atomic<unsigned> serial{0};
     // Keep the name within NAME_MAX whatever the length of the target's name.
-    const std::string stem = "." + base.substr(0, 200) + ".tmp-" + std::to_string(::getpid()) + "-";
+    std::string stem = ".";
+    stem.append(base, 0, 200).append(".tmp-").append(std::to_string(::getpid())).append("-");
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = dir + "/" + stem + std::to_string(serial.fetch_add(1));
+        name = dir;
+        name.append("/").append(stem).append(std::to_string(serial.fetch_add(1)));
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd >= 0)
             return Descriptor(fd);
