@@ -72,12 +72,10 @@ std::vector<Line> parse(std::string_view text)
             break;
         }
         std::string_view body = text.substr(start, nl - start);
-        std::string eol = "\n";
-        if (!body.empty() && body.back() == '\r') {
+        const bool crlf = !body.empty() && body.back() == '\r';
+        if (crlf)
             body.remove_suffix(1);
-            eol = "\r\n";
-        }
-        lines.push_back(classify(std::string(body), std::move(eol)));
+        lines.push_back(classify(std::string(body), std::string(crlf ? "\r\n" : "\n")));
         start = nl + 1;
     }
     return lines;
@@ -146,7 +144,7 @@ bool set_entry(std::vector<Line> &lines, const std::string &eol, std::string_vie
     Line header;
     header.kind = LineKind::section;
     header.name = section;
-    header.text = "[" + std::string(section) + "]";
+    header.text.append("[").append(section).append("]");
     header.eol = eol;
     lines.push_back(std::move(header));
     lines.push_back(make_entry(key, value, eol));
