@@ -346,6 +346,12 @@ TEST_F(RtSafety, ModSamplesTakesOnlyTheEngineLockOncePerBlockAndAllocatesNothing
         EXPECT_EQ(plugin->mod_samples(&data, 4000, FMT_S16_NE, 44100, 2), 4000);
         ++processed;
     }
+    // Rates the engine runs as its default.
+    for (const int rate : {0, -1, -48000}) {
+        void *data = audio.data();
+        EXPECT_EQ(plugin->mod_samples(&data, 4096, FMT_S16_NE, rate, 2), 4096);
+        ++processed;
+    }
     const Counts accepted = armed_here.stop();
 
     // Blocks that pass through untouched take no lock at all.
@@ -355,7 +361,7 @@ TEST_F(RtSafety, ModSamplesTakesOnlyTheEngineLockOncePerBlockAndAllocatesNothing
         plugin->mod_samples(&data, 4096, FMT_S16_BE, 44100, 2);
         plugin->mod_samples(&data, 4096, FMT_S16_NE, 44100, 1);
         plugin->mod_samples(&data, 4096, FMT_U8, 44100, 2);
-        plugin->mod_samples(&data, 4096, FMT_S16_NE, 0, 2);
+        plugin->mod_samples(&data, 2, FMT_S16_NE, 44100, 2);   // less than one frame
     }
     const Counts rejected = armed_again.stop();
 
