@@ -7,7 +7,9 @@
 //   - a GainTable index below 0 counts as 0, above 512 as 512;
 //   - a chain_index outside 0..5 runs the default order, row 0;
 //   - a 3D Surround mode above 4 runs 4 passes;
-//   - a sample rate of 0 or below is processed as 44100 Hz.
+//   - a sample rate of 0 or below is processed as 44100 Hz;
+//   - flags and mode choices are on for any value but 0, except extSpace,
+//     which runs only in modes 1 and 2.
 // Each case compares the output of an out-of-range block with the output of
 // the in-range block the rule names, and first shows that the in-range value
 // matters at all (it changes the output against a neighbouring value), so an
@@ -138,6 +140,17 @@ std::vector<Case> all_cases()
         cases.push_back({"chain_index", raw, 0, 2});
     for (const int32_t raw : {5, 100, 32767})
         cases.push_back({"_3dsurround_mode", raw, 4, 3});
+    // Switches and modes: any value other than 0 is on; extSpace knows only
+    // modes 1 and 2 and is off for any other.
+    for (const int32_t raw : {3, -1, 32767, -32768})
+        cases.push_back({"extspace_mode", raw, 0, 1});
+    for (const char *name : {"extfx_mode", "vs_mode", "spc_mode", "bw_mode"})
+        for (const int32_t raw : {-1, 7, 32767})
+            cases.push_back({name, raw, 1, 0});
+    for (const char *name : {"enable_global", "enable_3dsurround", "enable_extspace", "enable_extfx", "enable_vs",
+                             "enable_bw", "spc_phaseinvert", "spc_swapstereo"})
+        for (const int32_t raw : {-128, -1, 2, 127})
+            cases.push_back({name, raw, 1, 0});
     return cases;
 }
 
