@@ -83,7 +83,10 @@ void report_interrupt(HostApp &app, const Interrupt &interrupt)
     if (!interrupt.seen)
         return;
     app.failed = true;
-    std::fprintf(stderr, "korva-host: interrupted; the output ends early\n");
+    if (app.player.finished.load(std::memory_order_acquire))
+        std::fprintf(stderr, "korva-host: interrupted after the last file had been played\n");
+    else
+        std::fprintf(stderr, "korva-host: interrupted; the output ends early\n");
 }
 
 // Without a window: the audio thread plays everything while the main thread
