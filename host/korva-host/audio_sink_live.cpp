@@ -13,16 +13,16 @@ constexpr unsigned alsa_latency_us = 200000;
 
 bool open_pulse(AudioSink &sink, int channels, int rate, std::string &error)
 {
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16NE;
-    spec.channels = static_cast<uint8_t>(channels);
-    spec.rate = static_cast<uint32_t>(rate);
-    if (channels > static_cast<int>(PA_CHANNELS_MAX) || !pa_sample_spec_valid(&spec)) {
+    pa_sample_spec sample_format{};
+    sample_format.format = PA_SAMPLE_S16NE;
+    sample_format.channels = static_cast<uint8_t>(channels);
+    sample_format.rate = static_cast<uint32_t>(rate);
+    if (channels > static_cast<int>(PA_CHANNELS_MAX) || !pa_sample_spec_valid(&sample_format)) {
         error = "PulseAudio cannot play " + std::to_string(channels) + " channels at " + std::to_string(rate) + " Hz";
         return false;
     }
     int status = 0;
-    pa_simple *pulse = pa_simple_new(nullptr, "korva-host", PA_STREAM_PLAYBACK, nullptr, "playback", &spec,
+    pa_simple *pulse = pa_simple_new(nullptr, "korva-host", PA_STREAM_PLAYBACK, nullptr, "playback", &sample_format,
                                      nullptr, nullptr, &status);
     if (pulse == nullptr) {
         error = std::string("PulseAudio: ") + pa_strerror(status);
