@@ -215,58 +215,58 @@ inline f2 bandstop6_once(StereoIir<6> &s, f2 in, const NotchCoeffs &c)
 // The designs by rate class: k steps pass the same input to k consecutive
 // steps, and the output of the last one counts.
 
+// Two-set designs: the high set once at the high class, the mid set once at
+// the mid class and twice at the low class.
+template <RateClass RC, auto Once, int N, class Coeffs>
+inline f2 two_set(StereoIir<N> &s, f2 in, const Coeffs &high, const Coeffs &mid)
+{
+    if constexpr (RC == RateClass::high)
+        return Once(s, in, high);
+    f2 y = Once(s, in, mid);
+    for (int k = 1; k < two_set_steps(RC); ++k)
+        y = Once(s, in, mid);
+    return y;
+}
+
+// Single-set designs: one set, stepped 1, 2 or 4 times.
+template <RateClass RC, auto Once, int N, class Coeffs>
+inline f2 single_set(StereoIir<N> &s, f2 in, const Coeffs &c)
+{
+    f2 y = Once(s, in, c);
+    for (int k = 1; k < single_set_steps(RC); ++k)
+        y = Once(s, in, c);
+    return y;
+}
+
 template <RateClass RC>
 inline f2 lowpass6(StereoIir<6> &s, f2 in)
 {
-    if constexpr (RC == RateClass::high)
-        return lowpass6_once(s, in, lowpass6_high);
-    f2 y = lowpass6_once(s, in, lowpass6_mid);
-    if constexpr (RC == RateClass::low)
-        y = lowpass6_once(s, in, lowpass6_mid);
-    return y;
+    return two_set<RC, lowpass6_once>(s, in, lowpass6_high, lowpass6_mid);
 }
 
 template <RateClass RC>
 inline f2 woofer_notch6(StereoIir<6> &s, f2 in)
 {
-    if constexpr (RC == RateClass::high)
-        return bandstop6_once(s, in, woofer_notch6_high);
-    f2 y = bandstop6_once(s, in, woofer_notch6_mid);
-    if constexpr (RC == RateClass::low)
-        y = bandstop6_once(s, in, woofer_notch6_mid);
-    return y;
+    return two_set<RC, bandstop6_once>(s, in, woofer_notch6_high, woofer_notch6_mid);
 }
 
+// Includes the output factor: the result is 8 y, y stored unscaled.
 template <RateClass RC>
 inline f2 bass_lowpass3(StereoIir<3> &s, f2 in)
 {
-    f2 y;
-    if constexpr (RC == RateClass::high) {
-        y = lowpass3_once(s, in, bass_lowpass3_high);
-    } else {
-        y = lowpass3_once(s, in, bass_lowpass3_mid);
-        if constexpr (RC == RateClass::low)
-            y = lowpass3_once(s, in, bass_lowpass3_mid);
-    }
-    return splat(8.0f) * y;
+    return splat(8.0f) * two_set<RC, lowpass3_once>(s, in, bass_lowpass3_high, bass_lowpass3_mid);
 }
 
 template <RateClass RC>
 inline f2 debass_lowpass3_step(StereoIir<3> &s, f2 in)
 {
-    f2 y = lowpass3_once(s, in, debass_lowpass3);
-    for (int k = 1; k < single_set_steps(RC); ++k)
-        y = lowpass3_once(s, in, debass_lowpass3);
-    return y;
+    return single_set<RC, lowpass3_once>(s, in, debass_lowpass3);
 }
 
 template <RateClass RC>
 inline f2 bandpass6(StereoIir<6> &s, f2 in, const IirCoeffs<6> &c)
 {
-    f2 y = bandpass6_once(s, in, c);
-    for (int k = 1; k < single_set_steps(RC); ++k)
-        y = bandpass6_once(s, in, c);
-    return y;
+    return single_set<RC, bandpass6_once>(s, in, c);
 }
 
 // FxResonator2, a two-pole resonator (poles about 0.8407 and 0.0702):
