@@ -165,43 +165,34 @@ void operator delete[](void *p, size_t) noexcept
     operator delete(p);
 }
 
-// Opening files, counted.
+// Opening files, counted. The open calls carry a mode argument only when
+// their flags ask to create a file; it has to be read in each of them.
+#define READ_OPTIONAL_MODE(flags, mode)                                       \
+    mode_t mode = 0;                                                          \
+    if (((flags) & O_CREAT) != 0 || ((flags) & O_TMPFILE) == O_TMPFILE) {     \
+        va_list ap;                                                           \
+        va_start(ap, flags);                                                  \
+        mode = static_cast<mode_t>(va_arg(ap, int));                          \
+        va_end(ap);                                                           \
+    }
 extern "C" int open(const char *path, int flags, ...)
 {
     note(&Counts::opens);
-    mode_t mode = 0;
-    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = static_cast<mode_t>(va_arg(ap, int));
-        va_end(ap);
-    }
+    READ_OPTIONAL_MODE(flags, mode);
     static OpenFn real = nullptr;
     return next_symbol(real, "open")(path, flags, mode);
 }
 extern "C" int open64(const char *path, int flags, ...)
 {
     note(&Counts::opens);
-    mode_t mode = 0;
-    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = static_cast<mode_t>(va_arg(ap, int));
-        va_end(ap);
-    }
+    READ_OPTIONAL_MODE(flags, mode);
     static OpenFn real = nullptr;
     return next_symbol(real, "open64")(path, flags, mode);
 }
 extern "C" int openat(int dir, const char *path, int flags, ...)
 {
     note(&Counts::opens);
-    mode_t mode = 0;
-    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = static_cast<mode_t>(va_arg(ap, int));
-        va_end(ap);
-    }
+    READ_OPTIONAL_MODE(flags, mode);
     static OpenAtFn real = nullptr;
     return next_symbol(real, "openat")(dir, path, flags, mode);
 }
