@@ -74,9 +74,7 @@ extern "C" void on_btnReset_clicked(GtkButton *, gpointer)
     // the audio thread is inside a block.
     korva_engine_lock();
     korva_reset(korva);
-    korva->params.spc_swapstereo = kept.spc_swapstereo;
-    korva->params.spc_phaseinvert = kept.spc_phaseinvert;
-    korva->params.enable_global = kept.enable_global;
+    keep_master_switches(korva->params, kept);
     korva_engine_unlock();
 
     gui_update();

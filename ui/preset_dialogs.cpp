@@ -108,9 +108,7 @@ extern "C" void on_file_Load(GtkButton *, gpointer user_data)
     korva_engine_lock();
     KorvaParams kept;
     korva_params_read(korva, &kept);
-    loaded.spc_swapstereo = kept.spc_swapstereo;
-    loaded.spc_phaseinvert = kept.spc_phaseinvert;
-    loaded.enable_global = kept.enable_global;
+    keep_master_switches(loaded, kept);
     korva_params_write(korva, &loaded);
     korva_engine_unlock();
 
