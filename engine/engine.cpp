@@ -3,6 +3,7 @@
 #include "korva.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -59,6 +60,15 @@ extern "C" void korva_reset(KorvaEngine *engine)
     std::memset(engine, 0, sizeof *engine);
     engine->sample_rate = KORVA_DEFAULT_RATE;
     korva_default_params(&engine->params);
+}
+
+extern "C" void korva_clear_state(KorvaEngine *engine)
+{
+    if (engine == nullptr)
+        return;
+    // Everything after the rate is working state; all-zero bits are silence.
+    constexpr size_t state = offsetof(KorvaEngine, sample_rate) + sizeof engine->sample_rate;
+    std::memset(reinterpret_cast<unsigned char *>(engine) + state, 0, sizeof *engine - state);
 }
 
 extern "C" void korva_delete(KorvaEngine *engine)

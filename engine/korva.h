@@ -119,6 +119,12 @@ extern const char ChainTable[6][4];
 KorvaEngine *korva_new(void);
 void korva_reset(KorvaEngine *engine);
 void korva_delete(KorvaEngine *engine);
+/*
+ * Returns every stage to silence (filter histories, delay lines, rings and
+ * the brainwave oscillator) and keeps the parameter block and sample_rate:
+ * what a host does on a seek or on activation. A null engine is allowed.
+ */
+void korva_clear_state(KorvaEngine *engine);
 
 /* Writes every parameter of the block to its default value. */
 void korva_default_params(KorvaParams *params);

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -149,3 +150,28 @@ TEST(Layout, ParamsReadAndWriteCopyEveryByte)
 }
 
 }  // namespace
+
+// A host's seek or activation: the stages start from silence, the settings and
+// the rate stay, so what follows equals a fresh engine's output.
+TEST(Layout, ClearStateKeepsParamsAndRate)
+{
+    auto used = test::make_engine();
+    used->params.enable_extspace = used->params.enable_vs = used->params.enable_bw = 1;
+    used->params.spc_mode = 1;
+    used->params.pad_25 = 7;
+    used->sample_rate = 22050;
+    const auto before = test::music(5000, 3, 22050);
+    std::vector<int16_t> scratch(before.size());
+    korva_process(used.get(), before.data(), scratch.data(), 5000);
+    const KorvaParams params = used->params;
+
+    korva_clear_state(used.get());
+    EXPECT_EQ(std::memcmp(&used->params, &params, sizeof params), 0);
+    EXPECT_EQ(used->sample_rate, 22050);
+
+    auto fresh = test::make_engine();
+    fresh->params = params;
+    fresh->sample_rate = 22050;
+    EXPECT_EQ(std::memcmp(used.get(), fresh.get(), sizeof(KorvaEngine)), 0);
+    korva_clear_state(nullptr);  // allowed, does nothing
+}
