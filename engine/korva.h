@@ -122,7 +122,9 @@ void korva_delete(KorvaEngine *engine);
 /*
  * Returns every stage to silence (filter histories, delay lines, rings and
  * the brainwave oscillator) and keeps the parameter block and sample_rate:
- * what a host does on a seek or on activation. A null engine is allowed.
+ * what a host does on a seek or on activation. It rewrites the state the
+ * audio path uses, so call it on the processing thread or while no block is
+ * being processed. A null engine is allowed.
  */
 void korva_clear_state(KorvaEngine *engine);
 
