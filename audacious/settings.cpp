@@ -1,0 +1,233 @@
+#include "settings.h"
+
+#include "engine/param_fields.h"
+#include "plugin/xmms_configfile.h"
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+static_assert(KORVA_AUD_FIELD_COUNT == KORVA_PARAM_FIELD_COUNT);
+
+namespace {
+
+constexpr const char *kXmmsSection = "xmkorva-5";
+constexpr const char *kXmmsPrefix = "xmkorva_";
+constexpr const char *kDefaultPath = "~/";
+
+bool has_line_break(const char *text)
+{
+    return std::strpbrk(text, "\r\n") != nullptr;
+}
+
+// "~/x" is the home directory's x, as the old window's file selector read it.
+std::string expand_home(const char *path)
+{
+    const char *home = std::getenv("HOME");
+    if (path[0] == '~' && path[1] == '/' && home != nullptr && *home != '\0')
+        return std::string(home) + (path + 1);
+    return path;
+}
+
+// Replaces the engine's whole block at a block boundary: the audio thread
+// holds the same lock for each block, so no block sees half of the rewrite.
+void publish(KorvaAudStream *stream, const KorvaParams &block, bool clear_state)
+{
+    std::lock_guard<std::mutex> guard(stream->lock);
+    korva_params_write(stream->engine, &block);
+    if (clear_state)
+        korva_clear_state(stream->engine);
+}
+
+// The three fields that Reset and a preset load never change.
+void keep_master_switches(KorvaParams &block, const KorvaParams &kept)
+{
+    block.enable_global = kept.enable_global;
+    block.spc_swapstereo = kept.spc_swapstereo;
+    block.spc_phaseinvert = kept.spc_phaseinvert;
+}
+
+bool has_engine(const KorvaAudStream *stream)
+{
+    return stream != nullptr && stream->engine != nullptr;
+}
+
+}  // namespace
+
+extern "C" const char *const *korva_aud_defaults(void)
+{
+    // Built once: 32 fields, the path and the marker, as name/value pairs.
+    static const auto table = [] {
+        struct Table {
+            std::array<std::string, KORVA_PARAM_FIELD_COUNT> values;
+            std::array<const char *, 2 * (KORVA_PARAM_FIELD_COUNT + 2) + 2> pairs{};
+        } t;
+        KorvaParams defaults;
+        korva_default_params(&defaults);
+        std::size_t at = 0;
+        for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
+            t.values[i] = std::to_string(korva_param_get(&defaults, &korva_param_fields[i]));
+            t.pairs[at++] = korva_param_fields[i].name;
+            t.pairs[at++] = t.values[i].c_str();
+        }
+        t.pairs[at++] = KORVA_AUD_PATH_KEY;
+        t.pairs[at++] = kDefaultPath;
+        t.pairs[at++] = KORVA_AUD_IMPORT_KEY;
+        t.pairs[at++] = "0";
+        return t;
+    }();
+    return table.pairs.data();
+}
+
+extern "C" void korva_aud_read_params(const KorvaAudStore *store, KorvaParams *params)
+{
+    for (const KorvaParamField &field : korva_param_fields)
+        korva_param_set(params, &field, store->get_int(store->context, field.name));
+}
+
+extern "C" void korva_aud_write_params(const KorvaAudStore *store, const KorvaParams *params)
+{
+    for (const KorvaParamField &field : korva_param_fields)
+        store->set_int(store->context, field.name, korva_param_get(params, &field));
+}
+
+extern "C" KorvaAudStream *korva_aud_open(const KorvaAudStore *store)
+{
+    KorvaAudStream *stream = korva_aud_stream_new();
+    if (stream == nullptr)
+        return nullptr;
+    KorvaParams block;
+    korva_default_params(&block);
+    korva_aud_read_params(store, &block);
+    korva_params_write(stream->engine, &block);
+    return stream;
+}
+
+extern "C" void korva_aud_set_field(const KorvaAudStore *store, KorvaAudStream *stream, int index, int value)
+{
+    if (index < 0 || index >= KORVA_PARAM_FIELD_COUNT)
+        return;
+    const KorvaParamField &field = korva_param_fields[index];
+    KorvaParams block;
+    if (has_engine(stream)) {
+        // Only this field changes, and every field is published with an
+        // atomic store of its own width: no lock needed.
+        korva_params_read(stream->engine, &block);
+        korva_param_set(&block, &field, value);
+        korva_params_write(stream->engine, &block);
+    } else {
+        korva_param_set(&block, &field, value);
+    }
+    store->set_int(store->context, field.name, korva_param_get(&block, &field));
+}
+
+extern "C" int korva_aud_bw_choice(const KorvaParams *params)
+{
+    if (params->bw_mode == 0)
+        return 0;
+    return params->bw_value > 51 ? 2 : 1;
+}
+
+extern "C" void korva_aud_set_bw_choice(const KorvaAudStore *store, KorvaAudStream *stream, int choice)
+{
+    korva_aud_set_field(store, stream, KORVA_AUD_BW_MODE, choice);
+    if (choice == 1 || choice == 2)
+        korva_aud_set_field(store, stream, KORVA_AUD_BW_VALUE, choice == 1 ? 51 : 102);
+}
+
+extern "C" void korva_aud_reset(const KorvaAudStore *store, KorvaAudStream *stream)
+{
+    KorvaParams kept;
+    if (has_engine(stream))
+        korva_params_read(stream->engine, &kept);
+    else
+        korva_aud_read_params(store, &kept);
+    KorvaParams block;
+    korva_default_params(&block);
+    keep_master_switches(block, kept);
+    if (has_engine(stream))
+        publish(stream, block, true);
+    korva_aud_write_params(store, &block);
+}
+
+extern "C" int korva_aud_load_preset(const KorvaAudStore *store, KorvaAudStream *stream, const char *path)
+{
+    if (!has_engine(stream) || path == nullptr)
+        return 0;
+    // The file is read before the lock is taken; a failed read changes nothing.
+    KorvaParams loaded;
+    if (!korva_read_preset(expand_home(path).c_str(), &loaded))
+        return 0;
+    KorvaParams kept;
+    korva_params_read(stream->engine, &kept);
+    keep_master_switches(loaded, kept);
+    publish(stream, loaded, false);
+    korva_aud_write_params(store, &loaded);
+    korva_aud_set_last_preset(store, path);
+    return 1;
+}
+
+extern "C" int korva_aud_save_preset(const KorvaAudStore *store, KorvaAudStream *stream, const char *path)
+{
+    if (!has_engine(stream) || path == nullptr || *path == '\0')
+        return 0;
+    if (!korva_save(stream->engine, expand_home(path).c_str()))
+        return 0;
+    korva_aud_set_last_preset(store, path);
+    return 1;
+}
+
+extern "C" void korva_aud_set_last_preset(const KorvaAudStore *store, const char *path)
+{
+    if (path == nullptr || has_line_break(path))
+        return;
+    const std::string cut(path, strnlen(path, KORVA_AUD_PATH_SIZE - 1));
+    store->set_str(store->context, KORVA_AUD_PATH_KEY, cut.c_str());
+}
+
+extern "C" int korva_aud_import_xmms(const KorvaAudStore *store, const char *xmms_config_path)
+{
+    if (store->get_int(store->context, KORVA_AUD_IMPORT_KEY) != 0)
+        return -1;
+    int imported = 0;
+    ConfigFile *cfg = xmms_config_path != nullptr && *xmms_config_path != '\0'
+                          ? xmms_cfg_open_file(xmms_config_path)
+                          : nullptr;
+    if (cfg != nullptr) {
+        for (const KorvaParamField &field : korva_param_fields) {
+            const std::string key = std::string(kXmmsPrefix) + field.name;
+            int value = 0;
+            if (!xmms_cfg_read_int(cfg, kXmmsSection, key.c_str(), &value))
+                continue;
+            // Truncated to the field's width on the way in, as the player did.
+            KorvaParams block;
+            korva_param_set(&block, &field, value);
+            store->set_int(store->context, field.name, korva_param_get(&block, &field));
+            ++imported;
+        }
+        char *path = nullptr;
+        const std::string path_key = std::string(kXmmsPrefix) + KORVA_AUD_PATH_KEY;
+        if (xmms_cfg_read_string(cfg, kXmmsSection, path_key.c_str(), &path)) {
+            if (!has_line_break(path)) {
+                korva_aud_set_last_preset(store, path);
+                ++imported;
+            }
+            std::free(path);
+        }
+        xmms_cfg_free(cfg);
+    }
+    store->set_int(store->context, KORVA_AUD_IMPORT_KEY, 1);
+    return imported;
+}
+
+extern "C" void korva_aud_xmms_config_path(char *out, std::size_t size)
+{
+    if (out == nullptr || size == 0)
+        return;
+    const char *home = std::getenv("HOME");
+    const std::string path = home != nullptr && *home != '\0' ? std::string(home) + "/.xmms/config" : "";
+    const std::size_t n = path.size() < size - 1 ? path.size() : size - 1;
+    std::memcpy(out, path.data(), n);
+    out[n] = '\0';
+}
