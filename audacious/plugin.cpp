@@ -75,9 +75,19 @@ void refresh_values()
         flags[i] = values[i] != 0;
     }
     bw_choice = korva_aud_bw_choice(&block);
+    // The file entry edits a URI; the configuration keeps a plain path, where
+    // "~/" may stand for the home directory.
     char path[KORVA_AUD_PATH_SIZE];
     store_get_str(nullptr, KORVA_AUD_PATH_KEY, path, sizeof path);
-    preset_path = String(path);
+    preset_path = String(filename_to_uri(filename_expand(str_copy(path))));
+}
+
+// The file the entry names, as a plain path.
+String chosen_file()
+{
+    if (std::strstr(preset_path, "://") != nullptr)
+        return String(uri_to_filename(preset_path));
+    return String(filename_expand(str_copy(preset_path)));
 }
 
 void show_again()
@@ -98,17 +108,20 @@ void on_reset()
 
 void on_load()
 {
-    if (!korva_aud_load_preset(&store, stream, preset_path))
-        aud_ui_show_error(str_printf("Korva: %s is no preset file that can be loaded.",
-                                     static_cast<const char *>(preset_path)));
+    const String file = chosen_file();
+    const char *name = file;
+    if (name == nullptr || !korva_aud_load_preset(&store, stream, name))
+        aud_ui_show_error(str_printf("Korva: %s is no preset file that can be loaded.", name ? name : "(no file)"));
     show_again();
 }
 
 void on_save()
 {
-    if (!korva_aud_save_preset(&store, stream, preset_path))
-        aud_ui_show_error(str_printf("Korva: the preset cannot be saved as %s.",
-                                     static_cast<const char *>(preset_path)));
+    const String file = chosen_file();
+    const char *name = file;
+    if (name == nullptr || !korva_aud_save_preset(&store, stream, name))
+        aud_ui_show_error(str_printf("Korva: the preset cannot be saved as %s.", name ? name : "(no file)"));
+    show_again();
 }
 
 // The window's amounts: 0..256, the two gains 0..384 (here not inverted: a
