@@ -66,10 +66,12 @@ void refresh_values()
 {
     KorvaParams block;
     korva_default_params(&block);
-    if (stream != nullptr)
+    if (stream != nullptr) {
         korva_params_read(stream->engine, &block);
-    else
+    } else {
+        aud_config_set_defaults(KORVA_AUD_SECTION, korva_aud_defaults());
         korva_aud_read_params(&store, &block);
+    }
     for (int i = 0; i < KORVA_AUD_FIELD_COUNT; ++i) {
         values[i] = korva_param_get(&block, &korva_param_fields[i]);
         flags[i] = values[i] != 0;
@@ -110,9 +112,11 @@ void on_load()
 {
     const String file = chosen_file();
     const char *name = file;
+    // On failure nothing changed, and the entry keeps the name to correct.
     if (name == nullptr || !korva_aud_load_preset(&store, stream, name))
         aud_ui_show_error(str_printf("Korva: %s is no preset file that can be loaded.", name ? name : "(no file)"));
-    show_again();
+    else
+        show_again();
 }
 
 void on_save()
@@ -121,7 +125,6 @@ void on_save()
     const char *name = file;
     if (name == nullptr || !korva_aud_save_preset(&store, stream, name))
         aud_ui_show_error(str_printf("Korva: the preset cannot be saved as %s.", name ? name : "(no file)"));
-    show_again();
 }
 
 // The window's amounts: 0..256, the two gains 0..384 (here not inverted: a

@@ -33,6 +33,12 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# A copy left behind by a run that was killed outright (its directory is gone).
+for stale in "$plugin_dir"/korva-test-korva-audacious-*.so; do
+  [ -e "$stale" ] || continue
+  owner="${stale##*/korva-test-}"
+  [ -d "/tmp/${owner%.so}" ] || rm -f "$stale"
+done
 install -m 644 "$plugin" "$installed"
 mkdir -p "$tmp/home"
 export HOME="$tmp/home"   # no ~/.xmms/config of the caller's to import
