@@ -1,0 +1,33 @@
+/*
+ * Float samples of a plug-in host against the engine's 16-bit samples.
+ *
+ *   to 16 bits:   s = clip(round(x * 32768), -32768, 32767)   (ties to even)
+ *   to float:     x = s / 32768
+ *
+ * Both are exact for every 16-bit value: a host that reads a 16-bit file as
+ * s/32768 and writes x*32768 gives back exactly the engine's samples.
+ */
+#ifndef KORVA_FRONTDOOR_SAMPLES_H
+#define KORVA_FRONTDOOR_SAMPLES_H
+
+#include <math.h>
+#include <stdint.h>
+
+static inline int16_t korva_sample_from_float(float x)
+{
+    const float scaled = x * 32768.0f;   /* a power of two: exact */
+    if (scaled >= 32767.0f)
+        return 32767;
+    if (scaled <= -32768.0f)
+        return -32768;
+    if (scaled != scaled)                /* not a number: silence */
+        return 0;
+    return (int16_t)lrintf(scaled);
+}
+
+static inline float korva_sample_to_float(int16_t s)
+{
+    return (float)s * (1.0f / 32768.0f);
+}
+
+#endif
