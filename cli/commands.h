@@ -20,4 +20,9 @@ Status run_preset_show(const std::string &path);
 // korva preset save FILE
 Status run_preset_save(const std::string &path, const ParamSources &sources);
 
+// korva preset export-lv2 FILE [--name NAME] [DIR]: empty NAME is the file's
+// name without its extension, empty DIR is ~/.lv2/korva-presets.lv2.
+Status run_preset_export_lv2(const std::string &preset_path, const std::string &name,
+                             const std::string &directory);
+
 #endif

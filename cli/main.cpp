@@ -64,6 +64,14 @@ int main(int argc, char **argv)
     CLI::App *save = preset->add_subcommand("save", "write a preset from the defaults and the options");
     save->add_option("FILE", preset_path, "preset file to write")->required();
     add_param_options(save, sources);
+    std::string preset_name;
+    std::string bundle_directory;
+    CLI::App *export_lv2 = preset->add_subcommand("export-lv2", "add a preset file to a bundle of LV2 presets");
+    export_lv2->add_option("FILE", preset_path, "preset file to export")->required();
+    export_lv2->add_option("DIR", bundle_directory, "the bundle (default: ~/.lv2/korva-presets.lv2)");
+    export_lv2->add_option("--name", preset_name, "the preset's name (default: FILE without its extension)");
+    export_lv2->footer("The preset's URI is urn:korva:preset:NAME. Values outside a control's range are "
+                       "clamped, with a warning.");
 
     try {
         app.parse(argc, argv);
@@ -81,6 +89,8 @@ int main(int argc, char **argv)
             status = run_preset_show(preset_path);
         else if (save->parsed())
             status = run_preset_save(preset_path, sources);
+        else if (export_lv2->parsed())
+            status = run_preset_export_lv2(preset_path, preset_name, bundle_directory);
     } catch (const std::bad_alloc &) {
         status = failure("out of memory");
     }

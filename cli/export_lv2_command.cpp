@@ -1,0 +1,138 @@
+// korva preset export-lv2: a preset file as an LV2 preset of the plug-in
+// urn:korva:enhancer, in a bundle of presets that other exports add to.
+#include "commands.h"
+
+#include "atomic_output.h"
+#include "frontdoor/lv2_text.h"
+#include "frontdoor/ports.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace {
+
+// The file name without its directory and its last extension.
+std::string default_name(const std::string &preset_path)
+{
+    const std::filesystem::path path(preset_path);
+    return path.stem().string();
+}
+
+Status default_directory(std::string &directory)
+{
+    const char *home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0')
+        return failure("HOME is not set: name the bundle directory (korva preset export-lv2 FILE DIR)");
+    directory = std::string(home) + "/.lv2/korva-presets.lv2";
+    return success();
+}
+
+// Port values must lie within the ports' ranges; anything else is clamped,
+// and said so field by field.
+void clamp_to_ports(const std::string &preset_path, KorvaParams &params)
+{
+    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
+        const KorvaParamField &field = korva_param_fields[i];
+        const int32_t value = korva_param_get(&params, &field);
+        const int32_t kept = korva_port_value(i, static_cast<float>(value));
+        if (kept == value)
+            continue;
+        korva_param_set(&params, &field, kept);
+        std::fprintf(stderr, "korva: warning: %s: %s=%d is outside the port's range %d..%d; exported as %d\n",
+                     preset_path.c_str(), field.name, value, korva_ports[i].minimum, korva_ports[i].maximum, kept);
+    }
+}
+
+// Writes a whole file through a temporary one, so a failure keeps what was there.
+Status write_whole_file(const std::string &path, const std::string &text)
+{
+    AtomicOutput target;
+    if (Status status = begin_output(path, target); !status.ok())
+        return status;
+    if (target.direct)
+        return failure(path + ": cannot write: not a regular file");
+    std::FILE *file = std::fopen(target.write_path.c_str(), "wb");
+    if (file == nullptr)
+        return failure(path + ": cannot write: " + std::strerror(errno));
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int error_number = errno;
+    if (std::fclose(file) != 0 || !written)
+        return failure(path + ": cannot write: " + std::strerror(written ? errno : error_number));
+    return commit_output(target);
+}
+
+Status read_whole_file(const std::string &path, std::string &text)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return failure(path + ": cannot read the bundle's manifest");
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return failure(path + ": cannot read the bundle's manifest");
+    return success();
+}
+
+} // namespace
+
+Status run_preset_export_lv2(const std::string &preset_path, const std::string &name_option,
+                             const std::string &directory_option)
+{
+    KorvaParams params;
+    korva_default_params(&params);
+    if (Status status = apply_preset(preset_path, params); !status.ok())
+        return status;
+
+    const std::string name = name_option.empty() ? default_name(preset_path) : name_option;
+    if (name.empty())
+        return failure(preset_path + ": no preset name in the file name: give one with --name");
+    if (lv2_preset_file_name(name).size() > 255)
+        return failure("the preset name \"" + name + "\" is too long for a file name");
+
+    std::string directory = directory_option;
+    if (directory.empty())
+        if (Status status = default_directory(directory); !status.ok())
+            return status;
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (!std::filesystem::is_directory(directory))
+        return failure(directory + ": cannot create the bundle directory" +
+                       (error ? ": " + error.message() : std::string(": not a directory")));
+
+    clamp_to_ports(preset_path, params);
+    const std::string uri = lv2_preset_uri(name);
+    const std::string file_name = lv2_preset_file_name(name);
+
+    // The preset first, then the manifest that names it: an interrupted
+    // export never leaves a manifest pointing at a missing file.
+    if (Status status = write_whole_file(directory + "/" + file_name, lv2_preset_document(uri, name, params));
+        !status.ok())
+        return status;
+
+    // An existing bundle gains the preset; one that already names it keeps
+    // its manifest as it is (the preset's file was replaced above).
+    const std::string manifest_path = directory + "/manifest.ttl";
+    std::string manifest;
+    if (std::filesystem::exists(manifest_path)) {
+        if (Status status = read_whole_file(manifest_path, manifest); !status.ok())
+            return status;
+    } else {
+        manifest = "# LV2 presets of Korva (urn:korva:enhancer), written by korva preset export-lv2.\n";
+    }
+    if (manifest.find("<" + uri + ">") == std::string::npos) {
+        if (!manifest.empty() && manifest.back() != '\n')
+            manifest += '\n';
+        manifest += '\n';
+        manifest += lv2_manifest_preset_entry(uri, file_name);
+        if (Status status = write_whole_file(manifest_path, manifest); !status.ok())
+            return status;
+    }
+    std::printf("%s: exported as %s in %s/%s\n", preset_path.c_str(), uri.c_str(), directory.c_str(),
+                file_name.c_str());
+    return success();
+}
