@@ -30,6 +30,9 @@ typedef struct KorvaPluginCore {
     const float *input[2];
     float *output[2];
     int16_t frames[2 * KORVA_CORE_CHUNK];   /* interleaved, left first */
+    /* The control values the block was last built from (NaN: unconnected). */
+    float applied[KORVA_PARAM_FIELD_COUNT];
+    int applied_valid;
 } KorvaPluginCore;
 
 /*

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The LV2 plug-in with every stage on against Calf's bass enhancer, both run
+# the same way by lv2file (blocks of 256 frames) on the same two-minute
+# 16-bit stereo 44100 Hz file, side by side in one hyperfine run; then run()
+# at 1- and 256-frame blocks in the Google Benchmark. Korva's targets: no
+# dearer per frame than the Calf plug-in; one frame per run() at most 3x the
+# cost per frame of 256.
+#
+#   bash bench/plugins_lv2file.sh [build-dir]
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${1:-$root/build}"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+if [ ! -x "$build/cli/korva" ] || [ ! -f "$build/lib/lv2/korva.lv2/korva.so" ] || [ ! -x "$build/bench/plugin_bench" ]; then
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build" -j2 --target korva korva_lv2 plugin_bench
+fi
+
+# Two minutes of music: the demo clip, twelve times over.
+"$build/cli/korva" demo "$work/demo" --quiet >/dev/null
+clips=()
+for _ in $(seq 12); do clips+=("$work/demo/demo-in.wav"); done
+sox "${clips[@]}" "$work/in.wav"
+frames=$(soxi -s "$work/in.wav")
+
+export LV2_PATH="$build/lib/lv2:/usr/lib/lv2"
+korva_cmd="lv2file -b 256 --ignore-clipping -i $work/in.wav -o $work/korva.wav \
+-p _3dsurround_mode:3 -p enable_extspace:1 -p extspace_mode:1 -p enable_extfx:1 \
+-p enable_vs:1 -p spc_mode:1 -p enable_bw:1 urn:korva:enhancer"
+calf_cmd="lv2file -b 256 --ignore-clipping -i $work/in.wav -o $work/calf.wav \
+http://calf.sourceforge.net/plugins/BassEnhancer"
+
+hyperfine --warmup 1 --runs 5 --export-json "$work/times.json" -n korva "$korva_cmd" -n calf "$calf_cmd"
+
+python3 - "$work/times.json" "$frames" <<'PY'
+import json, sys
+r = {x["command"]: x["mean"] for x in json.load(open(sys.argv[1]))["results"]}
+frames = int(sys.argv[2])
+for name in ("korva", "calf"):
+    print(f"lv2file {name:5s}: {r[name]:.3f} s, {r[name] / frames * 1e9:.0f} ns per frame (file reading and writing included)")
+print(f"korva / calf: {r['korva'] / r['calf']:.2f} (target: at most 1)")
+PY
+
+"$build/bench/plugin_bench" --benchmark_counters_tabular=true --benchmark_format=json \
+  --benchmark_out="$work/run.json" --benchmark_out_format=json >/dev/null
+python3 - "$work/run.json" <<'PY'
+import json, sys
+per = {b["name"]: b["time/frame"] * 1e9 for b in json.load(open(sys.argv[1]))["benchmarks"]}
+one, block = per["BM_PluginRun/1"], per["BM_PluginRun/256"]
+print(f"run(): {one:.1f} ns per frame at 1-frame blocks, {block:.1f} ns at 256: {one / block:.2f}x (aim: at most 3x)")
+PY
