@@ -10,7 +10,7 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${1:-$root/build}"
+build="$(realpath -m "${1:-$root/build}")"   # LV2_PATH needs absolute paths
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
@@ -37,11 +37,17 @@ hyperfine --warmup 1 --runs 5 --export-json "$work/times.json" -n korva "$korva_
 
 python3 - "$work/times.json" "$frames" <<'PY'
 import json, sys
-r = {x["command"]: x["mean"] for x in json.load(open(sys.argv[1]))["results"]}
+results = {x["command"]: x for x in json.load(open(sys.argv[1]))["results"]}
 frames = int(sys.argv[2])
+ns = lambda seconds: seconds / frames * 1e9
+# Wall time counts waiting on a busy machine too; CPU time (user + system) does not.
 for name in ("korva", "calf"):
-    print(f"lv2file {name:5s}: {r[name]:.3f} s, {r[name] / frames * 1e9:.0f} ns per frame (file reading and writing included)")
-print(f"korva / calf: {r['korva'] / r['calf']:.2f} (target: at most 1)")
+    r = results[name]
+    print(f"lv2file {name:5s}: {ns(r['mean']):.0f} ns per frame wall, {ns(r['user'] + r['system']):.0f} ns CPU "
+          "(file reading and writing included)")
+k, c = results["korva"], results["calf"]
+print(f"korva / calf: {k['mean'] / c['mean']:.2f} wall, "
+      f"{(k['user'] + k['system']) / (c['user'] + c['system']):.2f} CPU (target: at most 1)")
 PY
 
 "$build/bench/plugin_bench" --benchmark_counters_tabular=true --benchmark_format=json \
