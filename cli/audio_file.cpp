@@ -62,7 +62,7 @@ Status open_output(const std::string &write_path, const std::string &display_pat
     if (!output.file)
         return failure(display_path + ": cannot write: " + sf_strerror(nullptr));
     if (is_lossy(format)) {
-        double level = compression_level(quality);
+        double level = compression_level(format, quality);
         if (sf_command(output.file.get(), SFC_SET_COMPRESSION_LEVEL, &level, sizeof level) != SF_TRUE)
             return failure(display_path + ": the encoder refused quality " + std::to_string(quality));
     }

@@ -124,7 +124,8 @@ int carried_rate(int format, int rate)
     return rate;
 }
 
-double compression_level(double quality)
+double compression_level(int format, double quality)
 {
-    return 1.0 - std::clamp(quality, 0.0, 10.0) / 10.0;
+    const double level = 1.0 - std::clamp(quality, 0.0, 10.0) / 10.0;
+    return is_mpeg(format) ? std::min(level, 0.99) : level;
 }

@@ -34,15 +34,14 @@ std::string format_label(int format);
 int carried_rate(int format, int rate);
 
 // --quality: 0 (smallest file) to 10 (best sound) for the lossy encoders.
-inline constexpr double kDefaultQuality = 4.0;
+inline constexpr double kDefaultQuality = 6.0;
 
-// libsndfile's compression level for a quality: 1 - Q/10, so 0.0 is the
-// least compressed. Its encoders read it as:
-//   Vorbis: VBR quality 1 - level (the default 4 is libsndfile's own 0.4);
-//   Opus:   (1 - level) * 250 + 6 kbit/s per channel;
-//   MP3:    constant bit rate 320 - 288 * level kbit/s at 32-48 kHz,
-//           160 - 152 * level at 16-24 kHz, 64 - 56 * level at 8-12 kHz,
-//           each taken to the nearest rate MPEG allows.
-double compression_level(double quality);
+// libsndfile's compression level for a quality of `format`: 1 - Q/10, so
+// 0.0 is the least compressed. libsndfile 1.2's encoders read it as:
+//   Vorbis: VBR quality 1 - level (its own default is 0.4);
+//   Opus:   target (1 - level) * 250 + 6 kbit/s per channel;
+//   MP3:    LAME's VBR quality level * 10 (-V0 best to -V9.9), so the level
+//           stops at 0.99: LAME refuses -V10.
+double compression_level(int format, double quality);
 
 #endif
