@@ -1,10 +1,36 @@
 #include "audio_file.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr int block_limit = 1 << 20;   // frames per libsndfile call, well inside int
+
+// Why libsndfile could not open a file for reading. Its own text can be
+// misleading (a damaged MP3 is reported as "does not exist"), so a file the
+// system can open is called what it is: not audio korva can read.
+std::string unreadable_reason(const std::string &path)
+{
+    const int library_error = sf_error(nullptr);
+    const std::string library = sf_strerror(nullptr);
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0)
+        return std::strerror(errno);
+    if (S_ISDIR(status.st_mode))
+        return std::strerror(EISDIR);
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0)
+        return std::strerror(errno);
+    close(fd);
+    const bool telling = library_error == SF_ERR_UNRECOGNISED_FORMAT || library_error == SF_ERR_MALFORMED_FILE ||
+                         library_error == SF_ERR_UNSUPPORTED_ENCODING;
+    return "not audio in a format korva reads, or damaged" + (telling ? " (" + library + ")" : std::string());
+}
 
 } // namespace
 
@@ -14,7 +40,7 @@ Status open_input(const std::string &path, AudioInput &input)
     input.info = SF_INFO{};
     input.file.reset(sf_open(path.c_str(), SFM_READ, &input.info));
     if (!input.file)
-        return failure(path + ": cannot read: " + sf_strerror(nullptr) + " (korva reads " + readable_types() + ")");
+        return failure(path + ": cannot read: " + unreadable_reason(path) + "; korva reads " + readable_types());
     if (input.info.channels < 1 || input.info.channels > 2)
         return failure(path + ": has " + std::to_string(input.info.channels) +
                        " channels; only mono and stereo files can be processed");
