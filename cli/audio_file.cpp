@@ -1,45 +1,35 @@
 #include "audio_file.h"
 
 #include <algorithm>
-#include <array>
-#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-struct ExtensionFormat {
-    std::string_view extension;
-    int format;
-};
-
-// 16-bit PCM everywhere except Ogg, whose only codec here is Vorbis.
-constexpr std::array extension_formats{
-    ExtensionFormat{"wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-    ExtensionFormat{"wave", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-    ExtensionFormat{"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
-    ExtensionFormat{"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
-    ExtensionFormat{"oga", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
-    ExtensionFormat{"aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
-    ExtensionFormat{"aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
-    ExtensionFormat{"au", SF_FORMAT_AU | SF_FORMAT_PCM_16},
-    ExtensionFormat{"snd", SF_FORMAT_AU | SF_FORMAT_PCM_16},
-    ExtensionFormat{"caf", SF_FORMAT_CAF | SF_FORMAT_PCM_16},
-    ExtensionFormat{"w64", SF_FORMAT_W64 | SF_FORMAT_PCM_16},
-    ExtensionFormat{"rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16},
-};
-
 constexpr int block_limit = 1 << 20;   // frames per libsndfile call, well inside int
 
-std::string lower_extension(std::string_view name)
+// Why libsndfile could not open a file for reading. Its own text can be
+// misleading (a damaged MP3 is reported as "does not exist"), so a file the
+// system can open is called what it is: not audio korva can read.
+std::string unreadable_reason(const std::string &path)
 {
-    const auto slash = name.find_last_of('/');
-    const auto base = slash == std::string_view::npos ? name : name.substr(slash + 1);
-    const auto dot = base.find_last_of('.');
-    if (dot == std::string_view::npos || dot == 0)
-        return {};
-    std::string extension(base.substr(dot + 1));
-    for (char &c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
+    const int library_error = sf_error(nullptr);
+    const std::string library = sf_strerror(nullptr);
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0)
+        return std::strerror(errno);
+    if (S_ISDIR(status.st_mode))
+        return std::strerror(EISDIR);
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0)
+        return std::strerror(errno);
+    close(fd);
+    const bool telling = library_error == SF_ERR_UNRECOGNISED_FORMAT || library_error == SF_ERR_MALFORMED_FILE ||
+                         library_error == SF_ERR_UNSUPPORTED_ENCODING;
+    return "not audio in a format korva reads, or damaged" + (telling ? " (" + library + ")" : std::string());
 }
 
 } // namespace
@@ -50,7 +40,7 @@ Status open_input(const std::string &path, AudioInput &input)
     input.info = SF_INFO{};
     input.file.reset(sf_open(path.c_str(), SFM_READ, &input.info));
     if (!input.file)
-        return failure(path + ": cannot read: " + sf_strerror(nullptr));
+        return failure(path + ": cannot read: " + unreadable_reason(path) + "; korva reads " + readable_types());
     if (input.info.channels < 1 || input.info.channels > 2)
         return failure(path + ": has " + std::to_string(input.info.channels) +
                        " channels; only mono and stereo files can be processed");
@@ -82,41 +72,26 @@ Status read_stereo(AudioInput &input, std::span<int16_t> stereo, int64_t &frames
     return success();
 }
 
-std::optional<int> format_for_name(std::string_view name)
-{
-    const std::string extension = lower_extension(name);
-    for (const ExtensionFormat &known : extension_formats)
-        if (known.extension == extension)
-            return known.format;
-    return std::nullopt;
-}
-
-std::string known_extensions()
-{
-    std::string list;
-    for (const ExtensionFormat &known : extension_formats) {
-        if (!list.empty())
-            list += ", ";
-        list += ".";
-        list += known.extension;
-    }
-    return list;
-}
-
 Status open_output(const std::string &write_path, const std::string &display_path, int format,
-                   int sample_rate, AudioOutput &output)
+                   int sample_rate, AudioOutput &output, double quality)
 {
     SF_INFO info{};
     info.samplerate = sample_rate;
     info.channels = 2;
     info.format = format;
     output.path = display_path;
+    output.format = format;
     if (!sf_format_check(&info))
         return failure(display_path + ": this format cannot hold 16-bit stereo at " +
                        std::to_string(sample_rate) + " Hz");
     output.file.reset(sf_open(write_path.c_str(), SFM_WRITE, &info));
     if (!output.file)
         return failure(display_path + ": cannot write: " + sf_strerror(nullptr));
+    if (is_lossy(format)) {
+        double level = compression_level(format, quality);
+        if (sf_command(output.file.get(), SFC_SET_COMPRESSION_LEVEL, &level, sizeof level) != SF_TRUE)
+            return failure(display_path + ": the encoder refused quality " + std::to_string(quality));
+    }
     return success();
 }
 
@@ -125,8 +100,32 @@ Status write_stereo(AudioOutput &output, std::span<const int16_t> stereo)
     const auto frames = static_cast<sf_count_t>(stereo.size() / 2);
     if (frames == 0)
         return success();
-    const sf_count_t written = sf_writef_short(output.file.get(), stereo.data(), frames);
+    sf_count_t written = 0;
+    if ((output.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
+        // libsndfile 1.2.0 copies only half of each block of 16-bit stereo
+        // samples on its way to LAME (a byte count where a sample count
+        // belongs), so MP3 gets the same values as 32-bit integers, whose
+        // path is intact: s * 65536 is exactly s at 16 bits.
+        output.scratch.resize(stereo.size());
+        for (std::size_t i = 0; i < stereo.size(); ++i)
+            output.scratch[i] = static_cast<int>(stereo[i]) * 65536;
+        written = sf_writef_int(output.file.get(), output.scratch.data(), frames);
+    } else {
+        written = sf_writef_short(output.file.get(), stereo.data(), frames);
+    }
     if (written != frames)
+        return failure(output.path + ": write error: " + sf_strerror(output.file.get()));
+    return success();
+}
+
+Status write_stereo_float(AudioOutput &output, std::span<float> stereo)
+{
+    const auto frames = static_cast<sf_count_t>(stereo.size() / 2);
+    if (frames == 0)
+        return success();
+    for (float &sample : stereo)
+        sample = std::clamp(sample, -1.0f, 1.0f);
+    if (sf_writef_float(output.file.get(), stereo.data(), frames) != frames)
         return failure(output.path + ": write error: " + sf_strerror(output.file.get()));
     return success();
 }

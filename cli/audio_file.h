@@ -1,9 +1,11 @@
 // Audio files through libsndfile: reading any format it knows as 16-bit
 // stereo frames, and writing 16-bit files in the format an output name's
-// extension implies. SNDFILE handles are owned by SndFile and closed with it.
+// extension implies (formats.h). SNDFILE handles are owned by SndFile and
+// closed with it.
 #ifndef KORVA_CLI_AUDIO_FILE_H
 #define KORVA_CLI_AUDIO_FILE_H
 
+#include "formats.h"
 #include "status.h"
 
 #include <cstdint>
@@ -31,10 +33,13 @@ struct AudioInput {
 struct AudioOutput {
     SndFile file;
     std::string path;       // the name reported in messages
+    int format = 0;
+    std::vector<int> scratch;   // MP3 samples on their way to the encoder
 };
 
 // Opens `path` for reading. Only mono and stereo are accepted; samples
-// beyond full scale in floating-point files are clipped, not wrapped.
+// beyond full scale in floating-point files are clipped, not wrapped. A file
+// libsndfile cannot read gets a message naming it and the types korva reads.
 Status open_input(const std::string &path, AudioInput &input);
 
 // Reads up to stereo.size() / 2 frames as interleaved stereo (a mono file's
@@ -42,19 +47,17 @@ Status open_input(const std::string &path, AudioInput &input);
 // end, or a failure naming the file.
 Status read_stereo(AudioInput &input, std::span<int16_t> stereo, int64_t &frames_read);
 
-// The libsndfile major format and 16-bit subtype for a file name, from its
-// extension (case-insensitive); nothing for an extension it does not know.
-std::optional<int> format_for_name(std::string_view name);
-
-// The extensions format_for_name knows, for messages.
-std::string known_extensions();
-
-// Creates a stereo file at `write_path` in `format`; messages name `display_path`.
+// Creates a stereo file at `write_path` in `format`; messages name
+// `display_path`. The lossy encoders get the compression level of `quality`
+// (formats.h); the others ignore it.
 Status open_output(const std::string &write_path, const std::string &display_path, int format,
-                   int sample_rate, AudioOutput &output);
+                   int sample_rate, AudioOutput &output, double quality = kDefaultQuality);
 
 // Writes interleaved stereo frames; a short write is a failure.
 Status write_stereo(AudioOutput &output, std::span<const int16_t> stereo);
+
+// The same for float frames at full scale 1.0 (values beyond it are clipped).
+Status write_stereo_float(AudioOutput &output, std::span<float> stereo);
 
 // Finishes the file (encoders flush here) and reports a failed close.
 Status close_output(AudioOutput &output);

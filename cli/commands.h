@@ -7,9 +7,7 @@
 
 #include <string>
 
-// korva process IN OUT
-Status run_process(const std::string &input_path, const std::string &output_path,
-                   const ParamSources &sources, bool quiet);
+// korva process: see process_options.h.
 
 // korva demo [DIR]: DIR/demo-in.wav and, processed with the defaults, DIR/demo-out.wav.
 Status run_demo(const std::string &directory, bool quiet);

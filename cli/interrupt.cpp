@@ -1,5 +1,6 @@
 #include "interrupt.h"
 
+#include <atomic>
 #include <climits>
 #include <csignal>
 #include <cstring>
@@ -10,16 +11,26 @@ namespace {
 
 volatile std::sig_atomic_t caught_signal = 0;
 
-// The handler reads the path only while temporary_ready is set; the main
-// code clears the flag before changing the path.
-char temporary_path[PATH_MAX];
-volatile std::sig_atomic_t temporary_ready = 0;
+// One entry per thread that registers a file. The handler reads a path only
+// while its `ready` flag is set; the owning thread clears the flag before
+// changing the path. Lock-free atomics are safe to read in a handler.
+struct TemporarySlot {
+    char path[PATH_MAX];
+    std::atomic<int> ready{0};
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+TemporarySlot temporary_slots[kTemporarySlots];
+std::atomic<int> slots_taken{0};
+thread_local int own_slot = -1;
 
 extern "C" void on_signal(int signal_number)
 {
     if (caught_signal != 0) {
-        if (temporary_ready)
-            unlink(temporary_path);   // async-signal-safe, as is _exit
+        const int taken = slots_taken.load() < kTemporarySlots ? slots_taken.load() : kTemporarySlots;
+        for (int i = 0; i < taken; ++i)
+            if (temporary_slots[i].ready.load())
+                unlink(temporary_slots[i].path);   // async-signal-safe, as is _exit
         _exit(128 + signal_number);
     }
     caught_signal = signal_number;
@@ -51,9 +62,17 @@ int interrupted_signal()
 
 void register_temporary_file(const char *path)
 {
-    temporary_ready = 0;
-    if (path == nullptr || std::strlen(path) >= sizeof temporary_path)
+    if (own_slot < 0) {
+        if (path == nullptr)
+            return;
+        own_slot = slots_taken.fetch_add(1);
+    }
+    if (own_slot >= kTemporarySlots)
+        return;   // beyond the table: the first signal still cleans up as usual
+    TemporarySlot &slot = temporary_slots[own_slot];
+    slot.ready.store(0);
+    if (path == nullptr || std::strlen(path) >= sizeof slot.path)
         return;
-    std::memcpy(temporary_path, path, std::strlen(path) + 1);
-    temporary_ready = 1;
+    std::memcpy(slot.path, path, std::strlen(path) + 1);
+    slot.ready.store(1);
 }

@@ -13,7 +13,11 @@ void install_interrupt_handlers();
 // The signal that arrived, or 0.
 int interrupted_signal();
 
-// The temporary file a second signal removes; null when there is none.
+// The temporary file a second signal removes; null when there is none. Each
+// thread has its own entry (up to kTemporarySlots threads), so parallel
+// workers each register the file they are writing.
 void register_temporary_file(const char *path);
+
+inline constexpr int kTemporarySlots = 64;
 
 #endif

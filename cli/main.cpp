@@ -1,8 +1,8 @@
 // korva: the Korva effect chain on audio files, and preset files by hand.
-#include "audio_file.h"
 #include "commands.h"
-#include "config_source.h"
 #include "interrupt.h"
+#include "param_options.h"
+#include "process_options.h"
 
 #include <CLI/CLI.hpp>
 
@@ -11,21 +11,12 @@
 
 namespace {
 
-void add_param_options(CLI::App *command, ParamSources &sources)
+// Usage errors (a missing argument, an unknown option, a bad value) end with
+// status 2, as command-line tools conventionally do; --help and --version
+// with 0.
+int usage_exit(const CLI::App &app, const CLI::ParseError &error)
 {
-    if (config_supported())
-        command->add_option("--config", sources.config_path,
-                            "start from the \"xmkorva-5\" section of a player configuration file")
-            ->type_name("FILE");
-    command->add_option("--preset", sources.preset_path, "start from a preset file (after --config)")
-        ->type_name("FILE");
-    command->add_option("--set", sources.assignments,
-                        "set one parameter by field name, last and in order; VALUE is a 32-bit "
-                        "integer stored truncated to the field's width (repeatable)")
-        ->type_name("FIELD=VALUE")
-        ->allow_extra_args(false);
-    command->footer(std::string("Parameters: the defaults, then ") + (config_supported() ? "--config, then " : "") +
-                    "--preset, then each --set in order.\nFields: " + field_name_list());
+    return app.exit(error) == 0 ? 0 : 2;
 }
 
 } // namespace
@@ -38,20 +29,13 @@ int main(int argc, char **argv)
     app.require_subcommand(1);
     app.set_version_flag("--version", "korva " KORVA_VERSION);
 
-    std::string input_path;
-    std::string output_path;
+    ProcessOptions process_options;
     std::string demo_directory = "demo-out";
     std::string preset_path;
     ParamSources sources;
     bool quiet = false;
 
-    CLI::App *process = app.add_subcommand("process", "run an audio file through the effect chain");
-    process->add_option("IN", input_path, "input audio file (WAV, FLAC, Ogg, AIFF, ...)")->required();
-    process->add_option("OUT", output_path, "output file; its extension chooses the format")->required();
-    add_param_options(process, sources);
-    process->footer(process->get_footer() + "\nOutput types: " + known_extensions() +
-                    " (a device or FIFO without one of them gets WAV).");
-    process->add_flag("-q,--quiet", quiet, "print neither the summary nor progress");
+    CLI::App *process = add_process_command(app, process_options);
 
     CLI::App *demo = app.add_subcommand("demo", "synthesise a demo clip and process it with the defaults");
     demo->add_option("DIR", demo_directory, "where demo-in.wav and demo-out.wav go")->capture_default_str();
@@ -76,13 +60,13 @@ int main(int argc, char **argv)
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &error) {
-        return app.exit(error);
+        return usage_exit(app, error);
     }
 
     Status status;
     try {
         if (process->parsed())
-            status = run_process(input_path, output_path, sources, quiet);
+            status = run_process(process_options);
         else if (demo->parsed())
             status = run_demo(demo_directory, quiet);
         else if (show->parsed())

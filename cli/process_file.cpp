@@ -4,6 +4,8 @@
 #include "audio_file.h"
 #include "engine_handle.h"
 #include "interrupt.h"
+#include "resampler.h"
+#include "tags.h"
 
 #include <chrono>
 #include <csignal>
@@ -57,15 +59,28 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
     AtomicOutput target;
     if (Status status = begin_output(out_path, target); !status.ok())
         return status;
+    const int rate = input.info.samplerate;
+    const int out_rate = carried_rate(*format, rate);
     AudioOutput output;
-    if (Status status = open_output(target.write_path, out_path, *format, input.info.samplerate, output);
+    if (Status status = open_output(target.write_path, out_path, *format, out_rate, output, request.quality);
         !status.ok())
         return status;
 
     summary = RunSummary{};
     summary.input_path = request.input_path;
     summary.output_path = out_path;
-    summary.sample_rate = input.info.samplerate;
+    summary.sample_rate = rate;
+    summary.output_rate = out_rate;
+    summary.format_label = format_label(*format);
+    summary.lossy = is_lossy(*format);
+    summary.quality = request.quality;
+    summary.tags = write_tags(output.file.get(), *format, read_tags(input.file.get()));
+
+    Resampler resampler;
+    std::vector<float> converted;
+    if (out_rate != rate)
+        if (Status status = start_resampler(rate, out_rate, resampler); !status.ok())
+            return failure(out_path + ": " + status.message);
 
     std::vector<int16_t> in_block(2 * kBlockFrames);
     std::vector<int16_t> out_block(2 * kBlockFrames);
@@ -95,14 +110,36 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
         korva_process(engine.get(), in_samples.data(), out_samples.data(), static_cast<int32_t>(frames));
 
         measure(out_samples, summary.out);
-        if (Status status = write_stereo(output, out_samples); !status.ok()) {
+        Status written = success();
+        if (resampler.handle) {
+            written = resample(resampler, out_samples, converted);
+            if (!written.ok())
+                written = failure(out_path + ": " + written.message);
+            else
+                written = write_stereo_float(output, converted);
+        } else {
+            written = write_stereo(output, out_samples);
+        }
+        if (!written.ok()) {
             progress_finish(progress);
-            return status;
+            return written;
         }
         summary.frames += frames;
         progress_update(progress, summary.frames);
+        if (request.on_progress)
+            request.on_progress(summary.frames, known_frames);
     }
     progress_finish(progress);
+
+    if (resampler.handle) {
+        Status written = finish_resampler(resampler, converted);
+        if (!written.ok())
+            written = failure(out_path + ": " + written.message);
+        else
+            written = write_stereo_float(output, converted);
+        if (!written.ok())
+            return written;
+    }
 
     if (Status status = close_output(output); !status.ok())
         return status;

@@ -8,6 +8,10 @@
 
 #include "engine/korva.h"
 
+#include "formats.h"
+
+#include <cstdint>
+#include <functional>
 #include <string>
 
 inline constexpr int kBlockFrames = 4096;
@@ -16,9 +20,16 @@ struct ProcessRequest {
     std::string input_path;
     std::string output_path;
     KorvaParams params {};
-    bool quiet = false;
+    double quality = kDefaultQuality;   // lossy outputs only
+    bool quiet = false;                 // no progress bar, no printed summary
+    // Called after every block with the frames done and the input's length
+    // (0 when unknown); may be empty.
+    std::function<void(int64_t done, int64_t total)> on_progress;
 };
 
+// The engine runs at the input's rate; an output format that cannot carry
+// that rate gets the processed audio resampled (formats.h: carried_rate).
+// The input's text tags go to the output where its format holds them.
 // The output appears only when the whole run succeeded; a failure or an
 // interruption leaves no file behind (exit code 128 + signal on interruption).
 // On success `summary` holds the figures (printed unless quiet).

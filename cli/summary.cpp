@@ -1,9 +1,11 @@
 #include "summary.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -37,15 +39,68 @@ std::string dbfs(int peak)
     return printf_string("%.2f dBFS", 20.0 * std::log10(peak / 32768.0));
 }
 
+double duration_seconds(const RunSummary &summary)
+{
+    return summary.sample_rate > 0 ? static_cast<double>(summary.frames) / summary.sample_rate : 0.0;
+}
+
+std::string clock_text(double seconds)
+{
+    const long long whole = seconds > 0.0 ? static_cast<long long>(seconds + 0.5) : 0;
+    if (whole >= 3600)
+        return printf_string("%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60, whole % 60);
+    return printf_string("%lld:%02lld", whole / 60, whole % 60);
+}
+
+std::string elapsed_and_left(double elapsed_seconds, double fraction_done)
+{
+    std::string text = clock_text(elapsed_seconds) + " elapsed";
+    if (fraction_done > 0.0 && fraction_done <= 1.0)
+        text += ", " + clock_text(elapsed_seconds * (1.0 - fraction_done) / fraction_done) + " left";
+    return text;
+}
+
+namespace {
+
+// "title, artist kept; album, genre not kept (the format cannot hold it)".
+std::string tag_line(const TagReport &tags)
+{
+    std::string text;
+    for (const std::string &name : tags.kept)
+        text += (text.empty() ? "" : ", ") + name;
+    if (!text.empty())
+        text += " kept";
+    std::vector<std::string> reasons;
+    for (const TagDrop &drop : tags.dropped)
+        if (std::find(reasons.begin(), reasons.end(), drop.reason) == reasons.end())
+            reasons.push_back(drop.reason);
+    for (const std::string &reason : reasons) {
+        std::string names;
+        for (const TagDrop &drop : tags.dropped)
+            if (drop.reason == reason)
+                names += (names.empty() ? "" : ", ") + drop.name;
+        text += (text.empty() ? "" : "; ") + names + " not kept (" + reason + ")";
+    }
+    return text.empty() ? "none in the input" : text;
+}
+
+} // namespace
+
 std::string format_summary(const RunSummary &summary)
 {
-    const double duration = summary.sample_rate > 0
-        ? static_cast<double>(summary.frames) / summary.sample_rate : 0.0;
+    const double duration = duration_seconds(summary);
     std::string text;
     text += "input:       " + summary.input_path + "\n";
-    text += "output:      " + summary.output_path + "\n";
+    text += "output:      " + summary.output_path + " (" + summary.format_label;
+    if (summary.lossy)
+        text += printf_string(", quality %g", summary.quality);
+    text += ")\n";
     text += printf_string("frames:      %lld (%.3f s at %d Hz)\n",
                           static_cast<long long>(summary.frames), duration, summary.sample_rate);
+    if (summary.output_rate != summary.sample_rate)
+        text += printf_string("rate:        resampled to %d Hz after processing (%s cannot carry %d Hz)\n",
+                              summary.output_rate, summary.format_label.c_str(), summary.sample_rate);
+    text += "tags:        " + tag_line(summary.tags) + "\n";
     text += printf_string("peak in:     %d (%s)\n", summary.in.peak, dbfs(summary.in.peak).c_str());
     text += printf_string("peak out:    %d (%s)\n", summary.out.peak, dbfs(summary.out.peak).c_str());
     text += printf_string("clipped:     %lld output samples at +-32767\n",
@@ -63,7 +118,8 @@ Progress progress_start(int64_t total_frames, bool quiet)
     Progress progress;
     progress.enabled = !quiet && total_frames > 0 && isatty(STDERR_FILENO);
     progress.total_frames = total_frames;
-    progress.last_drawn = std::chrono::steady_clock::now();
+    progress.started = std::chrono::steady_clock::now();
+    progress.last_drawn = progress.started;
     return progress;
 }
 
@@ -85,14 +141,16 @@ void progress_update(Progress &progress, int64_t frames_done)
     for (int i = 0; i < bar_width; ++i)
         bar[i] = i < filled ? '#' : '.';
     bar[bar_width] = '\0';
-    std::fprintf(stderr, "\r[%s] %3d%%", bar, permille / 10);
+    const double elapsed = std::chrono::duration<double>(now - progress.started).count();
+    std::fprintf(stderr, "\r[%s] %3d%%  %s\033[K", bar, permille / 10,
+                 elapsed_and_left(elapsed, permille / 1000.0).c_str());
     std::fflush(stderr);
 }
 
 void progress_finish(Progress &progress)
 {
     if (progress.enabled && progress.last_permille >= 0) {
-        std::fprintf(stderr, "\r%*s\r", bar_width + 8, "");
+        std::fprintf(stderr, "\r\033[K");
         std::fflush(stderr);
     }
 }

@@ -3,6 +3,8 @@
 #ifndef KORVA_CLI_SUMMARY_H
 #define KORVA_CLI_SUMMARY_H
 
+#include "tags.h"
+
 #include <chrono>
 #include <cstdint>
 #include <span>
@@ -19,15 +21,26 @@ void measure(std::span<const int16_t> samples, Levels &levels);
 struct RunSummary {
     std::string input_path;
     std::string output_path;
-    int64_t frames = 0;
-    int sample_rate = 0;
+    std::string format_label;   // the output's encoding, e.g. "FLAC", "MP3"
+    bool lossy = false;
+    double quality = 0.0;       // the lossy encoder's --quality
+    int64_t frames = 0;         // input frames processed
+    int sample_rate = 0;        // the input's rate, at which the engine ran
+    int output_rate = 0;        // the rate written; differs when resampled
     Levels in;
-    Levels out;
+    Levels out;                 // the engine's 16-bit output, before any resampling
+    TagReport tags;
     double wall_seconds = 0.0;
 };
 
+// Duration of the input in seconds.
+double duration_seconds(const RunSummary &summary);
+
 // Peak as dBFS relative to 32768; "-inf" for silence.
 std::string dbfs(int peak);
+
+// Seconds as "m:ss" (or "h:mm:ss" from an hour on).
+std::string clock_text(double seconds);
 
 // The multi-line summary, ending in a newline.
 std::string format_summary(const RunSummary &summary);
@@ -36,11 +49,16 @@ struct Progress {
     bool enabled = false;
     int64_t total_frames = 0;
     int last_permille = -1;
+    std::chrono::steady_clock::time_point started {};
     std::chrono::steady_clock::time_point last_drawn {};
 };
 
-// A bar is drawn only when stderr is a terminal, the length is known and the
-// run is not quiet.
+// Elapsed time and the estimate of the time left, " 0:12 elapsed, 0:30 left",
+// extrapolated from the share done so far.
+std::string elapsed_and_left(double elapsed_seconds, double fraction_done);
+
+// A bar with elapsed time and time left is drawn only when stderr is a
+// terminal, the length is known and the run is not quiet.
 Progress progress_start(int64_t total_frames, bool quiet);
 void progress_update(Progress &progress, int64_t frames_done);
 // Clears the bar's line.

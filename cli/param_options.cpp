@@ -1,0 +1,20 @@
+#include "param_options.h"
+
+#include "config_source.h"
+
+void add_param_options(CLI::App *command, ParamSources &sources)
+{
+    if (config_supported())
+        command->add_option("--config", sources.config_path,
+                            "start from the \"xmkorva-5\" section of a player configuration file")
+            ->type_name("FILE");
+    command->add_option("--preset", sources.preset_path, "start from a preset file (after --config)")
+        ->type_name("FILE");
+    command->add_option("--set", sources.assignments,
+                        "set one parameter by field name, last and in order; VALUE is a 32-bit "
+                        "integer stored truncated to the field's width (repeatable)")
+        ->type_name("FIELD=VALUE")
+        ->allow_extra_args(false);
+    command->footer(std::string("Parameters: the defaults, then ") + (config_supported() ? "--config, then " : "") +
+                    "--preset, then each --set in order.\nFields: " + field_name_list());
+}

@@ -1,0 +1,128 @@
+#include "process_options.h"
+
+#include "batch_plan.h"
+#include "batch_run.h"
+#include "interrupt.h"
+#include "param_options.h"
+#include "process_file.h"
+
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+// --format takes an output extension with or without its dot.
+std::string without_dot(const std::string &extension)
+{
+    return !extension.empty() && extension[0] == '.' ? extension.substr(1) : extension;
+}
+
+std::string extension_error(const std::string &extension)
+{
+    if (!format_for_name("x." + without_dot(extension)))
+        return "unknown output type ." + without_dot(extension) + "; use one of " + known_extensions();
+    return {};
+}
+
+Status run_one(const ProcessOptions &options)
+{
+    if (options.paths.size() != 2)
+        return failure("process: give IN and OUT, or --out-dir DIR and the inputs (run with --help for more)", 2);
+    ProcessRequest request;
+    request.input_path = options.paths[0];
+    request.output_path = options.paths[1];
+    request.quiet = options.quiet;
+    request.quality = options.quality;
+    if (Status status = build_params(options.sources, request.params); !status.ok())
+        return status;
+    RunSummary summary;
+    return process_file(request, summary);
+}
+
+Status run_many(const ProcessOptions &options)
+{
+    BatchSettings settings;
+    if (Status status = build_params(options.sources, settings.params); !status.ok())
+        return status;
+    settings.quality = options.quality;
+    settings.overwrite = options.overwrite;
+    settings.quiet = options.quiet;
+    settings.jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+
+    BatchOptions plan_options{options.out_dir, options.paths, options.recursive, without_dot(options.format),
+                              options.suffix};
+    std::vector<BatchItem> items;
+    if (Status status = plan_batch(plan_options, items); !status.ok())
+        return status;
+    if (items.empty())
+        return failure("process: no audio files found in the inputs", 1);
+
+    const std::vector<FileResult> results = run_batch(items, settings);
+    if (!options.quiet)
+        std::fputs(format_batch_table(items, results).c_str(), stdout);
+    std::fflush(stdout);
+
+    std::size_t failed = 0;
+    for (const FileResult &result : results) {
+        if (result.state == FileState::failed) {
+            ++failed;
+            std::fprintf(stderr, "korva: %s\n", result.message.c_str());
+        } else if (result.state == FileState::kept && !options.quiet) {
+            std::fprintf(stderr, "korva: %s\n", result.message.c_str());
+        }
+    }
+    if (const int signal_number = interrupted_signal(); signal_number != 0)
+        return failure(std::string("interrupted by ") + strsignal(signal_number) +
+                       "; the files in progress were not written", 128 + signal_number);
+    if (failed > 0)
+        return failure(std::to_string(failed) + " of " + std::to_string(items.size()) + " files failed");
+    return success();
+}
+
+} // namespace
+
+CLI::App *add_process_command(CLI::App &app, ProcessOptions &options)
+{
+    CLI::App *process = app.add_subcommand("process", "run audio files through the effect chain");
+    process->add_option("FILES", options.paths,
+                        "IN OUT: input audio file (WAV, FLAC, Ogg, Opus, MP3, AIFF, ...) and output file, whose "
+                        "extension chooses the format; with --out-dir: every input file or directory")
+        ->required();
+    add_param_options(process, options.sources);
+    process->add_option("--quality", options.quality,
+                        "lossy outputs (.ogg, .opus, .mp3): 0 smallest file to 10 best sound")
+        ->check(CLI::Range(0.0, 10.0))
+        ->capture_default_str();
+    process->add_flag("-q,--quiet", options.quiet, "print neither the summary nor progress");
+
+    CLI::Option *out_dir = process->add_option("--out-dir", options.out_dir,
+                                               "process many files, writing the outputs under DIR")
+                               ->type_name("DIR");
+    process->add_flag("-r,--recursive", options.recursive,
+                      "take the audio files in directories and their subdirectories, mirroring the tree under DIR")
+        ->needs(out_dir);
+    process->add_option("--format", options.format, "output type for every file, e.g. flac (default: the input's)")
+        ->type_name("EXT")
+        ->check(extension_error)
+        ->needs(out_dir);
+    process->add_option("--suffix", options.suffix, "added to each output's name before the extension")
+        ->type_name("S")
+        ->needs(out_dir);
+    process->add_flag("--overwrite", options.overwrite, "replace outputs that exist (default: keep them)")
+        ->needs(out_dir);
+    process->add_option("-j,--jobs", options.jobs, "files processed at once (default: the number of cores)")
+        ->type_name("N")
+        ->check(CLI::Range(1, kTemporarySlots - 1))
+        ->needs(out_dir);
+
+    process->footer(process->get_footer() + "\nOutput types: " + known_extensions() +
+                    " (a device or FIFO without one of them gets WAV).\n"
+                    "Exit status: 0 success, 1 a file failed, 2 usage error, 128+N stopped by signal N.");
+    return process;
+}
+
+Status run_process(const ProcessOptions &options)
+{
+    return options.out_dir.empty() ? run_one(options) : run_many(options);
+}

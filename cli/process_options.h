@@ -1,0 +1,32 @@
+// `korva process`: one file (IN OUT) or many (--out-dir DIR IN...), its
+// options and the run that follows them.
+#ifndef KORVA_CLI_PROCESS_OPTIONS_H
+#define KORVA_CLI_PROCESS_OPTIONS_H
+
+#include "formats.h"
+#include "param_sources.h"
+#include "status.h"
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+#include <vector>
+
+struct ProcessOptions {
+    std::vector<std::string> paths;   // IN OUT, or with out_dir every input
+    ParamSources sources;
+    double quality = kDefaultQuality;
+    bool quiet = false;
+    std::string out_dir;              // empty: one file
+    bool recursive = false;
+    std::string format;
+    std::string suffix;
+    bool overwrite = false;
+    int jobs = 0;                     // 0: the number of cores
+};
+
+CLI::App *add_process_command(CLI::App &app, ProcessOptions &options);
+
+Status run_process(const ProcessOptions &options);
+
+#endif

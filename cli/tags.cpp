@@ -1,0 +1,125 @@
+#include "tags.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace {
+
+constexpr unsigned all_tags = (1u << kTextTags.size()) - 1;
+
+// Which tags each container keeps through libsndfile 1.2, as written and read
+// back: the RIFF INFO list (WAV, RF64), CAF's info chunk, Vorbis comments
+// (FLAC, Ogg Vorbis, Opus) and ID3v2 (MP3) hold all seven; AIFF's text chunks
+// hold title, artist and comment; AU and W64 hold none.
+unsigned tags_held(int format)
+{
+    switch (format & SF_FORMAT_TYPEMASK) {
+    case SF_FORMAT_WAV:
+    case SF_FORMAT_RF64:
+    case SF_FORMAT_CAF:
+    case SF_FORMAT_FLAC:
+    case SF_FORMAT_OGG:
+    case SF_FORMAT_MPEG:
+        return all_tags;
+    case SF_FORMAT_AIFF:
+        return 1u << 0 | 1u << 1 | 1u << 6;
+    default:
+        return 0;
+    }
+}
+
+// libsndfile hands MP3 tags to LAME, which stores them as ISO 8859-1 (ID3v1,
+// and ID3v2 frames marked Latin-1): UTF-8 text must be converted first or
+// players show it as mojibake. Nothing when the text is not valid UTF-8 or
+// has a character beyond U+00FF.
+std::optional<std::string> latin1_from_utf8(const std::string &text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<uint8_t>(text[i]);
+        if (byte < 0x80) {
+            out += static_cast<char>(byte);
+        } else if ((byte == 0xC2 || byte == 0xC3) && i + 1 < text.size() &&
+                   (static_cast<uint8_t>(text[i + 1]) & 0xC0) == 0x80) {
+            out += static_cast<char>(((byte & 0x03) << 6) | (static_cast<uint8_t>(text[i + 1]) & 0x3F));
+            ++i;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+bool is_utf8(const std::string &text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<uint8_t>(text[i]);
+        const int length = byte < 0x80 ? 1 : (byte >> 5) == 0x6 ? 2 : (byte >> 4) == 0xE ? 3 : (byte >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (int k = 1; k < length; ++k)
+            if ((static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += static_cast<std::size_t>(length);
+    }
+    return true;
+}
+
+std::string utf8_from_latin1(const std::string &text)
+{
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<uint8_t>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+TagValues read_tags(SNDFILE *file)
+{
+    // libsndfile passes an MP3's ID3v1 text on as it is stored, in Latin-1;
+    // everything else arrives as UTF-8. Text that is not UTF-8 is therefore
+    // taken as Latin-1, so every output gets UTF-8.
+    TagValues values;
+    for (std::size_t i = 0; i < kTextTags.size(); ++i)
+        if (const char *text = sf_get_string(file, kTextTags[i].id))
+            values[i] = is_utf8(text) ? std::string(text) : utf8_from_latin1(text);
+    return values;
+}
+
+TagReport write_tags(SNDFILE *file, int format, const TagValues &tags)
+{
+    TagReport report;
+    const unsigned held = tags_held(format);
+    const bool mpeg = (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+    for (std::size_t i = 0; i < kTextTags.size(); ++i) {
+        if (tags[i].empty())
+            continue;
+        const std::string name = kTextTags[i].name;
+        if ((held & (1u << i)) == 0) {
+            report.dropped.push_back({name, "the format cannot hold it"});
+            continue;
+        }
+        std::string text = tags[i];
+        if (mpeg) {
+            const std::optional<std::string> latin1 = latin1_from_utf8(text);
+            if (!latin1) {
+                report.dropped.push_back({name, "MP3 tags hold only Latin-1 characters"});
+                continue;
+            }
+            text = *latin1;
+        }
+        if (sf_set_string(file, kTextTags[i].id, text.c_str()) != SF_ERR_NO_ERROR)
+            report.dropped.push_back({name, "the format refused it"});
+        else
+            report.kept.push_back(name);
+    }
+    return report;
+}

@@ -1,0 +1,47 @@
+// The text tags korva carries from an input file to its output: title,
+// artist, album, track number, date, genre and comment, as libsndfile reads
+// and writes them. Each output format keeps only the tags it can hold.
+#ifndef KORVA_CLI_TAGS_H
+#define KORVA_CLI_TAGS_H
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include <sndfile.h>
+
+struct TextTag {
+    int id;             // SF_STR_*
+    const char *name;   // as the summary names it
+};
+
+inline constexpr std::array<TextTag, 7> kTextTags{{
+    {SF_STR_TITLE, "title"},
+    {SF_STR_ARTIST, "artist"},
+    {SF_STR_ALBUM, "album"},
+    {SF_STR_TRACKNUMBER, "track number"},
+    {SF_STR_DATE, "date"},
+    {SF_STR_GENRE, "genre"},
+    {SF_STR_COMMENT, "comment"},
+}};
+
+// One value per kTextTags entry, UTF-8; empty when the input has none.
+using TagValues = std::array<std::string, kTextTags.size()>;
+
+struct TagDrop {
+    std::string name;
+    std::string reason;
+};
+
+struct TagReport {
+    std::vector<std::string> kept;
+    std::vector<TagDrop> dropped;
+};
+
+TagValues read_tags(SNDFILE *file);
+
+// Sets the tags `format` can hold on a file opened for writing, before any
+// audio is written, and reports which were kept and why others were not.
+TagReport write_tags(SNDFILE *file, int format, const TagValues &tags);
+
+#endif
