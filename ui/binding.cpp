@@ -78,21 +78,16 @@ void show_position(GtkWidget *option_menu, int32_t position)
 
 }  // namespace
 
+// The position the option menu itself reports: its menu's active item. The
+// toolkit makes the picked item active before the item's "activate" reaches
+// on_menu_update, for a pick by pointer, by keyboard or by the wheel alike;
+// the label moves back to the option menu's button only later, when the
+// menu has closed, so looking for the item without a label would find none.
 extern "C" gint option_menu_index(GtkWidget *option_menu)
 {
     if (!option_menu || !GTK_IS_OPTION_MENU(option_menu))
         return -1;
-    GtkWidget *menu = gtk_option_menu_get_menu(GTK_OPTION_MENU(option_menu));
-    if (!menu)
-        return -1;
-    // The option menu shows the selected item's label in its own button,
-    // borrowed from the item, which is left without a child meanwhile.
-    gint position = 0;
-    for (GList *item = GTK_MENU_SHELL(menu)->children; item; item = item->next, ++position) {
-        if (!gtk_bin_get_child(GTK_BIN(item->data)))
-            return position;
-    }
-    return -1;
+    return gtk_option_menu_get_history(GTK_OPTION_MENU(option_menu));
 }
 
 extern "C" void korva_update(void)
