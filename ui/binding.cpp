@@ -4,7 +4,6 @@
 
 #include "binding.h"
 
-#include "callbacks.h"
 #include "widgets.h"
 
 #include "plugin/korva_plugin.h"
@@ -193,6 +192,35 @@ extern "C" void gui_update(void)
         show_flag(radios[i], p.bw_fq == bwcfg[i].fq);
 
     gui_updating = 0;
-    // Reads the controls back and refreshes the description.
-    on_bwtype_toggled(nullptr, nullptr);
+    // The block now holds exactly what the controls can show.
+    korva_update();
+    show_bw_description();
+}
+
+extern "C" void show_bw_description(void)
+{
+    if (!korva || !window1)
+        return;
+
+    KorvaParams p;
+    korva_params_read(korva, &p);
+    const BwMode *mode = &bwcfg[0];
+    for (const BwMode &row : bwcfg) {
+        if (row.fq == p.bw_fq) {
+            mode = &row;
+            break;
+        }
+    }
+
+    GtkTextView *view = GTK_TEXT_VIEW(txtBWdesc);
+    GtkTextBuffer *buffer = gtk_text_view_get_buffer(view);
+    GtkTextIter start, end;
+    gtk_text_buffer_get_bounds(buffer, &start, &end);
+    gtk_text_buffer_place_cursor(buffer, &start);
+    gtk_text_buffer_delete(buffer, &start, &end);
+    gtk_text_view_set_wrap_mode(view, GTK_WRAP_WORD);
+    gtk_text_buffer_get_start_iter(buffer, &start);
+    gtk_text_buffer_insert(buffer, &start, mode->description, -1);
+    gtk_text_buffer_get_start_iter(buffer, &start);
+    gtk_text_buffer_place_cursor(buffer, &start);
 }
