@@ -158,7 +158,14 @@ TEST_F(RealInputHost, ChoicesMadeInKorvaHostsWindowAreInTheConfigurationFileAfte
         window.pop_back();
     ASSERT_FALSE(window.empty()) << "korva-host's configuration window did not appear";
 
-    // "Effects chainer:", then "3D Surround, extFX, extSpace". The second
+    ASSERT_TRUE(click_in(layout.extfx));
+    ASSERT_TRUE(xdotool("mousemove --window " + window + " " + std::to_string(layout.superbass_thumb.x) + " " +
+                        std::to_string(layout.superbass_thumb.y) + " mousedown 1 sleep 0.05 mousemove_relative 1 0 " +
+                        "sleep 0.05 mousemove --window " + window + " " + std::to_string(layout.superbass_far.x) + " " +
+                        std::to_string(layout.superbass_far.y) + " sleep 0.05 mouseup 1"));
+
+    // Last before Close, as in the report of the lost choice: "Effects
+    // chainer:", then "3D Surround, extFX, extSpace". The second
     // click waits until the menu is under the pointer (it is a window of
     // its own) and more than the half second in which the menu ignores a
     // button release.
@@ -170,12 +177,6 @@ TEST_F(RealInputHost, ChoicesMadeInKorvaHostsWindowAreInTheConfigurationFileAfte
                "WINDOW=" + window + "\n";
     })) << "the menu did not open";
     ASSERT_TRUE(xdotool("click 1"));
-
-    ASSERT_TRUE(click_in(layout.extfx));
-    ASSERT_TRUE(xdotool("mousemove --window " + window + " " + std::to_string(layout.superbass_thumb.x) + " " +
-                        std::to_string(layout.superbass_thumb.y) + " mousedown 1 sleep 0.05 mousemove_relative 1 0 " +
-                        "sleep 0.05 mousemove --window " + window + " " + std::to_string(layout.superbass_far.x) + " " +
-                        std::to_string(layout.superbass_far.y) + " sleep 0.05 mouseup 1"));
 
     KorvaParams want = settings;
     want.chain_index = 3;
