@@ -25,9 +25,10 @@ void plugin_about(void);
 /* Opens the configuration window unless one is already open. */
 void plugin_configure(void);
 /*
- * Processes a block of signed 16-bit stereo (FMT_S16_LE, FMT_S16_NE) in place;
- * any other block, a null buffer or a negative length passes through.
- * Always returns length.
+ * For signed 16-bit stereo (FMT_S16_LE, FMT_S16_NE) stores the rate in the
+ * engine, then processes the block's whole frames in place; a block of no
+ * whole frame or without a buffer stores the rate only. Any other format or
+ * channel count passes through and keeps the rate. Always returns length.
  */
 int plugin_mod_samples(void **data, int length, AFormat fmt, int srate, int nch);
 

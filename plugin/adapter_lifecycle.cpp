@@ -11,42 +11,6 @@
 
 #include <gtk/gtk.h>
 
-#include <cstring>
-
-namespace {
-
-bool is_preset_selector(GtkWidget *widget)
-{
-    const gchar *name = gtk_widget_get_name(widget);
-    return name != nullptr && (std::strcmp(name, "fileLoad") == 0 || std::strcmp(name, "fileSave") == 0);
-}
-
-// The plug-in's other windows: the about box and any preset selector still
-// open. Their callbacks live in this shared object, which the player may
-// unload once clean-up returns, so they are closed with the configuration
-// window. Only where the toolkit has a display: without one no window exists.
-void close_other_windows()
-{
-    if (gdk_display_get_default() == nullptr)
-        return;
-    if (msg_box_window != nullptr)
-        gtk_widget_destroy(msg_box_window);   // its destroy handler clears the pointer
-
-    // The list holds no references; destroying one window may finalise
-    // others, so each is held while the list is walked.
-    GList *toplevels = gtk_window_list_toplevels();
-    for (GList *at = toplevels; at != nullptr; at = at->next)
-        g_object_ref(at->data);
-    for (GList *at = toplevels; at != nullptr; at = at->next)
-        if (is_preset_selector(GTK_WIDGET(at->data)))
-            gtk_widget_destroy(GTK_WIDGET(at->data));
-    for (GList *at = toplevels; at != nullptr; at = at->next)
-        g_object_unref(at->data);
-    g_list_free(toplevels);
-}
-
-} // namespace
-
 extern "C" void plugin_init(void)
 {
     if (korva != nullptr)   // a repeated init keeps the running engine
@@ -72,7 +36,8 @@ extern "C" void plugin_cleanup(void)
         gtk_widget_destroy(window);
         window1 = nullptr;
     }
-    close_other_windows();
+    // The about box and any preset selector still open go with it.
+    close_dialogs();
 
     if (korva == nullptr)
         return;

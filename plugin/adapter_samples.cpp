@@ -73,22 +73,28 @@ void process_unaligned(KorvaEngine *engine, unsigned char *bytes, int32_t count,
 // release the engine at clean-up, so a block never sees a half-reset state or
 // a freed engine. Single parameter changes need no lock: the engine reads the
 // parameter block field by field with atomic loads.
+//
+// An accepted format always stores the rate, first, as the player would
+// expect of any signed 16-bit stereo block; frames are processed only when
+// the block holds at least one and the buffer is there.
 extern "C" int plugin_mod_samples(void **data, int length, AFormat fmt, int srate, int nch)
 {
     const int code = format_code(fmt);
-    if (data == nullptr || *data == nullptr || length < bytes_per_frame || !accepted_block(code, nch))
+    if (!accepted_block(code, nch))
         return length;
 
-    const int32_t frames = length / bytes_per_frame;
-    auto *bytes = static_cast<unsigned char *>(*data);
+    const int32_t frames = length > 0 ? length / bytes_per_frame : 0;
+    auto *bytes = data != nullptr ? static_cast<unsigned char *>(*data) : nullptr;
 
     korva_engine_lock();
     if (korva != nullptr) {
         korva->sample_rate = srate;   // read by korva_process, under this same lock
-        if (reinterpret_cast<uintptr_t>(bytes) % alignof(int16_t) == 0)
-            process_frames(korva, reinterpret_cast<int16_t *>(bytes), frames, code);
-        else
-            process_unaligned(korva, bytes, frames, code);
+        if (frames > 0 && bytes != nullptr) {
+            if (reinterpret_cast<uintptr_t>(bytes) % alignof(int16_t) == 0)
+                process_frames(korva, reinterpret_cast<int16_t *>(bytes), frames, code);
+            else
+                process_unaligned(korva, bytes, frames, code);
+        }
     }
     korva_engine_unlock();
     return length;

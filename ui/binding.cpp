@@ -4,7 +4,6 @@
 
 #include "binding.h"
 
-#include "callbacks.h"
 #include "widgets.h"
 
 #include "plugin/korva_plugin.h"
@@ -78,21 +77,16 @@ void show_position(GtkWidget *option_menu, int32_t position)
 
 }  // namespace
 
+// The position the option menu itself reports: its menu's active item. The
+// toolkit makes the picked item active before the item's "activate" reaches
+// on_menu_update, for a pick by pointer, by keyboard or by the wheel alike;
+// the label moves back to the option menu's button only later, when the
+// menu has closed, so looking for the item without a label would find none.
 extern "C" gint option_menu_index(GtkWidget *option_menu)
 {
     if (!option_menu || !GTK_IS_OPTION_MENU(option_menu))
         return -1;
-    GtkWidget *menu = gtk_option_menu_get_menu(GTK_OPTION_MENU(option_menu));
-    if (!menu)
-        return -1;
-    // The option menu shows the selected item's label in its own button,
-    // borrowed from the item, which is left without a child meanwhile.
-    gint position = 0;
-    for (GList *item = GTK_MENU_SHELL(menu)->children; item; item = item->next, ++position) {
-        if (!gtk_bin_get_child(GTK_BIN(item->data)))
-            return position;
-    }
-    return -1;
+    return gtk_option_menu_get_history(GTK_OPTION_MENU(option_menu));
 }
 
 extern "C" void korva_update(void)
@@ -198,6 +192,35 @@ extern "C" void gui_update(void)
         show_flag(radios[i], p.bw_fq == bwcfg[i].fq);
 
     gui_updating = 0;
-    // Reads the controls back and refreshes the description.
-    on_bwtype_toggled(nullptr, nullptr);
+    // The block now holds exactly what the controls can show.
+    korva_update();
+    show_bw_description();
+}
+
+extern "C" void show_bw_description(void)
+{
+    if (!korva || !window1)
+        return;
+
+    KorvaParams p;
+    korva_params_read(korva, &p);
+    const BwMode *mode = &bwcfg[0];
+    for (const BwMode &row : bwcfg) {
+        if (row.fq == p.bw_fq) {
+            mode = &row;
+            break;
+        }
+    }
+
+    GtkTextView *view = GTK_TEXT_VIEW(txtBWdesc);
+    GtkTextBuffer *buffer = gtk_text_view_get_buffer(view);
+    GtkTextIter start, end;
+    gtk_text_buffer_get_bounds(buffer, &start, &end);
+    gtk_text_buffer_place_cursor(buffer, &start);
+    gtk_text_buffer_delete(buffer, &start, &end);
+    gtk_text_view_set_wrap_mode(view, GTK_WRAP_WORD);
+    gtk_text_buffer_get_start_iter(buffer, &start);
+    gtk_text_buffer_insert(buffer, &start, mode->description, -1);
+    gtk_text_buffer_get_start_iter(buffer, &start);
+    gtk_text_buffer_place_cursor(buffer, &start);
 }

@@ -39,23 +39,16 @@ void korva_update(void);
  */
 void gui_update(void);
 
+/*
+ * Shows the description of the brainwave mode whose frequency the block
+ * holds (the first mode when none matches) in txtBWdesc.
+ */
+void show_bw_description(void);
+
 /* Position (from 0) of the option menu's selected item, or -1. */
 gint option_menu_index(GtkWidget *option_menu);
 
 #ifdef __cplusplus
-}
-
-#include "engine/korva.h"
-
-/*
- * Reset and preset loading never change the master switch, reversed stereo
- * and phase invert: copies those three from `kept` into `block`.
- */
-inline void keep_master_switches(KorvaParams &block, const KorvaParams &kept)
-{
-    block.spc_swapstereo = kept.spc_swapstereo;
-    block.spc_phaseinvert = kept.spc_phaseinvert;
-    block.enable_global = kept.enable_global;
 }
 #endif
 

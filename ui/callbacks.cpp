@@ -2,6 +2,7 @@
 
 #include "binding.h"
 #include "dialogs.h"
+#include "record_rewrite.h"
 #include "widgets.h"
 
 #include "plugin/korva_plugin.h"
@@ -37,47 +38,12 @@ extern "C" void on_sl_realize(GtkWidget *widget, gpointer)
 extern "C" void on_bwtype_toggled(GtkToggleButton *, gpointer)
 {
     korva_update();
-    if (!korva || !window1)
-        return;
-
-    KorvaParams p;
-    korva_params_read(korva, &p);
-    const BwMode *mode = &bwcfg[0];
-    for (const BwMode &row : bwcfg) {
-        if (row.fq == p.bw_fq) {
-            mode = &row;
-            break;
-        }
-    }
-
-    GtkTextView *view = GTK_TEXT_VIEW(txtBWdesc);
-    GtkTextBuffer *buffer = gtk_text_view_get_buffer(view);
-    GtkTextIter start, end;
-    gtk_text_buffer_get_bounds(buffer, &start, &end);
-    gtk_text_buffer_place_cursor(buffer, &start);
-    gtk_text_buffer_delete(buffer, &start, &end);
-    gtk_text_view_set_wrap_mode(view, GTK_WRAP_WORD);
-    gtk_text_buffer_get_start_iter(buffer, &start);
-    gtk_text_buffer_insert(buffer, &start, mode->description, -1);
-    gtk_text_buffer_get_start_iter(buffer, &start);
-    gtk_text_buffer_place_cursor(buffer, &start);
+    show_bw_description();
 }
 
 extern "C" void on_btnReset_clicked(GtkButton *, gpointer)
 {
-    if (!korva)
-        return;
-    KorvaParams kept;
-    korva_params_read(korva, &kept);
-
-    // The reset rewrites the whole record, working state included: not while
-    // the audio thread is inside a block.
-    korva_engine_lock();
-    korva_reset(korva);
-    keep_master_switches(korva->params, kept);
-    korva_engine_unlock();
-
-    gui_update();
+    korva_ui::rewrite_record(nullptr);
 }
 
 extern "C" void on_btnClose_clicked(GtkButton *, gpointer)

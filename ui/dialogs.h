@@ -27,6 +27,13 @@ extern GtkWidget *msg_box_window;
 void msg_box(const char *title, const char *text);
 void do_about(void);
 
+/*
+ * Destroys every preset selector still open and the message window: the
+ * plug-in's clean-up calls it, since their callbacks live in the plug-in,
+ * which the player may unload afterwards.
+ */
+void close_dialogs(void);
+
 #ifdef __cplusplus
 }
 #endif

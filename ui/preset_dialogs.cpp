@@ -1,8 +1,8 @@
 // The LOAD and SAVE file selectors. A failure is written into the selector's
 // own name field and the selector stays open for another try.
 
-#include "binding.h"
 #include "dialogs.h"
+#include "record_rewrite.h"
 
 #include "plugin/korva_plugin.h"
 #include "settings/korva_settings.h"
@@ -16,6 +16,15 @@ namespace {
 
 constexpr const char *kLoadFailed = "NOT A PRESET FILE";
 constexpr const char *kSaveFailed = "SAVE FAILED (POSSIBLY NO ACCESS TO DIRECTORY?)";
+
+// The selectors on screen, so clean-up can close them; each leaves the list
+// when it is destroyed, however that happens.
+GSList *open_selectors = nullptr;
+
+void forget_selector(GtkWidget *selector, gpointer)
+{
+    open_selectors = g_slist_remove(open_selectors, selector);
+}
 
 void attach_button(GtkWidget *selector, GtkWidget *button, const char *name, GCallback on_clicked)
 {
@@ -41,6 +50,8 @@ GtkWidget *create_selector(const char *title, const char *name, const char *ok_n
     attach_button(selector, fs->ok_button, ok_name, on_ok);
     attach_button(selector, fs->cancel_button, cancel_name, G_CALLBACK(on_file_Cancel));
     gtk_file_selection_set_filename(fs, last_preset_file);
+    open_selectors = g_slist_prepend(open_selectors, selector);
+    g_signal_connect(selector, "destroy", G_CALLBACK(forget_selector), nullptr);
     return selector;
 }
 
@@ -98,23 +109,14 @@ extern "C" void on_file_Load(GtkButton *, gpointer user_data)
 
     std::string path = selected_name(selector);
     // The file is read and checked first; the engine changes only after a
-    // complete, valid read, under the lock and with the three fields that a
-    // preset never changes already put back.
+    // complete, valid read.
     KorvaParams loaded;
     if (!korva || !korva_read_preset(path.c_str(), &loaded)) {
         gtk_file_selection_set_filename(selector, kLoadFailed);
         return;
     }
-    korva_engine_lock();
-    KorvaParams kept;
-    korva_params_read(korva, &kept);
-    keep_master_switches(loaded, kept);
-    korva_params_write(korva, &loaded);
-    korva_engine_unlock();
-
+    korva_ui::rewrite_record(&loaded);
     korva_set_last_preset_file(path.c_str());
-    if (window1)  // the window may have gone while the selector was open
-        gui_update();
     gtk_widget_destroy(GTK_WIDGET(selector));
 }
 
@@ -139,4 +141,12 @@ extern "C" void on_file_Cancel(GtkButton *, gpointer user_data)
 {
     if (GtkFileSelection *selector = selector_of(user_data))
         gtk_widget_destroy(GTK_WIDGET(selector));
+}
+
+extern "C" void close_dialogs(void)
+{
+    while (open_selectors)
+        gtk_widget_destroy(GTK_WIDGET(open_selectors->data));  // leaves the list
+    if (msg_box_window)
+        gtk_widget_destroy(msg_box_window);  // clears msg_box_window
 }

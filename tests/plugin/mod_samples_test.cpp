@@ -10,6 +10,7 @@
 #include <dlfcn.h>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -156,7 +157,7 @@ TEST_F(ModSamples, LengthNotAMultipleOfFourLeavesTheTrailingBytes)
     EXPECT_TRUE(std::equal(bytes.begin() + 8, bytes.end(), original.begin() + 8)) << "bytes 8..11 untouched";
 }
 
-TEST_F(ModSamples, SampleRateIsTakenOnlyFromProcessedBlocks)
+TEST_F(ModSamples, SampleRateIsTakenOnlyFromSignedSixteenBitStereoBlocks)
 {
     EXPECT_EQ(plugin_korva()->sample_rate, 44100);
     std::vector<unsigned char> bytes = as_bytes(stereo_signal(64));
@@ -166,8 +167,6 @@ TEST_F(ModSamples, SampleRateIsTakenOnlyFromProcessedBlocks)
     mod(bytes, static_cast<int>(bytes.size()), FMT_S16_NE, 22050, 1);      // mono
     EXPECT_EQ(plugin_korva()->sample_rate, 48000);
     mod(bytes, static_cast<int>(bytes.size()), FMT_S16_BE, 11025, 2);      // big-endian
-    EXPECT_EQ(plugin_korva()->sample_rate, 48000);
-    mod(bytes, 2, FMT_S16_LE, 8000, 2);                                    // no whole frame
     EXPECT_EQ(plugin_korva()->sample_rate, 48000);
     mod(bytes, static_cast<int>(bytes.size()), FMT_S16_LE, 32000, 2);
     EXPECT_EQ(plugin_korva()->sample_rate, 32000);
@@ -194,20 +193,40 @@ TEST_F(ModSamples, NonPositiveRateIsStoredAndProcessedAsTheDefaultRate)
     }
 }
 
-TEST_F(ModSamples, MissingBufferOrNegativeLengthIsReturnedUnchanged)
+TEST_F(ModSamples, BlocksWithoutFramesOrBufferStoreTheRateAndChangeNothing)
 {
     EffectPlugin *record = get_eplugin_info();
-    EXPECT_EQ(record->mod_samples(nullptr, 4096, FMT_S16_NE, 44100, 2), 4096);
-    void *none = nullptr;
-    EXPECT_EQ(record->mod_samples(&none, 4096, FMT_S16_NE, 44100, 2), 4096);
-    EXPECT_EQ(none, nullptr);
-
     const std::vector<unsigned char> original = as_bytes(stereo_signal(16));
     std::vector<unsigned char> bytes = original;
-    EXPECT_EQ(mod(bytes, -4, FMT_S16_NE, 48000, 2), -4);
-    EXPECT_EQ(mod(bytes, 0, FMT_S16_NE, 48000, 2), 0);
+    void *none = nullptr;
+    struct Case {
+        const char *what;
+        int length;
+        std::function<int(int length, int rate)> call;
+    };
+    const Case cases[] = {
+        {"no pointer", 4096, [&](int n, int rate) { return record->mod_samples(nullptr, n, FMT_S16_NE, rate, 2); }},
+        {"null buffer", 4096, [&](int n, int rate) { return record->mod_samples(&none, n, FMT_S16_LE, rate, 2); }},
+        {"negative length", -4, [&](int n, int rate) { return mod(bytes, n, FMT_S16_NE, rate, 2); }},
+        {"zero length", 0, [&](int n, int rate) { return mod(bytes, n, FMT_S16_LE, rate, 2); }},
+        {"no whole frame", 3, [&](int n, int rate) { return mod(bytes, n, FMT_S16_NE, rate, 2); }},
+    };
+    int rate = 8000;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        rate += 1000;
+        EXPECT_EQ(c.call(c.length, rate), c.length);
+        EXPECT_EQ(plugin_korva()->sample_rate, rate);
+    }
+    EXPECT_EQ(none, nullptr);
     EXPECT_EQ(bytes, original);
-    EXPECT_EQ(plugin_korva()->sample_rate, 44100);
+
+    // The engine's history is untouched: a full block afterwards equals a
+    // fresh engine's first block at the last rate stored.
+    const std::vector<int16_t> input = stereo_signal(64);
+    std::vector<unsigned char> block = as_bytes(input);
+    mod(block, static_cast<int>(block.size()), FMT_S16_NE, 48000, 2);
+    EXPECT_EQ(block, as_bytes(reference(input, 64, 48000)));
 }
 
 TEST_F(ModSamples, OddAddressedBufferIsProcessedLikeAnAlignedOne)

@@ -138,6 +138,12 @@ TEST_F(RtSafety, ModSamplesTakesOnlyTheEngineLockOncePerBlockAndAllocatesNothing
         EXPECT_EQ(plugin->mod_samples(&data, 4096, FMT_S16_NE, rate, 2), 4096);
         ++processed;
     }
+    // A block of less than one frame still stores its rate, under the lock.
+    {
+        void *data = audio.data();
+        EXPECT_EQ(plugin->mod_samples(&data, 2, FMT_S16_NE, 44100, 2), 2);
+        ++processed;
+    }
     const Counts accepted = armed_here.stop();
 
     // Blocks that pass through untouched take no lock at all.
@@ -147,7 +153,6 @@ TEST_F(RtSafety, ModSamplesTakesOnlyTheEngineLockOncePerBlockAndAllocatesNothing
         plugin->mod_samples(&data, 4096, FMT_S16_BE, 44100, 2);
         plugin->mod_samples(&data, 4096, FMT_S16_NE, 44100, 1);
         plugin->mod_samples(&data, 4096, FMT_U8, 44100, 2);
-        plugin->mod_samples(&data, 2, FMT_S16_NE, 44100, 2);   // less than one frame
     }
     const Counts rejected = armed_again.stop();
 

@@ -130,15 +130,7 @@ void UiTest::SetUp()
 void UiTest::TearDown()
 {
     close_window();
-    // Selectors and message windows a test left open; the toolkit's own
-    // windows (tooltips) stay.
-    if (msg_box_window)
-        gtk_widget_destroy(msg_box_window);
-    GList *toplevels = gtk_window_list_toplevels();
-    for (GList *w = toplevels; w; w = w->next)
-        if (GTK_IS_FILE_SELECTION(w->data))
-            gtk_widget_destroy(GTK_WIDGET(w->data));
-    g_list_free(toplevels);
+    close_dialogs();  // selectors and message windows a test left open
     pump();
     korva_delete(korva);
     korva = nullptr;
