@@ -210,8 +210,11 @@ Status run_set(const std::vector<std::string> &assignments)
     KorvaParams scratch;
     korva_default_params(&scratch);
     for (const std::string &assignment : assignments) {
-        if (Status status = apply_assignment(assignment, scratch); !status.ok())
+        if (Status status = apply_assignment(assignment, scratch); !status.ok()) {
+            if (status.message.rfind("--set ", 0) == 0)
+                status.message.replace(0, 6, "sink set ");
             return status;
+        }
         const std::string name = assignment.substr(0, assignment.find('='));
         const KorvaParamField *field = korva_param_field_find(name.c_str());
         controls.push_back({name, korva_param_get(&scratch, field)});

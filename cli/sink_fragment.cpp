@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::string_view kPluginPlaceholder = "@KORVA_LADSPA_PLUGIN@";
+constexpr std::string_view kPluginPlaceholder = "@KORVA_LADSPA_PLUGIN_PATH@";
 
 // A control line of the template: indentation, "FIELD" = VALUE. Gives the
 // field's index, or -1 for any other line.
