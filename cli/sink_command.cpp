@@ -86,6 +86,7 @@ struct SinkNode {
     bool present = false;     // it has a node named korva_sink
     std::string state;        // the node's state ("running", "suspended", ...)
     std::string problem;      // why PipeWire could not be asked
+    std::string dump;         // what pw-dump printed about it
 };
 
 std::string first_line(const std::string &text)
@@ -106,6 +107,7 @@ SinkNode find_sink_node()
         return node;
     }
     node.reachable = true;
+    node.dump = dump.output;
     node.present = dump.output.find(std::string("\"node.name\": \"") + kSinkNodeName + "\"") != std::string::npos;
     const std::string key = "\"state\": \"";
     if (const auto at = dump.output.find(key); node.present && at != std::string::npos) {
@@ -129,6 +131,27 @@ std::string plugin_in_fragment(const std::string &path)
         return end == std::string::npos ? std::string() : line.substr(start, end - start);
     }
     return {};
+}
+
+std::string number_text(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// "live: FIELD=VALUE ..." for every control the running sink shows.
+std::string live_settings(const std::string &dump)
+{
+    std::string text;
+    for (const KorvaParamField &field : korva_param_fields) {
+        const LiveControl control = live_control(dump, field.name);
+        if (control.found) {
+            text += text.empty() ? "live:" : "";
+            text += std::string(" ") + field.name + "=" + number_text(control.value);
+        }
+    }
+    return text.empty() ? text : text + "\n";
 }
 
 Status run_install(const ParamSources &sources)
@@ -196,7 +219,8 @@ Status run_status()
     if (!node.reachable)
         text += "running: unknown, PipeWire did not answer: " + node.problem + "\n";
     else if (node.present)
-        text += std::string("running: yes, node ") + kSinkNodeName + " (" + node.state + ")\n";
+        text += std::string("running: yes, node ") + kSinkNodeName + " (" + node.state + ")\n" +
+                live_settings(node.dump);
     else
         text += std::string("running: no, PipeWire has no node ") + kSinkNodeName + "\n";
     std::fputs(text.c_str(), stdout);
@@ -233,9 +257,26 @@ Status run_set(const std::vector<std::string> &assignments)
         return failure("pw-cli set-param " + std::string(kSinkNodeName) + " failed: " +
                        (set.problem.empty() ? first_line(set.output) : set.problem));
 
+    // Read back what the node holds now: a node that takes no such control
+    // (not Korva's, or another plug-in) keeps its old values.
+    const SinkNode changed = find_sink_node();
     std::string text = std::string(kSinkNodeName) + ":";
-    for (const SinkControl &control : controls)
+    for (const SinkControl &control : controls) {
+        const LiveControl live = live_control(changed.dump, control.field);
+        // PipeWire keeps a control as a float, and a toggle as on or off.
+        const bool taken = live.toggle ? live.found
+                                       : live.found && static_cast<float>(live.value) == static_cast<float>(control.value);
+        if (!taken)
+            return failure(std::string(kSinkNodeName) + " did not take " + control.field + "=" +
+                           std::to_string(control.value) +
+                           (live.found ? " (it holds " + number_text(live.value) + ")" : " (it has no such control)"));
+        if (live.has_range && (control.value < live.minimum || control.value > live.maximum))
+            std::fprintf(stderr, "korva: warning: %s=%d is outside the plug-in's range %s..%s: the sink uses %s\n",
+                         control.field.c_str(), control.value, number_text(live.minimum).c_str(),
+                         number_text(live.maximum).c_str(),
+                         number_text(control.value < live.minimum ? live.minimum : live.maximum).c_str());
         text += " " + control.field + "=" + std::to_string(control.value);
+    }
     text += "\n(until PipeWire restarts; `korva sink install --set ...` keeps settings)\n";
     std::fputs(text.c_str(), stdout);
     return success();

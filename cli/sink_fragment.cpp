@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -110,4 +111,52 @@ std::string sink_props(const std::vector<SinkControl> &controls)
     for (const SinkControl &control : controls)
         props += " \"" + std::string(kSinkGraphNode) + ":" + control.field + "\" " + std::to_string(control.value);
     return props + " ] }";
+}
+
+namespace {
+
+// The number after "key": at or after `from` in a pw-dump text.
+bool number_after(std::string_view text, std::string_view key, std::size_t from, std::size_t limit, double &value)
+{
+    const auto at = text.find(key, from);
+    if (at == std::string_view::npos || at > limit)
+        return false;
+    const std::string rest(text.substr(at + key.size(), 32));
+    char *end = nullptr;
+    value = std::strtod(rest.c_str(), &end);
+    return end != rest.c_str();
+}
+
+} // namespace
+
+LiveControl live_control(std::string_view dump, std::string_view field)
+{
+    // pw-dump lists each control twice: in PropInfo as
+    //   "name": "korva:FIELD", "type": { "default": D, "min": A, "max": B }
+    // and in Props as the pair "korva:FIELD", VALUE.
+    LiveControl control;
+    std::string quoted = "\"";
+    quoted.append(kSinkGraphNode).append(":").append(field).append("\",");
+    for (auto at = dump.find(quoted); at != std::string_view::npos; at = dump.find(quoted, at + 1)) {
+        const auto next = dump.find_first_not_of(" \t\r\n", at + quoted.size());
+        if (next == std::string_view::npos)
+            break;
+        if (dump[next] == '-' || (dump[next] >= '0' && dump[next] <= '9')) {
+            const std::string number(dump.substr(next, 32));
+            control.value = std::strtod(number.c_str(), nullptr);
+            control.found = true;
+        } else if (dump.substr(next, 4) == "true" || dump.substr(next, 5) == "false") {
+            // A toggled port: filter-chain shows it as a boolean.
+            control.found = control.toggle = control.has_range = true;
+            control.value = dump[next] == 't' ? 1.0 : 0.0;
+            control.minimum = 0.0;
+            control.maximum = 1.0;
+        } else if (dump.substr(next, 7) == "\"type\":") {
+            const auto close = dump.find('}', next);
+            if (!control.toggle)
+                control.has_range = number_after(dump, "\"min\":", next, close, control.minimum) &&
+                                    number_after(dump, "\"max\":", next, close, control.maximum);
+        }
+    }
+    return control;
 }

@@ -45,4 +45,16 @@ struct SinkControl {
 };
 std::string sink_props(const std::vector<SinkControl> &controls);
 
+// One control of the running sink as `pw-dump korva_sink` shows it: the
+// value in the node's Props, and the range the plug-in declares in PropInfo.
+struct LiveControl {
+    bool found = false;
+    bool toggle = false;   // shown as true/false (value 1/0, range 0..1)
+    double value = 0.0;
+    bool has_range = false;
+    double minimum = 0.0;
+    double maximum = 0.0;
+};
+LiveControl live_control(std::string_view dump, std::string_view field);
+
 #endif

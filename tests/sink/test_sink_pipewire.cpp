@@ -239,6 +239,7 @@ TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLi
     })) << "the sink was not linked to test_out\n" << read_bytes(server.log) << read_bytes(session.log);
     const RunResult status = run_korva({"sink", "status"});
     EXPECT_NE(status.out.find("running: yes"), std::string::npos) << status.out << status.err;
+    EXPECT_NE(status.out.find(" superbass=160 "), std::string::npos) << "the live controls:\n" << status.out;
 
     // Four seconds of signal, then one of silence that carries the last
     // frames through to the recorder.
@@ -291,4 +292,11 @@ TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLi
     const long after = first_difference(second, inverted, b, change, b.compared);
     EXPECT_EQ(after, b.compared) << "from frame " << change << " on the recording should be the inverted output; "
                                  << "frame " << after << " differs";
+
+    // The node reports the plug-in's ranges: a value beyond one is taken,
+    // and korva says what the plug-in makes of it.
+    const RunResult beyond = run_korva({"sink", "set", "superbass=300"});
+    EXPECT_EQ(beyond.exit_code, 0) << beyond.err;
+    EXPECT_NE(beyond.err.find("outside the plug-in's range 0..256: the sink uses 256"), std::string::npos)
+        << beyond.err;
 }
