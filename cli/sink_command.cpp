@@ -5,12 +5,12 @@
 #include "run_program.h"
 #include "sink_fragment.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -241,7 +241,14 @@ Status run_set(const std::vector<std::string> &assignments)
         }
         const std::string name = assignment.substr(0, assignment.find('='));
         const KorvaParamField *field = korva_param_field_find(name.c_str());
-        controls.push_back({name, korva_param_get(&scratch, field)});
+        const int32_t value = korva_param_get(&scratch, field);
+        // A field given twice is sent once, with its last value.
+        auto same = std::find_if(controls.begin(), controls.end(),
+                                 [&](const SinkControl &control) { return control.field == name; });
+        if (same != controls.end())
+            same->value = value;
+        else
+            controls.push_back({name, value});
     }
 
     const SinkNode node = find_sink_node();
