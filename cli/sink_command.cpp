@@ -2,6 +2,8 @@
 
 #include "atomic_output.h"
 #include "engine/param_fields.h"
+#include "frontdoor/ports.h"
+#include "param_options.h"
 #include "run_program.h"
 #include "sink_fragment.h"
 
@@ -154,10 +156,29 @@ std::string live_settings(const std::string &dump)
     return text.empty() ? text : text + "\n";
 }
 
+// The settings as the plug-in will use them: a value outside a control's
+// range is clamped (and rounded) by the plug-in's own rule, and said so.
+Status build_sink_params(const ParamSources &sources, KorvaParams &params)
+{
+    if (Status status = build_params(sources, params); !status.ok())
+        return status;
+    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
+        const KorvaParamField &field = korva_param_fields[i];
+        const int32_t value = korva_param_get(&params, &field);
+        const int32_t used = korva_port_value(i, static_cast<float>(value));
+        if (used == value)
+            continue;
+        korva_param_set(&params, &field, used);
+        std::fprintf(stderr, "korva: warning: %s=%d is outside the plug-in's range %d..%d: the sink uses %d\n",
+                     field.name, value, korva_ports[i].minimum, korva_ports[i].maximum, used);
+    }
+    return success();
+}
+
 Status run_install(const ParamSources &sources)
 {
     KorvaParams params;
-    if (Status status = build_params(sources, params); !status.ok())
+    if (Status status = build_sink_params(sources, params); !status.ok())
         return status;
     const std::string plugin = ladspa_plugin_path();
     if (Status status = check_plugin_path(plugin); !status.ok())
@@ -292,7 +313,7 @@ Status run_set(const std::vector<std::string> &assignments)
 Status run_pulse_line(const ParamSources &sources)
 {
     KorvaParams params;
-    if (Status status = build_params(sources, params); !status.ok())
+    if (Status status = build_sink_params(sources, params); !status.ok())
         return status;
     const std::string plugin = ladspa_plugin_path();
     if (Status status = check_plugin_path(plugin); !status.ok())
@@ -301,14 +322,6 @@ Status run_pulse_line(const ParamSources &sources)
         std::fprintf(stderr, "korva: warning: %s does not exist yet\n", plugin.c_str());
     std::printf("%s\n", pulse_line(plugin, params).c_str());
     return success();
-}
-
-void add_settings_options(CLI::App *command, ParamSources &sources)
-{
-    command->add_option("--preset", sources.preset_path, "start from a preset file")->type_name("FILE");
-    command->add_option("--set", sources.assignments, "set one parameter by field name (repeatable, in order)")
-        ->type_name("FIELD=VALUE")
-        ->allow_extra_args(false);
 }
 
 } // namespace
@@ -322,13 +335,13 @@ CLI::App *add_sink_command(CLI::App &app, SinkOptions &options)
                  "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/korva-sink.conf (~/.config without XDG_CONFIG_HOME).");
 
     options.install = sink->add_subcommand("install", "write the PipeWire configuration for the sink");
-    add_settings_options(options.install, options.sources);
+    add_param_options(options.install, options.sources);
     options.remove = sink->add_subcommand("remove", "remove the PipeWire configuration for the sink");
     options.status = sink->add_subcommand("status", "whether the sink is installed and running");
     options.set = sink->add_subcommand("set", "change controls of the running sink");
     options.set->add_option("FIELD=VALUE", options.assignments, "parameter field and value")->required();
     options.pulse_line = sink->add_subcommand("pulse-line", "print the PulseAudio load-module line");
-    add_settings_options(options.pulse_line, options.sources);
+    add_param_options(options.pulse_line, options.sources);
     return sink;
 }
 

@@ -95,8 +95,9 @@ Status sink_fragment(std::string_view template_text, const std::string &plugin_p
 
 std::string pulse_line(const std::string &plugin_path, const KorvaParams &params)
 {
-    std::string line = "load-module module-ladspa-sink sink_name=korva plugin=" + plugin_path +
-                       " label=korva control=";
+    std::string line = "load-module module-ladspa-sink sink_name=korva sink_properties=device.description=Korva plugin=";
+    line += plugin_path;
+    line += " label=korva control=";
     for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
         if (i > 0)
             line += ',';

@@ -34,8 +34,8 @@ Status check_plugin_path(const std::string &path);
 Status sink_fragment(std::string_view template_text, const std::string &plugin_path, const KorvaParams &params,
                      std::string &fragment);
 
-// load-module module-ladspa-sink sink_name=korva plugin=PATH label=korva
-// control=v1,...,v32 (the 32 values in port order).
+// load-module module-ladspa-sink sink_name=korva sink_properties=device.description=Korva
+// plugin=PATH label=korva control=v1,...,v32 (the 32 values in port order).
 std::string pulse_line(const std::string &plugin_path, const KorvaParams &params);
 
 // The Props value for pw-cli set-param: { params = [ "korva:FIELD" VALUE ... ] }.

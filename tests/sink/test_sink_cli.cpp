@@ -77,13 +77,16 @@ TEST(SinkCli, InstallWritesEveryControlFromPresetAndSetsAndRemoveTakesItAway)
     const std::string preset = home.dir.file("warm.kp");
     ASSERT_EQ(run_korva({"preset", "save", preset, "--set", "superbass=200", "--set", "enable_vs=1"}).exit_code, 0);
 
-    // --set after --preset, each value truncated to its field exactly as --set stores it.
+    // --set after --preset, each value truncated to its field exactly as --set
+    // stores it, then clamped to the plug-in's range with a warning.
     const RunResult install = run_korva({"sink", "install", "--preset", preset, "--set", "enable_vs=0", "--set",
-                                         "extfx_mode=65537", "--set", "bw_fq=7000"});
+                                         "extfx_mode=65537", "--set", "bw_fq=7000", "--set", "vs_intensity=-4"});
     ASSERT_EQ(install.exit_code, 0) << install.err;
     EXPECT_NE(install.out.find("systemctl --user restart pipewire"), std::string::npos) << install.out;
+    EXPECT_NE(install.err.find("vs_intensity=-4 is outside the plug-in's range 0..256: the sink uses 0"),
+              std::string::npos) << install.err;
     const std::string written = read_bytes(home.fragment);
-    expect_controls(written, params_with({"superbass=200", "extfx_mode=1", "bw_fq=7000"}));
+    expect_controls(written, params_with({"superbass=200", "extfx_mode=1", "bw_fq=7000", "vs_intensity=0"}));
     EXPECT_NE(written.find("plugin = \"" + home.plugin + "\""), std::string::npos);
     EXPECT_NE(written.find("node.name = \"korva_sink\""), std::string::npos);
     EXPECT_EQ(list_directory(home.dir.file("config/pipewire/pipewire.conf.d")),
@@ -151,8 +154,8 @@ TEST(SinkCli, PulseLineGivesAllValuesInPortOrder)
             values += ',';
         values += std::to_string(korva_param_get(&params, &korva_param_fields[i]));
     }
-    EXPECT_EQ(line.out, "load-module module-ladspa-sink sink_name=korva plugin=" + home.plugin +
-                            " label=korva control=" + values + "\n");
+    EXPECT_EQ(line.out, "load-module module-ladspa-sink sink_name=korva sink_properties=device.description=Korva "
+                        "plugin=" + home.plugin + " label=korva control=" + values + "\n");
 }
 
 TEST(SinkCli, SetNeedsARunningSinkAndValidFields)
