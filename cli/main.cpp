@@ -3,6 +3,7 @@
 #include "interrupt.h"
 #include "param_options.h"
 #include "process_options.h"
+#include "sink_command.h"
 
 #include <CLI/CLI.hpp>
 
@@ -56,6 +57,8 @@ int main(int argc, char **argv)
     export_lv2->add_option("--name", preset_name, "the preset's name (default: FILE without its extension)");
     export_lv2->footer("The preset's URI is urn:korva:preset:NAME. Values outside a control's range are "
                        "clamped, with a warning.");
+    SinkOptions sink_options;
+    CLI::App *sink = add_sink_command(app, sink_options);
 
     try {
         app.parse(argc, argv);
@@ -75,6 +78,8 @@ int main(int argc, char **argv)
             status = run_preset_save(preset_path, sources);
         else if (export_lv2->parsed())
             status = run_preset_export_lv2(preset_path, preset_name, bundle_directory);
+        else if (sink->parsed())
+            status = run_sink_command(sink_options);
     } catch (const std::bad_alloc &) {
         status = failure("out of memory");
     }

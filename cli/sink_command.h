@@ -1,0 +1,34 @@
+// korva sink: Korva as a PipeWire sink for every sound on the desktop.
+//   install [--preset FILE] [--set FIELD=VALUE]...   write the configuration fragment
+//   remove                                            take it away
+//   status                                            installed? running?
+//   set FIELD=VALUE...                                change the running sink's controls
+//   pulse-line [--preset FILE] [--set FIELD=VALUE]... the PulseAudio equivalent
+#ifndef KORVA_CLI_SINK_COMMAND_H
+#define KORVA_CLI_SINK_COMMAND_H
+
+#include "param_sources.h"
+#include "status.h"
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+#include <vector>
+
+struct SinkOptions {
+    ParamSources sources;                  // install, pulse-line
+    std::vector<std::string> assignments;  // set
+    CLI::App *install = nullptr;
+    CLI::App *remove = nullptr;
+    CLI::App *status = nullptr;
+    CLI::App *set = nullptr;
+    CLI::App *pulse_line = nullptr;
+};
+
+// Adds "sink" and its subcommands to the program; their values land in `options`.
+CLI::App *add_sink_command(CLI::App &app, SinkOptions &options);
+
+// Runs whichever sink subcommand was given.
+Status run_sink_command(const SinkOptions &options);
+
+#endif

@@ -1,0 +1,172 @@
+// korva sink install/remove/status/set/pulse-line without a running PipeWire:
+// the file it writes, where, and what it refuses.
+#include "cli_harness.h"
+
+#include "engine/param_fields.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace {
+
+// Points HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR into a fresh directory (no
+// PipeWire answers there) and names a stand-in plug-in file.
+struct SinkHome {
+    TempDir dir;
+    std::string fragment;
+    std::string plugin;
+
+    SinkHome()
+    {
+        std::filesystem::create_directories(dir.path / "runtime");
+        setenv("HOME", dir.path.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", dir.file("runtime").c_str(), 1);
+        unsetenv("PIPEWIRE_REMOTE");
+        unsetenv("PIPEWIRE_RUNTIME_DIR");
+        fragment = dir.file("config/pipewire/pipewire.conf.d/korva-sink.conf");
+        plugin = dir.file("korva.so");
+        write_bytes(plugin, "stand-in");
+        setenv("KORVA_LADSPA_PLUGIN", plugin.c_str(), 1);
+    }
+};
+
+// The "FIELD" = VALUE lines of a fragment, in file order.
+std::vector<std::pair<std::string, std::string>> control_lines(const std::string &text)
+{
+    std::vector<std::pair<std::string, std::string>> controls;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        const auto quote = line.find_first_not_of(' ');
+        const auto close = quote == std::string::npos ? std::string::npos : line.find("\" = ", quote);
+        if (quote != std::string::npos && line[quote] == '"' && close != std::string::npos)
+            controls.emplace_back(line.substr(quote + 1, close - quote - 1), line.substr(close + 4));
+        start = end + 1;
+    }
+    return controls;
+}
+
+void expect_controls(const std::string &fragment, const KorvaParams &params)
+{
+    const auto controls = control_lines(fragment);
+    ASSERT_EQ(controls.size(), static_cast<std::size_t>(KORVA_PARAM_FIELD_COUNT)) << fragment;
+    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
+        EXPECT_EQ(controls[i].first, korva_param_fields[i].name);
+        EXPECT_EQ(controls[i].second, std::to_string(korva_param_get(&params, &korva_param_fields[i])))
+            << korva_param_fields[i].name;
+    }
+}
+
+std::string replace_all(std::string text, const std::string &from, const std::string &to)
+{
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+} // namespace
+
+TEST(SinkCli, InstallWritesEveryControlFromPresetAndSetsAndRemoveTakesItAway)
+{
+    SinkHome home;
+    const std::string preset = home.dir.file("warm.kp");
+    ASSERT_EQ(run_korva({"preset", "save", preset, "--set", "superbass=200", "--set", "enable_vs=1"}).exit_code, 0);
+
+    // --set after --preset, each value truncated to its field exactly as --set
+    // stores it, then clamped to the plug-in's range with a warning.
+    const RunResult install = run_korva({"sink", "install", "--preset", preset, "--set", "enable_vs=0", "--set",
+                                         "extfx_mode=65537", "--set", "bw_fq=7000", "--set", "vs_intensity=-4"});
+    ASSERT_EQ(install.exit_code, 0) << install.err;
+    EXPECT_NE(install.out.find("systemctl --user restart pipewire"), std::string::npos) << install.out;
+    EXPECT_NE(install.err.find("vs_intensity=-4 is outside the plug-in's range 0..256: the sink uses 0"),
+              std::string::npos) << install.err;
+    const std::string written = read_bytes(home.fragment);
+    expect_controls(written, params_with({"superbass=200", "extfx_mode=1", "bw_fq=7000", "vs_intensity=0"}));
+    EXPECT_NE(written.find("plugin = \"" + home.plugin + "\""), std::string::npos);
+    EXPECT_NE(written.find("node.name = \"korva_sink\""), std::string::npos);
+    EXPECT_EQ(list_directory(home.dir.file("config/pipewire/pipewire.conf.d")),
+              std::vector<std::string>{"korva-sink.conf"}) << "no temporary file stays behind";
+
+    // Installing again replaces the settings; with none given, the shipped
+    // file's defaults, which are the engine's.
+    ASSERT_EQ(run_korva({"sink", "install"}).exit_code, 0);
+    const std::string defaults = read_bytes(home.fragment);
+    KorvaParams engine_defaults{};
+    korva_default_params(&engine_defaults);
+    expect_controls(defaults, engine_defaults);
+    EXPECT_EQ(replace_all(read_bytes(KORVA_SHARED_FRAGMENT), KORVA_INSTALLED_PLUGIN, home.plugin), defaults);
+
+    const RunResult status = run_korva({"sink", "status"});
+    EXPECT_EQ(status.exit_code, 0);
+    EXPECT_NE(status.out.find("installed: yes"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("running: unknown"), std::string::npos) << status.out;
+
+    const RunResult removed = run_korva({"sink", "remove"});
+    EXPECT_EQ(removed.exit_code, 0);
+    EXPECT_FALSE(std::filesystem::exists(home.fragment));
+    const RunResult again = run_korva({"sink", "remove"});
+    EXPECT_EQ(again.exit_code, 0);
+    EXPECT_NE(again.out.find("not installed"), std::string::npos) << again.out;
+    EXPECT_NE(run_korva({"sink", "status"}).out.find("installed: no"), std::string::npos);
+}
+
+TEST(SinkCli, InstallRefusesWhatWouldBreakTheSoundServerOrTheFile)
+{
+    SinkHome home;
+    const std::vector<std::pair<std::string, std::string>> bad_plugins = {
+        {home.dir.file("missing.so"), "is not there"},
+        {"korva.so", "not absolute"},
+        {home.dir.file("a\"b.so"), "quote"},
+    };
+    for (const auto &[plugin, reason] : bad_plugins) {
+        setenv("KORVA_LADSPA_PLUGIN", plugin.c_str(), 1);
+        const RunResult result = run_korva({"sink", "install"});
+        EXPECT_EQ(result.exit_code, 1) << plugin;
+        EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+        EXPECT_FALSE(std::filesystem::exists(home.fragment)) << plugin;
+    }
+    setenv("KORVA_LADSPA_PLUGIN", home.plugin.c_str(), 1);
+
+    const RunResult bad_field = run_korva({"sink", "install", "--set", "loudness=3"});
+    EXPECT_EQ(bad_field.exit_code, 1);
+    EXPECT_NE(bad_field.err.find("unknown field"), std::string::npos) << bad_field.err;
+
+    std::filesystem::create_directories(home.fragment);   // a directory where the file goes
+    const RunResult blocked = run_korva({"sink", "install"});
+    EXPECT_EQ(blocked.exit_code, 1);
+    EXPECT_NE(blocked.err.find("is a directory"), std::string::npos) << blocked.err;
+}
+
+TEST(SinkCli, PulseLineGivesAllValuesInPortOrder)
+{
+    SinkHome home;
+    const RunResult line = run_korva({"sink", "pulse-line", "--set", "superbass=160", "--set", "spc_mode=1"});
+    ASSERT_EQ(line.exit_code, 0) << line.err;
+    const KorvaParams params = params_with({"superbass=160", "spc_mode=1"});
+    std::string values;
+    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
+        if (i > 0)
+            values += ',';
+        values += std::to_string(korva_param_get(&params, &korva_param_fields[i]));
+    }
+    EXPECT_EQ(line.out, "load-module module-ladspa-sink sink_name=korva sink_properties=device.description=Korva "
+                        "plugin=" + home.plugin + " label=korva control=" + values + "\n");
+}
+
+TEST(SinkCli, SetNeedsARunningSinkAndValidFields)
+{
+    SinkHome home;
+    const RunResult unknown = run_korva({"sink", "set", "superbas=1"});
+    EXPECT_EQ(unknown.exit_code, 1);
+    EXPECT_NE(unknown.err.find("unknown field"), std::string::npos) << unknown.err;
+
+    // Nothing listens in this runtime directory: a clear failure, never success.
+    const RunResult no_server = run_korva({"sink", "set", "superbass=10"});
+    EXPECT_EQ(no_server.exit_code, 1);
+    EXPECT_NE(no_server.err.find("cannot reach PipeWire"), std::string::npos) << no_server.err;
+}

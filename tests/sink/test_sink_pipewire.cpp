@@ -1,0 +1,302 @@
+// The sink in a private PipeWire, as on a desktop: `korva sink install`
+// writes the fragment into a temporary home, a daemon with a dummy driver
+// and a null sink (test_out) loads it, wireplumber links it, and pw-play
+// sends a 16-bit file through it while pw-record takes test_out's monitor.
+// PipeWire converts s16 to float as s/32768 and back as round(x*32768), which
+// the plug-in's own conversion undoes exactly: the recording must equal
+// `korva process` sample for sample. A second play changes a control live
+// with `korva sink set`.
+#include "cli_harness.h"
+#include "cli/run_program.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr const char *kServerTemplate = "/usr/share/pipewire/minimal.conf";
+const std::vector<std::string> kSettings = {"--set", "superbass=160", "--set", "enable_vs=1",
+                                            "--set", "enable_extfx=1", "--set", "spc_mode=1"};
+
+void pause_for(int milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// A program started in its own session; the whole process group (for
+// dbus-run-session also its dbus-daemon) ends when this goes out of scope.
+struct Background {
+    pid_t pid = -1;
+    std::string log;
+
+    Background(const std::vector<std::string> &argv, std::string log_path) : log(std::move(log_path))
+    {
+        pid = fork();
+        if (pid == 0) {
+            setsid();
+            const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(fd, STDOUT_FILENO);
+            dup2(fd, STDERR_FILENO);
+            std::vector<char *> args;
+            for (const std::string &arg : argv)
+                args.push_back(const_cast<char *>(arg.c_str()));
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
+            _exit(127);
+        }
+    }
+    Background(const Background &) = delete;
+    Background &operator=(const Background &) = delete;
+    ~Background() { stop(SIGTERM); }
+
+    // Waits up to `seconds` for the program to end by itself; true if it did.
+    bool wait(int seconds)
+    {
+        for (int i = 0; pid > 0 && i < seconds * 20; ++i) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return true;
+            }
+            pause_for(50);
+        }
+        return pid <= 0;
+    }
+
+    // Signals the group, gives it five seconds, then kills what is left.
+    void stop(int signal_number)
+    {
+        if (pid <= 0)
+            return;
+        kill(-pid, signal_number);
+        if (!wait(5)) {
+            kill(-pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            pid = -1;
+        }
+    }
+};
+
+bool eventually(int seconds, const std::function<bool()> &condition)
+{
+    for (int i = 0; i < seconds * 5; ++i) {
+        if (condition())
+            return true;
+        pause_for(200);
+    }
+    return condition();
+}
+
+// minimal.conf with only a dummy driver and a null sink, clocked at kRate.
+bool write_server_config(const std::string &path)
+{
+    std::string text = read_bytes(kServerTemplate);
+    const auto objects = text.find("\ncontext.objects = [");
+    const auto objects_end = objects == std::string::npos ? objects : text.find("\n]", objects + 1);
+    const auto rate = text.find("#default.clock.rate");
+    if (objects_end == std::string::npos || rate == std::string::npos)
+        return false;
+    text.replace(objects, objects_end - objects,
+                 "\ncontext.objects = [\n"
+                 "  { factory = spa-node-factory args = { factory.name = support.node.driver "
+                 "node.name = Dummy-Driver node.group = pipewire.dummy priority.driver = 20000 } }\n"
+                 "  { factory = adapter args = { factory.name = support.null-audio-sink "
+                 "node.name = \"test_out\" media.class = Audio/Sink audio.position = [ FL FR ] } }");
+    text.replace(rate, 1, "");   // "#default.clock.rate = 48000" -> "default.clock.rate = ..."
+    const auto value = text.find("48000", rate);
+    text.replace(value, 5, std::to_string(kRate));
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    write_bytes(path, text);
+    return true;
+}
+
+std::string ask(const std::vector<std::string> &argv)
+{
+    const ProgramRun run = run_program(argv);
+    return run.exit_code == 0 ? run.output : std::string();
+}
+
+// Plays `input` into the sink while recording test_out; `during` runs while
+// the file plays.
+Audio play_and_record(const TempDir &dir, const std::string &input, const std::string &name,
+                      const std::function<void()> &during = {})
+{
+    const std::string recording = dir.file(name + ".wav");
+    Background recorder({"pw-record", "--target", "test_out", "-P", "stream.capture.sink=true", "--format", "s16",
+                         "--rate", std::to_string(kRate), "--channels", "2", recording},
+                        dir.file(name + "-record.log"));
+    // The recorder is linked before anything plays.
+    EXPECT_TRUE(eventually(10, [] { return ask({"pw-link", "-l"}).find("|-> pw-record:input_FL") != std::string::npos; }))
+        << "the recorder was not linked to test_out";
+    pause_for(300);
+    Background player({"pw-play", "--target", "korva_sink", input}, dir.file(name + "-play.log"));
+    if (during)
+        during();
+    EXPECT_TRUE(player.wait(30)) << "pw-play did not end";
+    pause_for(500);
+    recorder.stop(SIGINT);
+    return read_audio(recording);
+}
+
+struct Alignment {
+    long offset = -1;     // recording frame of the expected output's frame 0
+    long compared = 0;    // frames present in both
+};
+
+long first_sound(const Audio &audio)
+{
+    for (long i = 0; i < audio.frames(); ++i)
+        if (audio.samples[2 * i] != 0 || audio.samples[2 * i + 1] != 0)
+            return i;
+    return -1;
+}
+
+// The recording starts with the silence before the sink ran: align the first
+// sound of both.
+Alignment align(const Audio &recording, const Audio &expected)
+{
+    Alignment alignment;
+    const long recorded = first_sound(recording), sounding = first_sound(expected);
+    if (recorded < 0 || sounding < 0 || recorded < sounding)
+        return alignment;
+    alignment.offset = recorded - sounding;
+    alignment.compared = std::min(expected.frames(), recording.frames() - alignment.offset);
+    return alignment;
+}
+
+// The first frame from `from` on where the recording differs from `expected`,
+// or `end` when none does.
+long first_difference(const Audio &recording, const Audio &expected, const Alignment &alignment, long from, long end)
+{
+    for (long i = from; i < end; ++i) {
+        const long r = alignment.offset + i;
+        if (recording.samples[2 * r] != expected.samples[2 * i] ||
+            recording.samples[2 * r + 1] != expected.samples[2 * i + 1])
+            return i;
+    }
+    return end;
+}
+
+std::string frame_text(const Audio &audio, long frame)
+{
+    std::string text = "(";
+    text += std::to_string(audio.samples[2 * frame]);
+    text += ", ";
+    text += std::to_string(audio.samples[2 * frame + 1]);
+    text += ")";
+    return text;
+}
+
+} // namespace
+
+TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLive)
+{
+    const char *chosen = std::getenv("KORVA_LADSPA_PLUGIN");
+    const std::string plugin = chosen != nullptr && *chosen != '\0' ? chosen : KORVA_BUILT_PLUGIN;
+    if (plugin.empty() || !std::filesystem::exists(plugin))
+        GTEST_SKIP() << "no Korva LADSPA plug-in in this build (korva_ladspa target) and KORVA_LADSPA_PLUGIN unset";
+    if (!std::filesystem::exists(kServerTemplate) || run_program({"pipewire", "--version"}).exit_code != 0)
+        GTEST_SKIP() << "PipeWire is not installed (pipewire-bin)";
+
+    TempDir dir;
+    const std::string runtime = dir.file("runtime");
+    std::filesystem::create_directories(runtime);
+    chmod(runtime.c_str(), 0700);
+    setenv("HOME", dir.path.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    setenv("KORVA_LADSPA_PLUGIN", plugin.c_str(), 1);
+    for (const char *name : {"PIPEWIRE_REMOTE", "PIPEWIRE_RUNTIME_DIR", "PIPEWIRE_CONFIG_DIR", "DBUS_SESSION_BUS_ADDRESS"})
+        unsetenv(name);
+
+    std::vector<std::string> install = {"sink", "install"};
+    install.insert(install.end(), kSettings.begin(), kSettings.end());
+    const RunResult installed = run_korva(install);
+    ASSERT_EQ(installed.exit_code, 0) << installed.err;
+    ASSERT_TRUE(write_server_config(dir.file("config/pipewire/pipewire.conf"))) << kServerTemplate << " changed shape";
+
+    // One daemon reads its configuration and the user's fragment, as on a desktop.
+    Background server({"pipewire"}, dir.file("pipewire.log"));
+    if (!eventually(10, [] { return !ask({"pw-cli", "info", "0"}).empty(); }))
+        GTEST_SKIP() << "PipeWire cannot start on this machine:\n" << read_bytes(server.log);
+    Background session({"dbus-run-session", "--", "wireplumber"}, dir.file("wireplumber.log"));
+    ASSERT_TRUE(eventually(20, [] {
+        return ask({"pw-link", "-l"}).find("korva_sink.output:output_FL\n  |-> test_out:playback_FL") !=
+               std::string::npos;
+    })) << "the sink was not linked to test_out\n" << read_bytes(server.log) << read_bytes(session.log);
+    const RunResult status = run_korva({"sink", "status"});
+    EXPECT_NE(status.out.find("running: yes"), std::string::npos) << status.out << status.err;
+    EXPECT_NE(status.out.find(" superbass=160 "), std::string::npos) << "the live controls:\n" << status.out;
+
+    // Four seconds of signal, then one of silence that carries the last
+    // frames through to the recorder.
+    Audio input = make_signal(4 * kRate, 2, kRate);
+    const long signal_frames = input.frames();
+    input.samples.resize(input.samples.size() + 2 * kRate, 0);
+    const std::string input_path = dir.file("in.wav");
+    write_audio(input_path, input, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    auto processed = [&](const std::vector<std::string> &extra, const std::string &name) {
+        std::vector<std::string> args = {"process", input_path, dir.file(name), "--quiet"};
+        args.insert(args.end(), kSettings.begin(), kSettings.end());
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(run_korva(args).exit_code, 0);
+        return read_audio(dir.file(name));
+    };
+    const Audio expected = processed({}, "expected.wav");
+
+    const Audio first = play_and_record(dir, input_path, "first");
+    const Alignment a = align(first, expected);
+    ASSERT_GE(a.offset, 0) << "the recording holds no sound";
+    ASSERT_GE(a.compared, signal_frames) << "the recording ends early";
+    std::printf("first play: sound starts at recorded frame %ld, %ld frames compared\n", a.offset, a.compared);
+    const long mismatch = first_difference(first, expected, a, 0, a.compared);
+    EXPECT_EQ(mismatch, a.compared) << "first difference at frame " << mismatch << ": recorded "
+                                    << frame_text(first, a.offset + mismatch) << ", korva process "
+                                    << frame_text(expected, mismatch);
+
+    // The idle sink suspends, which starts the plug-in afresh for the next play.
+    EXPECT_TRUE(eventually(15, [] {
+        return ask({"pw-cli", "info", "korva_sink"}).find("state: \"suspended\"") != std::string::npos;
+    }));
+
+    // Phase invert switched on a second into the second play: up to some
+    // frame the recording is the default output, from there on all of it
+    // is the inverted output.
+    const Audio inverted = processed({"--set", "spc_phaseinvert=1"}, "inverted.wav");
+    RunResult set;
+    const Audio second = play_and_record(dir, input_path, "second", [&] {
+        pause_for(1000);
+        set = run_korva({"sink", "set", "spc_phaseinvert=1"});
+    });
+    ASSERT_EQ(set.exit_code, 0) << set.err;
+    const Alignment b = align(second, expected);
+    ASSERT_GE(b.offset, 0) << "the recording holds no sound";
+    ASSERT_GE(b.compared, signal_frames) << "the recording ends early";
+    const long change = first_difference(second, expected, b, 0, b.compared);
+    std::printf("second play: %ld frames compared, phase invert from frame %ld on\n", b.compared, change);
+    EXPECT_GT(change, 0) << "the recording should start with the output before the change";
+    EXPECT_LT(change, signal_frames) << "korva sink set did not change the sound";
+    const long after = first_difference(second, inverted, b, change, b.compared);
+    EXPECT_EQ(after, b.compared) << "from frame " << change << " on the recording should be the inverted output; "
+                                 << "frame " << after << " differs";
+
+    // The node reports the plug-in's ranges: a value beyond one is taken,
+    // and korva says what the plug-in makes of it.
+    const RunResult beyond = run_korva({"sink", "set", "superbass=300"});
+    EXPECT_EQ(beyond.exit_code, 0) << beyond.err;
+    EXPECT_NE(beyond.err.find("outside the plug-in's range 0..256: the sink uses 256"), std::string::npos)
+        << beyond.err;
+}
