@@ -1,19 +1,20 @@
-// Output files that appear only when complete. A regular (or new) output is
-// written under a temporary name in its own directory and renamed over the
-// final name on success; anything else (a device such as /dev/null, a FIFO)
-// is written directly, because a rename would replace the device node.
+// Output files that appear only when complete, replaced as
+// fileio/file_replace.h describes. An existing output that is not a regular
+// file (a device such as /dev/null, a FIFO) is written directly, because a
+// rename would replace the device node.
 #ifndef KORVA_CLI_ATOMIC_OUTPUT_H
 #define KORVA_CLI_ATOMIC_OUTPUT_H
 
 #include "status.h"
 
+#include "fileio/file_replace.h"
+
 #include <string>
 
 struct AtomicOutput {
-    std::string final_path;   // the name the user gave, symbolic links resolved
-    std::string write_path;   // where to write: a temporary file, or final_path
-    bool direct = false;      // true when write_path is final_path
-    bool committed = false;
+    std::string display_path;              // the name the user gave, for messages
+    korva::fileio::Replacement file;       // write the content to file.fd
+    bool finished = false;                 // committed or abandoned
 
     AtomicOutput() = default;
     AtomicOutput(const AtomicOutput &) = delete;
@@ -26,14 +27,17 @@ struct AtomicOutput {
 // device and inode). A missing output is fine.
 Status check_distinct(const std::string &input_path, const std::string &output_path);
 
-// Decides how `path` is written and, for a regular target, creates the empty
-// temporary file (mode of the existing file, or 0666 less the umask).
+// Opens `path` for writing: a new temporary file beside a regular (or new)
+// target, the target itself when it is a device or FIFO.
 Status begin_output(const std::string &path, AtomicOutput &output);
 
-// Renames the finished temporary file to the final name.
+// Flushes the content to disk and renames it to the final name.
 Status commit_output(AtomicOutput &output);
 
 // Removes the temporary file now; harmless when there is none.
 void abandon_output(AtomicOutput &output);
+
+// "what failed: why" for a failed file replacement.
+std::string replacement_reason(const korva::fileio::Error &error);
 
 #endif

@@ -72,7 +72,7 @@ Status read_stereo(AudioInput &input, std::span<int16_t> stereo, int64_t &frames
     return success();
 }
 
-Status open_output(const std::string &write_path, const std::string &display_path, int format,
+Status open_output(int fd, const std::string &display_path, int format,
                    int sample_rate, AudioOutput &output, double quality)
 {
     SF_INFO info{};
@@ -84,7 +84,7 @@ Status open_output(const std::string &write_path, const std::string &display_pat
     if (!sf_format_check(&info))
         return failure(display_path + ": this format cannot hold 16-bit stereo at " +
                        std::to_string(sample_rate) + " Hz");
-    output.file.reset(sf_open(write_path.c_str(), SFM_WRITE, &info));
+    output.file.reset(sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE));
     if (!output.file)
         return failure(display_path + ": cannot write: " + sf_strerror(nullptr));
     if (is_lossy(format)) {

@@ -47,10 +47,10 @@ Status open_input(const std::string &path, AudioInput &input);
 // end, or a failure naming the file.
 Status read_stereo(AudioInput &input, std::span<int16_t> stereo, int64_t &frames_read);
 
-// Creates a stereo file at `write_path` in `format`; messages name
-// `display_path`. The lossy encoders get the compression level of `quality`
-// (formats.h); the others ignore it.
-Status open_output(const std::string &write_path, const std::string &display_path, int format,
+// Starts a stereo file in `format` on the open descriptor `fd`, which stays
+// open after close_output; messages name `display_path`. The lossy encoders
+// get the compression level of `quality` (formats.h); the others ignore it.
+Status open_output(int fd, const std::string &display_path, int format,
                    int sample_rate, AudioOutput &output, double quality = kDefaultQuality);
 
 // Writes interleaved stereo frames; a short write is a failure.

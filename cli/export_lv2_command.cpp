@@ -49,22 +49,15 @@ void clamp_to_ports(const std::string &preset_path, KorvaParams &params)
     }
 }
 
-// Writes a whole file through a temporary one, so a failure keeps what was there.
+// Writes a whole file through a temporary one, so a failure keeps what was
+// there; a device or FIFO is refused.
 Status write_whole_file(const std::string &path, const std::string &text)
 {
-    AtomicOutput target;
-    if (Status status = begin_output(path, target); !status.ok())
-        return status;
-    if (target.direct)
-        return failure(path + ": cannot write: not a regular file");
-    std::FILE *file = std::fopen(target.write_path.c_str(), "wb");
-    if (file == nullptr)
-        return failure(path + ": cannot write: " + std::strerror(errno));
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int error_number = errno;
-    if (std::fclose(file) != 0 || !written)
-        return failure(path + ": cannot write: " + std::strerror(written ? errno : error_number));
-    return commit_output(target);
+    korva::fileio::Error error;
+    if (!korva::fileio::replace_file(path.c_str(), text.data(), text.size(), korva::fileio::NonRegular::refuse,
+                                     &error))
+        return failure(path + ": cannot write: " + replacement_reason(error));
+    return success();
 }
 
 Status read_whole_file(const std::string &path, std::string &text)

@@ -2,11 +2,9 @@
 
 #include "config_source.h"
 #include "engine/param_fields.h"
-#include "engine_handle.h"
-#include "preset_header.h"
+#include "preset_text.h"
 
 #include <charconv>
-#include <memory>
 
 namespace {
 
@@ -60,16 +58,10 @@ Status apply_assignment(std::string_view assignment, KorvaParams &params)
 
 Status apply_preset(const std::string &path, KorvaParams &params)
 {
-    EngineHandle engine = make_engine();
-    if (!engine)
-        return failure(path + ": out of memory while loading the preset");
-    engine->params = params;
-    if (!korva_load(engine.get(), path.c_str())) {
-        const PresetHeader header = inspect_preset(path);
-        const std::string why = header.problem.empty() ? "the preset reader rejected it" : header.problem;
-        return failure(path + ": cannot load preset: " + why);
-    }
-    params = engine->params;
+    KorvaPresetInfo info;
+    if (korva_preset_read(path.c_str(), &info) != KORVA_PRESET_OK)
+        return failure(path + ": cannot load preset: " + preset_problem(info));
+    params = info.params;
     return success();
 }
 

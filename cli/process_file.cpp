@@ -62,7 +62,7 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
     const int rate = input.info.samplerate;
     const int out_rate = carried_rate(*format, rate);
     AudioOutput output;
-    if (Status status = open_output(target.write_path, out_path, *format, out_rate, output, request.quality);
+    if (Status status = open_output(target.file.fd, out_path, *format, out_rate, output, request.quality);
         !status.ok())
         return status;
 

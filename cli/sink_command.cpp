@@ -54,26 +54,15 @@ Status make_directories(const std::string &directory)
     return success();
 }
 
+// Through a temporary file, so a failure keeps what was there; a device or
+// FIFO is refused.
 Status write_text_file(const std::string &path, const std::string &text)
 {
-    AtomicOutput target;
-    if (Status status = begin_output(path, target); !status.ok())
-        return status;
-    if (target.direct)
-        return failure(path + ": cannot write the sink configuration: not a regular file");
-    std::FILE *file = std::fopen(target.write_path.c_str(), "wb");
-    if (file == nullptr)
-        return failure(path + ": cannot write the sink configuration: " + std::strerror(errno));
-    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
-                   fsync(fileno(file)) == 0;
-    int error_number = written ? 0 : errno;
-    if (std::fclose(file) != 0 && written) {
-        written = false;
-        error_number = errno;
-    }
-    if (!written)
-        return failure(path + ": cannot write the sink configuration: " + std::strerror(error_number));
-    return commit_output(target);
+    korva::fileio::Error error;
+    if (!korva::fileio::replace_file(path.c_str(), text.data(), text.size(), korva::fileio::NonRegular::refuse,
+                                     &error))
+        return failure(path + ": cannot write the sink configuration: " + replacement_reason(error));
+    return success();
 }
 
 bool is_regular_file(const std::string &path)

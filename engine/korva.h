@@ -170,6 +170,37 @@ int korva_load(KorvaEngine *engine, const char *path);
  * (out is then unchanged).
  */
 int korva_read_preset(const char *path, KorvaParams *out);
+
+#define KORVA_PRESET_FILE_SIZE 110
+
+/* Why a file is, or is not, a preset. */
+typedef enum KorvaPresetStatus {
+    KORVA_PRESET_OK = 0,
+    KORVA_PRESET_CANNOT_OPEN,  /* cannot be opened or read; `error` holds errno */
+    KORVA_PRESET_NOT_REGULAR,  /* a directory, device, FIFO or socket: never read */
+    KORVA_PRESET_TOO_SHORT,    /* ends before the 110 bytes */
+    KORVA_PRESET_WRONG_MAGIC,  /* does not start with "KORVA551" */
+    KORVA_PRESET_BAD_LENGTH    /* the length, read in the marker's byte order, is not 96 */
+} KorvaPresetStatus;
+
+/* What korva_preset_read found. Fields past the failing check are 0. */
+typedef struct KorvaPresetInfo {
+    KorvaPresetStatus status;
+    int error;              /* errno for KORVA_PRESET_CANNOT_OPEN, else 0 */
+    int64_t file_size;      /* bytes in the file; -1 when it could not be examined */
+    int32_t head_bytes;     /* how many of head[] were read (at most 14) */
+    unsigned char head[14]; /* magic, byte-order marker and length as read */
+    int swapped;            /* 1 when the marker differs from this machine's: the other byte order */
+    int32_t payload_length; /* the length field in the marker's byte order */
+    KorvaParams params;     /* with KORVA_PRESET_OK: the block in this machine's byte order */
+} KorvaPresetInfo;
+
+/*
+ * The one preset reader: checks a file and reads its block without any
+ * engine. Returns info->status (KORVA_PRESET_CANNOT_OPEN for a null path;
+ * nothing is written through a null info).
+ */
+KorvaPresetStatus korva_preset_read(const char *path, KorvaPresetInfo *info);
 /* Reverses every 2- and 4-byte field of a 96-byte block in place; returns 0. */
 int korva_patch_endian(void *block);
 /* Reverses 2 or 4 bytes in place; any other width leaves them alone. */

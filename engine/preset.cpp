@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -30,7 +31,8 @@ constexpr std::size_t kPayloadAt = 14;
 constexpr std::size_t kFileSize = kPayloadAt + KORVA_PARAMS_SIZE;
 
 static_assert(sizeof(KorvaParams) == KORVA_PARAMS_SIZE);
-static_assert(kFileSize == 110);
+static_assert(kFileSize == KORVA_PRESET_FILE_SIZE);
+static_assert(sizeof(KorvaPresetInfo::head) == kPayloadAt);
 
 using PresetImage = std::array<unsigned char, kFileSize>;
 
@@ -44,30 +46,54 @@ void own_marker(unsigned char marker[2])
     marker[1] = 'E';
 }
 
-// Reads up to out.size() bytes from the start of the file; returns the count,
-// or -1 when the file cannot be opened or a read fails. O_NONBLOCK keeps a
-// FIFO without a writer from blocking the caller (such a read simply fails).
-long read_head(const char *path, PresetImage &out)
+// Reads up to out.size() bytes from the start of an open file; the count, or
+// -1 when a read fails.
+long read_head(int fd, PresetImage &out)
 {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return -1;
     std::size_t got = 0;
-    bool failed = false;
     while (got < out.size()) {
         const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            failed = true;
-            break;
-        }
+        if (n < 0)
+            return -1;
         if (n == 0)
             break;
         got += static_cast<std::size_t>(n);
     }
-    ::close(fd);
-    return failed ? -1 : static_cast<long>(got);
+    return static_cast<long>(got);
+}
+
+// Checks the image in file order: magic, marker, length, payload. Each check
+// needs the bytes it looks at; a file that ends first is too short.
+KorvaPresetStatus check_image(const PresetImage &image, std::size_t size, KorvaPresetInfo &info)
+{
+    if (size < kMarkerAt)
+        return KORVA_PRESET_TOO_SHORT;
+    if (std::memcmp(image.data(), kMagic, sizeof kMagic) != 0)
+        return KORVA_PRESET_WRONG_MAGIC;
+    if (size < kLengthAt)
+        return KORVA_PRESET_TOO_SHORT;
+    unsigned char marker[2];
+    own_marker(marker);
+    info.swapped = std::memcmp(image.data() + kMarkerAt, marker, 2) != 0 ? 1 : 0;
+
+    if (size < kPayloadAt)
+        return KORVA_PRESET_TOO_SHORT;
+    unsigned char length_bytes[4];
+    std::memcpy(length_bytes, image.data() + kLengthAt, 4);
+    if (info.swapped)
+        patchendian(length_bytes, 4);
+    std::memcpy(&info.payload_length, length_bytes, 4);
+    if (info.payload_length != kPayloadLength)
+        return KORVA_PRESET_BAD_LENGTH;
+
+    if (size < kFileSize)
+        return KORVA_PRESET_TOO_SHORT;
+    std::memcpy(&info.params, image.data() + kPayloadAt, KORVA_PARAMS_SIZE);
+    if (info.swapped)
+        korva_patch_endian(&info.params);
+    return KORVA_PRESET_OK;
 }
 
 }  // namespace
@@ -95,22 +121,58 @@ extern "C" int korva_patch_endian(void *block)
     return 0;
 }
 
-extern "C" int korva_save(KorvaEngine *engine, const char *path)
+extern "C" KorvaPresetStatus korva_preset_read(const char *path, KorvaPresetInfo *info)
 {
-    if (engine == nullptr || path == nullptr)
-        return 0;
+    if (info == nullptr)
+        return KORVA_PRESET_CANNOT_OPEN;
+    *info = KorvaPresetInfo{};
+    info->file_size = -1;
+    if (path == nullptr) {
+        info->error = EINVAL;
+        return info->status = KORVA_PRESET_CANNOT_OPEN;
+    }
 
-    // Everything written comes from this one snapshot of the live block.
-    KorvaParams snapshot;
-    korva_params_read(engine, &snapshot);
-
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        info->error = errno;
+        return info->status = KORVA_PRESET_CANNOT_OPEN;
+    }
+    struct stat st {};
     PresetImage image{};
-    std::memcpy(image.data(), kMagic, sizeof kMagic);
-    own_marker(image.data() + kMarkerAt);
-    std::memcpy(image.data() + kLengthAt, &kPayloadLength, sizeof kPayloadLength);
-    std::memcpy(image.data() + kPayloadAt, &snapshot, KORVA_PARAMS_SIZE);
+    long got = -1;
+    if (::fstat(fd, &st) != 0) {
+        info->error = errno;
+        info->status = KORVA_PRESET_CANNOT_OPEN;
+    } else if (!S_ISREG(st.st_mode)) {
+        info->status = KORVA_PRESET_NOT_REGULAR;
+    } else {
+        info->file_size = st.st_size;
+        got = read_head(fd, image);
+        if (got < 0) {
+            info->error = errno;
+            info->status = KORVA_PRESET_CANNOT_OPEN;
+        }
+    }
+    ::close(fd);
+    if (got < 0)
+        return info->status;
 
-    return korva::file_io::replace_file(path, image) ? 1 : 0;
+    const auto size = static_cast<std::size_t>(got);
+    info->head_bytes = static_cast<int32_t>(size < kPayloadAt ? size : kPayloadAt);
+    std::memcpy(info->head, image.data(), static_cast<std::size_t>(info->head_bytes));
+    return info->status = check_image(image, size, *info);
+}
+
+extern "C" int korva_read_preset(const char *path, KorvaParams *out)
+{
+    if (path == nullptr || out == nullptr)
+        return 0;
+    KorvaPresetInfo info;
+    if (korva_preset_read(path, &info) != KORVA_PRESET_OK)
+        return 0;
+    *out = info.params;
+    return 1;
 }
 
 extern "C" int korva_load(KorvaEngine *engine, const char *path)
@@ -125,42 +187,26 @@ extern "C" int korva_load(KorvaEngine *engine, const char *path)
     return 1;
 }
 
-extern "C" int korva_read_preset(const char *path, KorvaParams *out)
+namespace korva::preset {
+
+bool write_file(const KorvaParams &params, const char *path, korva::fileio::Error *why) noexcept
 {
-    if (path == nullptr || out == nullptr)
-        return 0;
-
     PresetImage image{};
-    const long got = read_head(path, image);
-    if (got < 0)
-        return 0;
-    const auto size = static_cast<std::size_t>(got);
+    std::memcpy(image.data(), kMagic, sizeof kMagic);
+    own_marker(image.data() + kMarkerAt);
+    std::memcpy(image.data() + kLengthAt, &kPayloadLength, sizeof kPayloadLength);
+    std::memcpy(image.data() + kPayloadAt, &params, KORVA_PARAMS_SIZE);
+    return korva::fileio::replace_file(path, image.data(), image.size(), korva::fileio::NonRegular::refuse, why);
+}
 
-    if (size < kMarkerAt || std::memcmp(image.data(), kMagic, sizeof kMagic) != 0)
-        return 0;
-    if (size < kLengthAt)
-        return 0;
-    unsigned char marker[2];
-    own_marker(marker);
-    const bool swap = std::memcmp(image.data() + kMarkerAt, marker, 2) != 0;
+}  // namespace korva::preset
 
-    if (size < kPayloadAt)
+extern "C" int korva_save(KorvaEngine *engine, const char *path)
+{
+    if (engine == nullptr || path == nullptr)
         return 0;
-    unsigned char length_bytes[4];
-    std::memcpy(length_bytes, image.data() + kLengthAt, 4);
-    if (swap)
-        patchendian(length_bytes, 4);
-    int32_t length;
-    std::memcpy(&length, length_bytes, 4);
-    if (length != kPayloadLength)
-        return 0;
-
-    if (size < kFileSize)
-        return 0;
-    KorvaParams loaded;
-    std::memcpy(&loaded, image.data() + kPayloadAt, KORVA_PARAMS_SIZE);
-    if (swap)
-        korva_patch_endian(&loaded);
-    *out = loaded;
-    return 1;
+    // Everything written comes from this one snapshot of the live block.
+    KorvaParams snapshot;
+    korva_params_read(engine, &snapshot);
+    return korva::preset::write_file(snapshot, path) ? 1 : 0;
 }

@@ -1,28 +1,19 @@
 /*
- * Whole-file replacement: the target path names either its old content or
- * the complete new content, never a partial file. Used for preset files, and
- * compiled into the player's library stand-in for its configuration file.
+ * Writing a preset file with the reason for a failure, for callers that
+ * report it (korva_save itself reports only 1 or 0). The file is replaced as
+ * fileio/file_replace.h describes; an existing target that is not a regular
+ * file (device, FIFO) is refused.
  */
 #ifndef KORVA_ENGINE_PRESET_WRITE_H
 #define KORVA_ENGINE_PRESET_WRITE_H
 
-#include <cstddef>
-#include <span>
+#include "engine/korva.h"
+#include "fileio/file_replace.h"
 
-namespace korva::file_io {
+namespace korva::preset {
 
-/*
- * Writes `data` to a new file beside `path` (same directory, so the rename
- * below cannot cross file systems), forces it to disk, and renames it over
- * `path`. A symbolic link is followed and its target replaced; an existing
- * target keeps its permission bits (and, where allowed, its owner); a new file
- * gets 0666 minus the umask. An existing target that is not a regular file
- * (directory, device, FIFO, socket) or that the caller may not write is
- * refused. On any failure the temporary
- * file is removed, the target is left as it was, and false is returned.
- */
-bool replace_file(const char *path, std::span<const unsigned char> data);
+bool write_file(const KorvaParams &params, const char *path, korva::fileio::Error *why = nullptr) noexcept;
 
-}  // namespace korva::file_io
+}  // namespace korva::preset
 
 #endif

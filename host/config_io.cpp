@@ -1,6 +1,6 @@
 #include "config_io.h"
 
-#include "engine/preset_write.h"
+#include "fileio/file_replace.h"
 
 #include <cerrno>
 
@@ -48,8 +48,7 @@ bool replace_file(const char *path, std::string_view data, bool make_parent)
             errno != EEXIST)
             return false;
     }
-    const auto *bytes = reinterpret_cast<const unsigned char *>(data.data());
-    return korva::file_io::replace_file(path, std::span<const unsigned char>(bytes, data.size()));
+    return korva::fileio::replace_file(path, data.data(), data.size(), korva::fileio::NonRegular::refuse);
 }
 
 }  // namespace korva::config

@@ -14,14 +14,11 @@ enum class ReadStatus { ok, missing, failed };
 // regular file (a directory, device or FIFO is never read).
 ReadStatus read_file(const char *path, std::string &out);
 
-// Replaces the file at `path` with `data`: a temporary file in the same
-// directory is written, flushed to disk and renamed over the target, so the
-// path holds the old or the new content, never a part. A symbolic link is
-// followed; the target keeps its permission bits (and, where allowed, its
-// owner); a new file gets 0666 minus the umask. An existing target that is
-// not a regular file, or that the caller may not write, is refused. When
-// `make_parent` is set, a missing parent directory (one level) is created
-// with 0755 minus the umask.
+// Replaces the file at `path` with `data` as fileio/file_replace.h describes:
+// the path holds the old or the new content, never a part, and an existing
+// target that is not a regular file, or that the caller may not write, is
+// refused. When `make_parent` is set, a missing parent directory (one level)
+// is created with 0755 minus the umask.
 bool replace_file(const char *path, std::string_view data, bool make_parent);
 
 }  // namespace korva::config
