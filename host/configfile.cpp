@@ -1,5 +1,6 @@
-// The player's configuration calls. Every entry point catches allocation
-// failure and reports it as its documented failure result.
+// The player's configuration calls. No exception leaves them: each entry
+// point that reaches C++ code which can throw (allocation, a lock) catches
+// everything at its edge and returns its documented failure result.
 #include "config_io.h"
 #include "config_model.h"
 #include "plugin/xmms_configfile.h"
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <new>
 #include <string>
 
 #include <pwd.h>
@@ -20,7 +20,7 @@ namespace {
 std::mutex default_name_mutex;
 std::string default_name_override;  // empty: the usual place
 
-char *copy_string(const std::string &s)
+char *copy_string(const std::string &s) noexcept
 {
     char *copy = static_cast<char *>(std::malloc(s.size() + 1));
     if (copy != nullptr)
@@ -82,7 +82,7 @@ ConfigFile *load(const char *path, bool missing_is_empty)
     return cfg;
 }
 
-const korva::config::Line *lookup(ConfigFile *cfg, const char *section, const char *key)
+const korva::config::Line *lookup(ConfigFile *cfg, const char *section, const char *key) noexcept
 {
     if (cfg == nullptr || section == nullptr || key == nullptr)
         return nullptr;
@@ -93,7 +93,7 @@ const korva::config::Line *lookup(ConfigFile *cfg, const char *section, const ch
 // A whole decimal number within the 32-bit range, optional sign; anything
 // else (empty, trailing text, hexadecimal, overflow) is not an integer. The
 // value is already trimmed, so strtoll finds no leading white space to skip.
-bool parse_int(const std::string &text, int &value)
+bool parse_int(const std::string &text, int &value) noexcept
 {
     if (text.empty())
         return false;
@@ -118,7 +118,7 @@ extern "C" ConfigFile *xmms_cfg_new(void)
 {
     try {
         return new ConfigFile();
-    } catch (const std::bad_alloc &) {
+    } catch (...) {
         return nullptr;
     }
 }
@@ -129,7 +129,7 @@ extern "C" ConfigFile *xmms_cfg_open_file(const char *path)
         return nullptr;
     try {
         return load(path, false);
-    } catch (const std::bad_alloc &) {
+    } catch (...) {
         return nullptr;
     }
 }
@@ -141,7 +141,7 @@ extern "C" ConfigFile *xmms_cfg_open_default_file(void)
         if (name.path.empty())
             return nullptr;
         return load(name.path.c_str(), true);
-    } catch (const std::bad_alloc &) {
+    } catch (...) {
         return nullptr;
     }
 }
@@ -152,7 +152,7 @@ extern "C" int xmms_cfg_write_file(ConfigFile *cfg, const char *path)
         return 0;
     try {
         return save(cfg, path, false) ? 1 : 0;
-    } catch (const std::bad_alloc &) {
+    } catch (...) {
         return 0;
     }
 }
@@ -164,7 +164,7 @@ extern "C" int xmms_cfg_write_default_file(ConfigFile *cfg)
     try {
         const DefaultName name = default_name();
         return !name.path.empty() && save(cfg, name.path.c_str(), name.in_home) ? 1 : 0;
-    } catch (const std::bad_alloc &) {
+    } catch (...) {
         return 0;
     }
 }
@@ -174,6 +174,8 @@ extern "C" void xmms_cfg_free(ConfigFile *cfg)
     delete cfg;
 }
 
+// Reading allocates nothing but the malloc'ed copy of a string, which
+// reports its own failure; the lookups compare in place.
 extern "C" int xmms_cfg_read_int(ConfigFile *cfg, const char *section, const char *key, int *value)
 {
     if (value == nullptr)
@@ -206,7 +208,7 @@ extern "C" void xmms_cfg_write_int(ConfigFile *cfg, const char *section, const c
         return;
     try {
         korva::config::set_entry(cfg->lines, cfg->eol, section, key, std::to_string(value));
-    } catch (const std::bad_alloc &) {
+    } catch (...) {
     }
 }
 
@@ -216,7 +218,7 @@ extern "C" void xmms_cfg_write_string(ConfigFile *cfg, const char *section, cons
         return;
     try {
         korva::config::set_entry(cfg->lines, cfg->eol, section, key, value);
-    } catch (const std::bad_alloc &) {
+    } catch (...) {
     }
 }
 
@@ -225,7 +227,7 @@ extern "C" void xmms_cfg_set_default_filename(const char *path)
     try {
         std::lock_guard<std::mutex> guard(default_name_mutex);
         default_name_override = path != nullptr ? path : "";
-    } catch (const std::bad_alloc &) {
+    } catch (...) {
     }
 }
 
@@ -234,7 +236,7 @@ extern "C" char *xmms_cfg_get_default_filename(void)
     try {
         const DefaultName name = default_name();
         return name.path.empty() ? nullptr : copy_string(name.path);
-    } catch (const std::bad_alloc &) {
+    } catch (...) {
         return nullptr;
     }
 }

@@ -6,19 +6,21 @@
 #include "engine/param_fields.h"
 #include "plugin/xmms_configfile.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace {
 
 constexpr const char *kSection = "xmkorva-5";
 constexpr const char *kPathKey = "xmkorva_last_preset_file";
 
-std::string key_of(const KorvaParamField &field)
-{
-    return std::string("xmkorva_") + field.name;
-}
+// "xmkorva_" + the field's name, in a buffer of the caller's: nothing here
+// allocates, so no exception can leave the C calls below.
+struct Key {
+    char text[64];
+    explicit Key(const KorvaParamField &field) { std::snprintf(text, sizeof text, "xmkorva_%s", field.name); }
+};
 
 // Copies at most size - 1 bytes of source and terminates; source and
 // destination may be the same buffer.
@@ -44,7 +46,7 @@ extern "C" int korva_settings_read(ConfigFile *cfg, KorvaParams *params, char *l
     int present = 0;
     for (const KorvaParamField &field : korva_param_fields) {
         int value = 0;
-        if (xmms_cfg_read_int(cfg, kSection, key_of(field).c_str(), &value)) {
+        if (xmms_cfg_read_int(cfg, kSection, Key(field).text, &value)) {
             // Truncated to the field's width: 300 in an 8-bit field is 44.
             korva_param_set(params, &field, value);
             ++present;
@@ -66,7 +68,7 @@ extern "C" void korva_settings_write(ConfigFile *cfg, const KorvaParams *params,
         return;
     // Sign-extended: a 16-bit -1 is written as -1, not 65535.
     for (const KorvaParamField &field : korva_param_fields)
-        xmms_cfg_write_int(cfg, kSection, key_of(field).c_str(), korva_param_get(params, &field));
+        xmms_cfg_write_int(cfg, kSection, Key(field).text, korva_param_get(params, &field));
     if (last_path != nullptr) {
         char path[KORVA_PRESET_PATH_SIZE];
         copy_path(path, last_path, sizeof path);

@@ -10,7 +10,6 @@
 #include <sys/stat.h>
 
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -60,11 +59,12 @@ GtkFileSelection *selector_of(gpointer user_data)
     return user_data && GTK_IS_FILE_SELECTION(user_data) ? GTK_FILE_SELECTION(user_data) : nullptr;
 }
 
-// The selected name, copied: the selector's own buffer changes with it.
-std::string selected_name(GtkFileSelection *selector)
+// The selected name, copied (the selector's own buffer changes with it) into
+// GLib memory: nothing on these C paths throws. Released with g_free.
+gchar *selected_name(GtkFileSelection *selector)
 {
     const gchar *name = gtk_file_selection_get_filename(selector);
-    return name ? name : "";
+    return g_strdup(name ? name : "");
 }
 
 }  // namespace
@@ -107,16 +107,18 @@ extern "C" void on_file_Load(GtkButton *, gpointer user_data)
     if (file_enter_directory(selector))
         return;
 
-    std::string path = selected_name(selector);
+    gchar *path = selected_name(selector);
     // The file is read and checked first; the engine changes only after a
     // complete, valid read.
     KorvaParams loaded;
-    if (!korva || !korva_read_preset(path.c_str(), &loaded)) {
+    if (!korva || !korva_read_preset(path, &loaded)) {
+        g_free(path);
         gtk_file_selection_set_filename(selector, kLoadFailed);
         return;
     }
     korva_ui::rewrite_record(&loaded);
-    korva_set_last_preset_file(path.c_str());
+    korva_set_last_preset_file(path);
+    g_free(path);
     gtk_widget_destroy(GTK_WIDGET(selector));
 }
 
@@ -128,12 +130,15 @@ extern "C" void on_file_Save(GtkButton *, gpointer user_data)
     if (file_enter_directory(selector))
         return;
 
-    std::string path = selected_name(selector);
-    if (!korva || !korva_save(korva, path.c_str())) {
+    gchar *path = selected_name(selector);
+    const bool saved = korva && korva_save(korva, path);
+    if (saved)
+        korva_set_last_preset_file(path);
+    g_free(path);
+    if (!saved) {
         gtk_file_selection_set_filename(selector, kSaveFailed);
         return;
     }
-    korva_set_last_preset_file(path.c_str());
     gtk_widget_destroy(GTK_WIDGET(selector));
 }
 
