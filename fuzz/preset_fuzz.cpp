@@ -7,7 +7,9 @@
 //     when the marker is not this machine's;
 //   - on refusal the caller's block is untouched, and korva_load leaves the
 //     engine's parameters untouched;
-//   - korva_load agrees with korva_read_preset;
+//   - korva_load agrees with korva_read_preset, and korva_preset_read names
+//     the first check the file fails, in file order (magic, length, size),
+//     and its size;
 //   - whatever was loaded runs through the engine, and saving it writes a
 //     preset that reads back as the same block.
 #include "fuzz_support.h"
@@ -37,6 +39,21 @@ bool expected_valid(const uint8_t *data, size_t size, bool &swapped)
     return n == KORVA_PARAMS_SIZE;
 }
 
+// The first check a file fails, each check needing the bytes it reads.
+KorvaPresetStatus expected_status(const uint8_t *data, size_t size)
+{
+    if (size < 8)
+        return KORVA_PRESET_TOO_SHORT;
+    if (std::memcmp(data, "KORVA551", 8) != 0)
+        return KORVA_PRESET_WRONG_MAGIC;
+    if (size < 14)
+        return KORVA_PRESET_TOO_SHORT;
+    bool swapped = false;
+    if (!expected_valid(data, kPresetSize, swapped))
+        return KORVA_PRESET_BAD_LENGTH;
+    return size < kPresetSize ? KORVA_PRESET_TOO_SHORT : KORVA_PRESET_OK;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -52,6 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     bool swapped = false;
     const bool valid = expected_valid(data, size, swapped);
     FUZZ_CHECK(ok == (valid ? 1 : 0));
+    KorvaPresetInfo info;
+    FUZZ_CHECK(korva_preset_read(path.c_str(), &info) == expected_status(data, size));
+    FUZZ_CHECK(info.status == expected_status(data, size) && info.file_size == static_cast<int64_t>(size));
     if (!ok) {
         FUZZ_CHECK(std::memcmp(&read, &sentinel, sizeof read) == 0);
     } else {
