@@ -43,7 +43,10 @@ enum class NonRegular {
 
 // The step that failed. `number` is the errno value, 0 where the step is a
 // refusal of this policy rather than a failed system call.
-enum class Step { none, name, examine, is_directory, not_regular, not_writable, open, temporary, mode, write, sync, close, rename };
+enum class Step {
+    none, name, examine, is_directory, not_regular, not_writable,  // before anything is created
+    open, temporary, mode, write, sync, close, rename,              // creating, writing, committing
+};
 
 struct Error {
     Step step = Step::none;

@@ -99,8 +99,12 @@ TEST(CliPreset, ShowExplainsWhyAFileIsNotAPreset)
     EXPECT_NE(odd.out.find("unknown marker"), std::string::npos) << odd.out;
     EXPECT_NE(odd.out.find("\npreamp=300\n"), std::string::npos) << odd.out;
 
-    EXPECT_NE(run_korva({"preset", "show", dir.file("absent.kp")}).exit_code, 0);
-    EXPECT_NE(run_korva({"preset", "show", dir.path.string()}).exit_code, 0);
+    const RunResult absent = run_korva({"preset", "show", dir.file("absent.kp")});
+    EXPECT_NE(absent.exit_code, 0);
+    EXPECT_NE(absent.err.find("cannot open: No such file"), std::string::npos) << absent.err;
+    const RunResult directory = run_korva({"preset", "show", dir.path.string()});
+    EXPECT_NE(directory.exit_code, 0);
+    EXPECT_NE(directory.err.find("not a regular file"), std::string::npos) << directory.err;
 }
 
 TEST(CliPreset, PresetFeedsProcessingAndSetOverridesIt)

@@ -73,13 +73,17 @@ protected:
     {
         return std::string(reinterpret_cast<const char *>(&engine->params), KORVA_PARAMS_SIZE);
     }
-    // Loading `bytes` must fail and leave every byte of the engine as it was.
-    void expect_rejected(const std::string &bytes, const char *why)
+    // Loading `bytes` must fail for the reason given and leave every byte of
+    // the engine as it was.
+    void expect_rejected(const std::string &bytes, KorvaPresetStatus reason, const char *why)
     {
         scratch::write(path, bytes);
         const std::string before = engine_bytes();
         EXPECT_EQ(korva_load(engine.get(), path.c_str()), 0) << why;
         EXPECT_EQ(engine_bytes(), before) << why;
+        KorvaPresetInfo info;
+        EXPECT_EQ(korva_preset_read(path.c_str(), &info), reason) << why;
+        EXPECT_EQ(info.file_size, static_cast<int64_t>(bytes.size())) << why;
     }
 };
 
@@ -124,7 +128,7 @@ TEST_F(PresetTest, AnUnknownMarkerMeansTheOtherByteOrder)
     ASSERT_EQ(korva_load(engine.get(), path.c_str()), 1);
     EXPECT_EQ(std::memcmp(&engine->params, &values, 96), 0);
     // Laid out in this machine's order: the length reads reversed and fails.
-    expect_rejected(foreign_image(values, native_big, "le"), "native layout, unknown marker");
+    expect_rejected(foreign_image(values, native_big, "le"), KORVA_PRESET_BAD_LENGTH, "native layout, unknown marker");
 }
 
 TEST_F(PresetTest, DamagedFilesAreRejectedWithoutTouchingTheEngine)
@@ -135,19 +139,28 @@ TEST_F(PresetTest, DamagedFilesAreRejectedWithoutTouchingTheEngine)
     const std::string good = scratch::read(path);
 
     for (std::size_t size : {0, 7, 8, 9, 10, 13, 14, 50, 109})
-        expect_rejected(good.substr(0, size), ("cut to " + std::to_string(size) + " bytes").c_str());
+        expect_rejected(good.substr(0, size), KORVA_PRESET_TOO_SHORT,
+                        ("cut to " + std::to_string(size) + " bytes").c_str());
     std::string bad = good;
     bad[7] = '0';
-    expect_rejected(bad, "magic KORVA550");
+    expect_rejected(bad, KORVA_PRESET_WRONG_MAGIC, "magic KORVA550");
+    expect_rejected(bad.substr(0, 9), KORVA_PRESET_WRONG_MAGIC, "magic KORVA550, cut after the marker's first byte");
     bad = good;
     const int32_t length95 = 95;
     std::memcpy(&bad[10], &length95, 4);
-    expect_rejected(bad, "length 95");
+    expect_rejected(bad, KORVA_PRESET_BAD_LENGTH, "length 95");
+    expect_rejected(bad.substr(0, 20), KORVA_PRESET_BAD_LENGTH, "length 95, cut short");
 
+    KorvaPresetInfo info;
+    EXPECT_EQ(korva_preset_read((dir / "missing").c_str(), &info), KORVA_PRESET_CANNOT_OPEN);
+    EXPECT_EQ(info.error, ENOENT);
     EXPECT_EQ(korva_load(engine.get(), (dir / "missing").c_str()), 0);
     EXPECT_EQ(korva_load(engine.get(), dir.path.c_str()), 0) << "a directory";
+    EXPECT_EQ(korva_preset_read(dir.path.c_str(), &info), KORVA_PRESET_NOT_REGULAR);
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
     EXPECT_EQ(korva_load(engine.get(), (dir / "fifo").c_str()), 0) << "a FIFO with no writer";
+    EXPECT_EQ(korva_preset_read((dir / "fifo").c_str(), &info), KORVA_PRESET_NOT_REGULAR);
+    EXPECT_EQ(korva_preset_read(nullptr, &info), KORVA_PRESET_CANNOT_OPEN);
     EXPECT_EQ(korva_load(engine.get(), nullptr), 0);
     EXPECT_EQ(korva_load(nullptr, path.c_str()), 0);
     EXPECT_EQ(korva_save(nullptr, path.c_str()), 0);
