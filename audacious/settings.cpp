@@ -4,9 +4,10 @@
 #include "plugin/xmms_configfile.h"
 
 #include <array>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 static_assert(KORVA_AUD_FIELD_COUNT == KORVA_PARAM_FIELD_COUNT);
 
@@ -22,12 +23,15 @@ bool has_line_break(const char *text)
 }
 
 // "~/x" is the home directory's x, as the old window's file selector read it.
-std::string expand_home(const char *path)
+// Written into `out`, so that nothing on these C paths allocates or throws;
+// false when the result does not fit.
+bool expand_home(const char *path, char (&out)[PATH_MAX])
 {
     const char *home = std::getenv("HOME");
-    if (path[0] == '~' && path[1] == '/' && home != nullptr && *home != '\0')
-        return std::string(home) + (path + 1);
-    return path;
+    const bool in_home = path[0] == '~' && path[1] == '/' && home != nullptr && *home != '\0';
+    const int n = in_home ? std::snprintf(out, sizeof out, "%s%s", home, path + 1)
+                          : std::snprintf(out, sizeof out, "%s", path);
+    return n >= 0 && static_cast<std::size_t>(n) < sizeof out;
 }
 
 // Replaces the engine's whole block at a block boundary: the audio thread
@@ -60,16 +64,17 @@ extern "C" const char *const *korva_aud_defaults(void)
     // Built once: 32 fields, the path and the marker, as name/value pairs.
     static const auto table = [] {
         struct Table {
-            std::array<std::string, KORVA_PARAM_FIELD_COUNT> values;
+            char values[KORVA_PARAM_FIELD_COUNT][12];   // "-2147483648" and its terminator
             std::array<const char *, 2 * (KORVA_PARAM_FIELD_COUNT + 2) + 2> pairs{};
         } t;
         KorvaParams defaults;
         korva_default_params(&defaults);
         std::size_t at = 0;
         for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
-            t.values[i] = std::to_string(korva_param_get(&defaults, &korva_param_fields[i]));
+            std::snprintf(t.values[i], sizeof t.values[i], "%d",
+                          static_cast<int>(korva_param_get(&defaults, &korva_param_fields[i])));
             t.pairs[at++] = korva_param_fields[i].name;
-            t.pairs[at++] = t.values[i].c_str();
+            t.pairs[at++] = t.values[i];
         }
         t.pairs[at++] = KORVA_AUD_PATH_KEY;
         t.pairs[at++] = kDefaultPath;
@@ -156,8 +161,9 @@ extern "C" int korva_aud_load_preset(const KorvaAudStore *store, KorvaAudStream 
     if (!has_engine(stream) || path == nullptr)
         return 0;
     // The file is read before the lock is taken; a failed read changes nothing.
+    char file[PATH_MAX];
     KorvaParams loaded;
-    if (!korva_read_preset(expand_home(path).c_str(), &loaded))
+    if (!expand_home(path, file) || !korva_read_preset(file, &loaded))
         return 0;
     KorvaParams kept;
     korva_params_read(stream->engine, &kept);
@@ -172,7 +178,8 @@ extern "C" int korva_aud_save_preset(const KorvaAudStore *store, KorvaAudStream 
 {
     if (!has_engine(stream) || path == nullptr || *path == '\0')
         return 0;
-    if (!korva_save(stream->engine, expand_home(path).c_str()))
+    char file[PATH_MAX];
+    if (!expand_home(path, file) || !korva_save(stream->engine, file))
         return 0;
     korva_aud_set_last_preset(store, path);
     return 1;
@@ -182,8 +189,11 @@ extern "C" void korva_aud_set_last_preset(const KorvaAudStore *store, const char
 {
     if (path == nullptr || has_line_break(path))
         return;
-    const std::string cut(path, strnlen(path, KORVA_AUD_PATH_SIZE - 1));
-    store->set_str(store->context, KORVA_AUD_PATH_KEY, cut.c_str());
+    char cut[KORVA_AUD_PATH_SIZE];
+    const std::size_t length = strnlen(path, sizeof cut - 1);
+    std::memcpy(cut, path, length);
+    cut[length] = '\0';
+    store->set_str(store->context, KORVA_AUD_PATH_KEY, cut);
 }
 
 extern "C" int korva_aud_import_xmms(const KorvaAudStore *store, const char *xmms_config_path)
@@ -196,9 +206,10 @@ extern "C" int korva_aud_import_xmms(const KorvaAudStore *store, const char *xmm
                           : nullptr;
     if (cfg != nullptr) {
         for (const KorvaParamField &field : korva_param_fields) {
-            const std::string key = std::string(kXmmsPrefix) + field.name;
+            char key[64];
+            std::snprintf(key, sizeof key, "%s%s", kXmmsPrefix, field.name);
             int value = 0;
-            if (!xmms_cfg_read_int(cfg, kXmmsSection, key.c_str(), &value))
+            if (!xmms_cfg_read_int(cfg, kXmmsSection, key, &value))
                 continue;
             // Truncated to the field's width on the way in, as the player did.
             KorvaParams block;
@@ -207,8 +218,9 @@ extern "C" int korva_aud_import_xmms(const KorvaAudStore *store, const char *xmm
             ++imported;
         }
         char *path = nullptr;
-        const std::string path_key = std::string(kXmmsPrefix) + KORVA_AUD_PATH_KEY;
-        if (xmms_cfg_read_string(cfg, kXmmsSection, path_key.c_str(), &path)) {
+        char path_key[64];
+        std::snprintf(path_key, sizeof path_key, "%s%s", kXmmsPrefix, KORVA_AUD_PATH_KEY);
+        if (xmms_cfg_read_string(cfg, kXmmsSection, path_key, &path)) {
             if (!has_line_break(path)) {
                 korva_aud_set_last_preset(store, path);
                 ++imported;
@@ -225,9 +237,10 @@ extern "C" void korva_aud_xmms_config_path(char *out, std::size_t size)
 {
     if (out == nullptr || size == 0)
         return;
+    // Cut to `size` like any other copy into it.
     const char *home = std::getenv("HOME");
-    const std::string path = home != nullptr && *home != '\0' ? std::string(home) + "/.xmms/config" : "";
-    const std::size_t n = path.size() < size - 1 ? path.size() : size - 1;
-    std::memcpy(out, path.data(), n);
-    out[n] = '\0';
+    if (home != nullptr && *home != '\0')
+        std::snprintf(out, size, "%s/.xmms/config", home);
+    else
+        out[0] = '\0';
 }
