@@ -4,7 +4,7 @@
 // filter states must not fall into slow denormal arithmetic).
 //
 //   ./engine_bench --benchmark_counters_tabular=true
-#include "korva.h"
+#include "engine/korva.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,5 @@
 #include "config_source.h"
 
-#ifdef KORVA_CLI_HAS_CONFIG
-
 #include "plugin/xmms_configfile.h"
 #include "settings/korva_settings.h"
 
@@ -18,11 +16,6 @@ struct ConfigDeleter {
 
 } // namespace
 
-bool config_supported()
-{
-    return true;
-}
-
 Status apply_config(const std::string &path, KorvaParams &params)
 {
     struct stat status {};
@@ -37,17 +30,3 @@ Status apply_config(const std::string &path, KorvaParams &params)
     korva_settings_read(config.get(), &params, last_preset);
     return success();
 }
-
-#else
-
-bool config_supported()
-{
-    return false;
-}
-
-Status apply_config(const std::string &path, KorvaParams &)
-{
-    return failure(path + ": this build of korva cannot read configuration files");
-}
-
-#endif

@@ -9,9 +9,6 @@
 
 #include <string>
 
-// True when this build can read configuration files.
-bool config_supported();
-
 Status apply_config(const std::string &path, KorvaParams &params);
 
 #endif

@@ -4,10 +4,9 @@
 
 void add_param_options(CLI::App *command, ParamSources &sources)
 {
-    if (config_supported())
-        command->add_option("--config", sources.config_path,
-                            "start from the \"xmkorva-5\" section of a player configuration file")
-            ->type_name("FILE");
+    command->add_option("--config", sources.config_path,
+                        "start from the \"xmkorva-5\" section of a player configuration file")
+        ->type_name("FILE");
     command->add_option("--preset", sources.preset_path, "start from a preset file (after --config)")
         ->type_name("FILE");
     command->add_option("--set", sources.assignments,
@@ -15,6 +14,7 @@ void add_param_options(CLI::App *command, ParamSources &sources)
                         "integer stored truncated to the field's width (repeatable)")
         ->type_name("FIELD=VALUE")
         ->allow_extra_args(false);
-    command->footer(std::string("Parameters: the defaults, then ") + (config_supported() ? "--config, then " : "") +
-                    "--preset, then each --set in order.\nFields: " + field_name_list());
+    command->footer(std::string("Parameters: the defaults, then --config, then --preset, then each --set in "
+                                "order.\nFields: ") +
+                    field_name_list());
 }

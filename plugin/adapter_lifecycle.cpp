@@ -6,8 +6,8 @@
 // (so the saved ones survive), and no window is opened.
 #include "adapter.h"
 #include "korva_plugin.h"
-#include "../settings/korva_settings.h"
-#include "../ui/korva_ui.h"
+#include "settings/korva_settings.h"
+#include "ui/korva_ui.h"
 
 #include <gtk/gtk.h>
 

@@ -6,7 +6,7 @@
 #ifndef KORVA_PLUGIN_KORVA_PLUGIN_H
 #define KORVA_PLUGIN_KORVA_PLUGIN_H
 
-#include "../engine/korva.h"
+#include "engine/korva.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -1,6 +1,6 @@
 #include "support.h"
 
-#include "pixmaps/korva_pixmaps.h"
+#include "ui/pixmaps/korva_pixmaps.h"
 
 #include <sys/stat.h>
 

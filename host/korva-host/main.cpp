@@ -5,7 +5,7 @@
 #include "host_app.h"
 #include "host_window.h"
 
-#include "../../plugin/xmms_configfile.h"
+#include "plugin/xmms_configfile.h"
 
 #include <glib-unix.h>
 #include <gtk/gtk.h>
@@ -14,11 +14,28 @@
 #include <cstdio>
 #include <filesystem>
 
-#ifndef KORVA_HOST_DEFAULT_PLUGIN
-#define KORVA_HOST_DEFAULT_PLUGIN "libxmkorva.so"
+#ifndef KORVA_HOST_BUILT_PLUGIN
+#define KORVA_HOST_BUILT_PLUGIN "libxmkorva.so"
+#endif
+#ifndef KORVA_HOST_INSTALLED_PLUGIN
+#define KORVA_HOST_INSTALLED_PLUGIN "../lib/xmms/Effect/libxmkorva.so"
 #endif
 
 namespace {
+
+// The plug-in installed beside this program (KORVA_HOST_INSTALLED_PLUGIN is
+// relative to the program's folder), else the one built with it.
+std::string default_plugin()
+{
+    std::error_code failed;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failed);
+    if (!failed) {
+        const std::filesystem::path installed = self.parent_path() / KORVA_HOST_INSTALLED_PLUGIN;
+        if (std::filesystem::is_regular_file(installed, failed))
+            return installed.lexically_normal().string();
+    }
+    return KORVA_HOST_BUILT_PLUGIN;
+}
 
 int fail(const std::string &message)
 {
@@ -145,7 +162,8 @@ int main(int argc, char **argv)
     HostApp app;
     bool help = false;
     std::string error;
-    if (!host_options_parse(argc, argv, KORVA_HOST_DEFAULT_PLUGIN, app.options, help, error))
+    const std::string plugin = default_plugin();
+    if (!host_options_parse(argc, argv, plugin.c_str(), app.options, help, error))
         return fail(error + " (try --help)");
     if (help)
         return 0;

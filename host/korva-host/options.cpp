@@ -49,7 +49,7 @@ bool host_options_parse(int argc, char **argv, const char *default_plugin, HostO
 {
     Raw raw;
     GOptionEntry entries[] = {
-        {"plugin", 'p', 0, G_OPTION_ARG_FILENAME, &raw.plugin, "Effect plug-in to load (default: the built libxmkorva.so)", "PATH"},
+        {"plugin", 'p', 0, G_OPTION_ARG_FILENAME, &raw.plugin, "Effect plug-in to load (default: the libxmkorva.so installed beside this program, else the one built with it)", "PATH"},
         {"output", 'o', 0, G_OPTION_ARG_FILENAME, &raw.output, "Write the result to this WAV file instead of playing it", "FILE"},
         {"config", 'c', 0, G_OPTION_ARG_FILENAME, &raw.config, "Player configuration file (default ~/.xmms/config)", "FILE"},
         {"format", 'f', 0, G_OPTION_ARG_STRING, &raw.format, "Sample format handed to the plug-in: u8, s8, u16le, u16be, u16ne, s16le, s16be, s16ne (default s16ne)", "NAME"},

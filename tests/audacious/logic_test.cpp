@@ -5,7 +5,7 @@
 #include "audacious/stream.h"
 
 #include "engine/param_fields.h"
-#include "tests/host/scratch.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -223,12 +223,12 @@ TEST(AudaciousSettings, EveryFieldPositionNamesItsKey)
 
 TEST(AudaciousSettings, ResetAndPresetLoadKeepTheMasterSwitches)
 {
-    scratch::Dir dir;
+    korva_test::ScratchDir dir;
     MapStore cfg;
     StreamPtr s(korva_aud_open(&cfg.store));
     const KorvaParams custom = all_on();
     korva_params_write(s->engine, &custom);
-    const std::string preset = dir.path + "/all-on.kp";
+    const std::string preset = dir.file("all-on.kp");
     ASSERT_EQ(korva_aud_save_preset(&cfg.store, s.get(), preset.c_str()), 1);
     EXPECT_EQ(cfg.values["last_preset_file"], preset);
 
@@ -254,11 +254,11 @@ TEST(AudaciousSettings, ResetAndPresetLoadKeepTheMasterSwitches)
     EXPECT_TRUE(same_fields(stored, expected));
 
     // A file that is no preset changes nothing, the remembered path included.
-    const std::string junk = dir.path + "/junk.kp";
+    const std::string junk = dir.file("junk.kp");
     std::ofstream(junk) << "not a preset";
     EXPECT_EQ(korva_aud_load_preset(&cfg.store, s.get(), junk.c_str()), 0);
-    EXPECT_EQ(korva_aud_load_preset(&cfg.store, s.get(), (dir.path + "/missing.kp").c_str()), 0);
-    EXPECT_EQ(korva_aud_save_preset(&cfg.store, s.get(), (dir.path + "/no/such/dir.kp").c_str()), 0);
+    EXPECT_EQ(korva_aud_load_preset(&cfg.store, s.get(), dir.file("missing.kp").c_str()), 0);
+    EXPECT_EQ(korva_aud_save_preset(&cfg.store, s.get(), dir.file("no/such/dir.kp").c_str()), 0);
     EXPECT_TRUE(same_fields(params_of(s.get()), expected));
     EXPECT_EQ(cfg.values["last_preset_file"], preset);
 
@@ -272,8 +272,8 @@ TEST(AudaciousSettings, ResetAndPresetLoadKeepTheMasterSwitches)
 
 TEST(AudaciousSettings, OldPlayerSettingsAreImportedOnce)
 {
-    scratch::Dir dir;
-    const std::string old = dir.path + "/config";
+    korva_test::ScratchDir dir;
+    const std::string old = dir.file("config");
     std::ofstream(old) << "[other]\nxmkorva_preamp=1\n\n[xmkorva-5]\nxmkorva_enable_extfx=300\n"
                           "xmkorva_bw_fq=7000\nxmkorva_vs_mode=junk\nxmkorva_last_preset_file=/music/a.kp\n";
     MapStore cfg;
@@ -292,7 +292,7 @@ TEST(AudaciousSettings, OldPlayerSettingsAreImportedOnce)
 
     // No old file: nothing imported, and never looked for again.
     MapStore fresh;
-    EXPECT_EQ(korva_aud_import_xmms(&fresh.store, (dir.path + "/missing").c_str()), 0);
+    EXPECT_EQ(korva_aud_import_xmms(&fresh.store, dir.file("missing").c_str()), 0);
     EXPECT_EQ(fresh.values["imported_xmms"], "1");
     EXPECT_EQ(korva_aud_import_xmms(&fresh.store, old.c_str()), -1);
     EXPECT_EQ(fresh.values["bw_fq"], "3600");

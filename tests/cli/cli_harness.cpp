@@ -9,25 +9,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
-
-std::string slurp(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-} // namespace
-
 RunResult run_korva(const std::vector<std::string> &args)
 {
-    TempDir capture;
+    ScratchDir capture;
     const std::string out_path = capture.file("stdout");
     const std::string err_path = capture.file("stderr");
 
@@ -51,37 +39,9 @@ RunResult run_korva(const std::vector<std::string> &args)
     int status = 0;
     if (child > 0 && waitpid(child, &status, 0) == child)
         result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = slurp(out_path);
-    result.err = slurp(err_path);
+    result.out = read_file(out_path);
+    result.err = read_file(err_path);
     return result;
-}
-
-TempDir::TempDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "korva-cli-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        ADD_FAILURE() << "mkdtemp failed";
-    path = pattern;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-}
-
-std::vector<std::string> TempDir::entries() const
-{
-    return list_directory(path);
-}
-
-std::vector<std::string> list_directory(const std::filesystem::path &path)
-{
-    std::vector<std::string> names;
-    for (const auto &entry : std::filesystem::directory_iterator(path))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 Audio make_signal(int frames, int channels, int rate, int amplitude, uint32_t seed)
@@ -131,17 +91,6 @@ Audio read_audio(const std::string &path)
     EXPECT_EQ(sf_readf_short(file, audio.samples.data(), info.frames), info.frames);
     sf_close(file);
     return audio;
-}
-
-std::string read_bytes(const std::string &path)
-{
-    return slurp(path);
-}
-
-void write_bytes(const std::string &path, const std::string &bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<int16_t> process_directly(const KorvaParams &params, int rate, const std::vector<int16_t> &stereo)

@@ -3,6 +3,7 @@
 #define KORVA_TESTS_CLI_HARNESS_H
 
 #include "engine/korva.h"
+#include "tests/support/scratch.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -18,18 +19,10 @@ struct RunResult {
 // Runs korva with the arguments and waits for it.
 RunResult run_korva(const std::vector<std::string> &args);
 
-// A fresh directory, removed with its contents at destruction.
-struct TempDir {
-    std::filesystem::path path;
-    TempDir();
-    ~TempDir();
-    std::string file(const std::string &name) const { return (path / name).string(); }
-    // Names of the entries, sorted.
-    std::vector<std::string> entries() const;
-};
-
-// Names of the entries of a directory, sorted.
-std::vector<std::string> list_directory(const std::filesystem::path &path);
+using korva_test::list_directory;
+using korva_test::read_file;
+using korva_test::ScratchDir;
+using korva_test::write_file;
 
 struct Audio {
     int rate = 44100;
@@ -44,9 +37,6 @@ Audio make_signal(int frames, int channels, int rate, int amplitude = 20000, uin
 // Writes or reads through libsndfile; failures fail the test with a message.
 void write_audio(const std::string &path, const Audio &audio, int format);
 Audio read_audio(const std::string &path);
-
-std::string read_bytes(const std::string &path);
-void write_bytes(const std::string &path, const std::string &bytes);
 
 // What the engine gives for stereo frames in one call with these parameters.
 std::vector<int16_t> process_directly(const KorvaParams &params, int rate, const std::vector<int16_t> &stereo);

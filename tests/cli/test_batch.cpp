@@ -45,7 +45,7 @@ std::string row_of(const std::string &table, const std::string &name)
 // A small library: nested folders, spaces and non-ASCII names, two rates,
 // mono, a hidden file, a cover picture and a broken file.
 struct Library {
-    TempDir dir;
+    ScratchDir dir;
     fs::path root = dir.path / "Music";
 
     Library()
@@ -58,8 +58,8 @@ struct Library {
                     flac16);
         write_audio((root / "Bäñd" / "Ålbum" / "sång.wav").string(), make_signal(6000, 1, 22050, 20000, 3), wav16);
         write_audio((root / ".cache" / "hidden.wav").string(), make_signal(100, 2, 44100), wav16);
-        write_bytes((root / "Bäñd" / "Ålbum" / "broken.mp3").string(), "not an mp3 at all");
-        write_bytes((root / "Artist One" / "cover.jpg").string(), "picture");
+        write_file((root / "Bäñd" / "Ålbum" / "broken.mp3").string(), "not an mp3 at all");
+        write_file((root / "Artist One" / "cover.jpg").string(), "picture");
     }
 };
 
@@ -85,7 +85,7 @@ TEST(CliBatch, MirrorsTheTreeReportsEveryFileAndOneFailureDoesNotStopTheOthers)
     const RunResult single = run_korva({"process", (lib.root / "Bäñd" / "Ålbum" / "sång.wav").string(),
                                         lib.dir.file("single.wav"), "-q"});
     ASSERT_EQ(single.exit_code, 0) << single.err;
-    EXPECT_EQ(read_bytes((out / "Bäñd" / "Ålbum" / "sång.wav").string()), read_bytes(lib.dir.file("single.wav")));
+    EXPECT_EQ(read_file((out / "Bäñd" / "Ålbum" / "sång.wav").string()), read_file(lib.dir.file("single.wav")));
 
     // Without --recursive a directory is a failed item, not a silent skip.
     const RunResult flat = run_korva({"process", "--out-dir", lib.dir.file("flat"), lib.root.string()});
@@ -123,7 +123,7 @@ TEST(CliBatch, EveryOutputEqualsAOneFileRun)
             for (std::size_t i = 0; i < inputs.size(); ++i) {
                 const std::string batch = (out / (inputs[i].stem().string() + fs::path(singles[i]).extension().string())).string();
                 if (lossless)
-                    EXPECT_EQ(read_bytes(batch), read_bytes(singles[i])) << batch;
+                    EXPECT_EQ(read_file(batch), read_file(singles[i])) << batch;
                 else
                     EXPECT_EQ(read_audio(batch).samples, read_audio(singles[i]).samples) << batch;
             }
@@ -133,13 +133,13 @@ TEST(CliBatch, EveryOutputEqualsAOneFileRun)
 
 TEST(CliBatch, ClashesAndOutputsOverInputsAreRefusedBeforeAnythingIsWritten)
 {
-    TempDir dir;
+    ScratchDir dir;
     fs::create_directories(dir.path / "a");
     fs::create_directories(dir.path / "b");
     write_audio(dir.file("a/x.wav"), make_signal(1000, 2, 44100), wav16);
     write_audio(dir.file("b/x.wav"), make_signal(1000, 2, 44100), wav16);
     write_audio(dir.file("a/x.flac"), make_signal(1000, 2, 44100), flac16);
-    const std::string original = read_bytes(dir.file("a/x.flac"));
+    const std::string original = read_file(dir.file("a/x.flac"));
 
     const RunResult clash = run_korva({"process", "--out-dir", dir.file("out"), dir.file("a/x.wav"), dir.file("b/x.wav")});
     EXPECT_EQ(clash.exit_code, 2);
@@ -151,16 +151,16 @@ TEST(CliBatch, ClashesAndOutputsOverInputsAreRefusedBeforeAnythingIsWritten)
                                       dir.file("a/x.flac")});
     EXPECT_EQ(over.exit_code, 2);
     EXPECT_NE(over.err.find("refusing to write over an input"), std::string::npos) << over.err;
-    EXPECT_EQ(read_bytes(dir.file("a/x.flac")), original);
+    EXPECT_EQ(read_file(dir.file("a/x.flac")), original);
 
     // A suffix keeps them apart; an existing output is kept unless --overwrite.
     const std::vector<std::string> args{"process", "-q", "--out-dir", dir.file("a"), "--suffix", " (korva)",
                                         dir.file("a/x.wav")};
     ASSERT_EQ(run_korva(args).exit_code, 0);
-    write_bytes(dir.file("a/x (korva).wav"), "mine");
+    write_file(dir.file("a/x (korva).wav"), "mine");
     const RunResult kept = run_korva(args);
     EXPECT_EQ(kept.exit_code, 0);
-    EXPECT_EQ(read_bytes(dir.file("a/x (korva).wav")), "mine");
+    EXPECT_EQ(read_file(dir.file("a/x (korva).wav")), "mine");
     std::vector<std::string> overwrite = args;
     overwrite.push_back("--overwrite");
     EXPECT_EQ(run_korva(overwrite).exit_code, 0);
@@ -170,7 +170,7 @@ TEST(CliBatch, ClashesAndOutputsOverInputsAreRefusedBeforeAnythingIsWritten)
 
 TEST(CliBatch, AnUnwritableOutputDirectoryFailsEveryFileAndLeavesNothing)
 {
-    TempDir dir;
+    ScratchDir dir;
     write_audio(dir.file("one.wav"), make_signal(1000, 2, 44100), wav16);
     write_audio(dir.file("two.wav"), make_signal(1000, 2, 44100), wav16);
     fs::create_directories(dir.path / "locked");
@@ -199,7 +199,7 @@ TEST(CliBatch, AnUnwritableOutputDirectoryFailsEveryFileAndLeavesNothing)
 
 TEST(CliBatch, AnInterruptStopsEveryWorkerAndLeavesNoPartialFile)
 {
-    TempDir dir;
+    ScratchDir dir;
     const int frames = 30 * 44100;
     for (int i = 0; i < 4; ++i)
         write_audio(dir.file("in" + std::to_string(i) + ".wav"), make_signal(frames, 2, 44100, 20000, i + 1), wav16);
@@ -242,7 +242,7 @@ TEST(CliBatch, AnInterruptStopsEveryWorkerAndLeavesNoPartialFile)
 
 TEST(CliExit, UsageErrorsGiveTwoFailuresOneHelpAndVersionZero)
 {
-    TempDir dir;
+    ScratchDir dir;
     write_audio(dir.file("in.wav"), make_signal(1000, 2, 44100), wav16);
     const std::vector<std::pair<std::vector<std::string>, int>> cases{
         {{}, 2},

@@ -65,7 +65,7 @@ TEST(CliCodecs, Mp3AndOpusRoundTripsKeepLengthRateAndContent)
     for (const Case c : {Case{"mp3", 44100, 44100, 1152}, Case{"mp3", 22050, 22050, 1152},
                          Case{"opus", 44100, 48000, 960}, Case{"opus", 22050, 48000, 960}}) {
         SCOPED_TRACE(std::string(c.extension) + " " + std::to_string(c.rate));
-        TempDir dir;
+        ScratchDir dir;
         const Audio input = tones(2 * c.rate, c.rate);
         write_audio(dir.file("in.wav"), input, wav16);
         const std::string encoded = dir.file(std::string("out.") + c.extension);
@@ -96,7 +96,7 @@ TEST(CliCodecs, Mp3AndOpusRoundTripsKeepLengthRateAndContent)
 
 TEST(CliCodecs, QualityChangesTheEncodingWithinItsRange)
 {
-    TempDir dir;
+    ScratchDir dir;
     write_audio(dir.file("in.wav"), make_signal(44100, 2, 44100), wav16);
     for (const char *extension : {"mp3", "opus", "ogg"}) {
         SCOPED_TRACE(extension);
@@ -141,7 +141,7 @@ std::string tag_of(const std::string &path, int id)
 
 TEST(CliCodecs, TagsAreCopiedWhereTheFormatHoldsThemAndTheSummarySaysWhich)
 {
-    TempDir dir;
+    ScratchDir dir;
     const std::vector<std::pair<int, std::string>> tags{
         {SF_STR_TITLE, "Sähkö"},       {SF_STR_ARTIST, "東京 Band"}, {SF_STR_ALBUM, "Kaikki"},
         {SF_STR_TRACKNUMBER, "7"},     {SF_STR_DATE, "2021"},      {SF_STR_GENRE, "Jazz"},

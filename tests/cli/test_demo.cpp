@@ -11,8 +11,8 @@ namespace {
 
 TEST(CliDemo, WritesTheSameTwoFilesOnEveryRun)
 {
-    TempDir first;
-    TempDir second;
+    ScratchDir first;
+    ScratchDir second;
     const RunResult run = run_korva({"demo", first.file("d")});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_NE(run.out.find("441000"), std::string::npos) << run.out;
@@ -20,9 +20,9 @@ TEST(CliDemo, WritesTheSameTwoFilesOnEveryRun)
 
     for (const char *name : {"demo-in.wav", "demo-out.wav"}) {
         SCOPED_TRACE(name);
-        const std::string bytes = read_bytes(first.file("d/") + name);
+        const std::string bytes = read_file(first.file("d/") + name);
         EXPECT_GT(bytes.size(), 1000000u);
-        EXPECT_EQ(bytes, read_bytes(second.file("d/") + name));
+        EXPECT_EQ(bytes, read_file(second.file("d/") + name));
     }
     EXPECT_EQ(list_directory(first.path / "d"), (std::vector<std::string>{"demo-in.wav", "demo-out.wav"}));
 

@@ -20,14 +20,14 @@ namespace {
 constexpr int wav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
 
 struct Fixture {
-    TempDir dir;
+    ScratchDir dir;
     std::string input = dir.file("in.wav");
     std::string input_bytes;
 
     Fixture()
     {
         write_audio(input, make_signal(3000, 2, 44100), wav16);
-        input_bytes = read_bytes(input);
+        input_bytes = read_file(input);
     }
 };
 
@@ -44,7 +44,7 @@ TEST(CliOutputSafety, RefusesToWriteOverTheInputUnderAnyName)
         const RunResult run = run_korva({"process", f.input, out, "-q"});
         EXPECT_NE(run.exit_code, 0);
         EXPECT_NE(run.err.find("input"), std::string::npos) << run.err;
-        EXPECT_EQ(read_bytes(f.input), f.input_bytes);
+        EXPECT_EQ(read_file(f.input), f.input_bytes);
     }
     struct stat status {};
     ASSERT_EQ(lstat(f.dir.file("link.wav").c_str(), &status), 0);
@@ -55,8 +55,8 @@ TEST(CliOutputSafety, RefusesToWriteOverTheInputUnderAnyName)
 TEST(CliOutputSafety, AFailedRunLeavesNoFileAndKeepsAnExistingOutput)
 {
     Fixture f;
-    write_bytes(f.dir.file("noise.wav"), "this is not audio at all, just text");
-    write_bytes(f.dir.file("keep.wav"), "previous contents");
+    write_file(f.dir.file("noise.wav"), "this is not audio at all, just text");
+    write_file(f.dir.file("keep.wav"), "previous contents");
 
     struct Case {
         std::string input;
@@ -79,13 +79,13 @@ TEST(CliOutputSafety, AFailedRunLeavesNoFileAndKeepsAnExistingOutput)
         EXPECT_EQ(run.out, "");
     }
     EXPECT_EQ(f.dir.entries(), (std::vector<std::string>{"in.wav", "keep.wav", "noise.wav"}));
-    EXPECT_EQ(read_bytes(f.dir.file("keep.wav")), "previous contents");
+    EXPECT_EQ(read_file(f.dir.file("keep.wav")), "previous contents");
 }
 
 TEST(CliOutputSafety, ReplacesAnExistingOutputKeepingItsModeAndOwner)
 {
     Fixture f;
-    write_bytes(f.dir.file("out.wav"), "old");
+    write_file(f.dir.file("out.wav"), "old");
     ASSERT_EQ(chmod(f.dir.file("out.wav").c_str(), 0640), 0);
     // Giving the file away needs root; the owner is checked only then.
     const bool owner_changed = chown(f.dir.file("out.wav").c_str(), 4321, 4321) == 0;
@@ -104,7 +104,7 @@ TEST(CliOutputSafety, ReplacesAnExistingOutputKeepingItsModeAndOwner)
 TEST(CliOutputSafety, WritesThroughASymbolicLinkToAnotherFile)
 {
     Fixture f;
-    write_bytes(f.dir.file("target.wav"), "old");
+    write_file(f.dir.file("target.wav"), "old");
     ASSERT_EQ(symlink("target.wav", f.dir.file("alias.wav").c_str()), 0);
     ASSERT_EQ(run_korva({"process", f.input, f.dir.file("alias.wav"), "-q"}).exit_code, 0);
     struct stat status {};
@@ -150,9 +150,9 @@ TEST(CliOutputSafety, AWriteErrorIsReported)
 void expect_interruption_cleans_up(int signal_number, bool stall)
 {
     std::signal(SIGPIPE, SIG_IGN);
-    TempDir dir;
+    ScratchDir dir;
     write_audio(dir.file("source.wav"), make_signal(400000, 2, 44100), wav16);
-    const std::string wav = read_bytes(dir.file("source.wav"));
+    const std::string wav = read_file(dir.file("source.wav"));
     std::filesystem::remove(dir.file("source.wav"));
     const std::string input = dir.file("feed.wav");
     const std::string output = dir.file("out.wav");

@@ -32,7 +32,7 @@ std::string fields_of(const KorvaParams &params)
 
 TEST(CliPreset, SaveThenShowGivesEveryFieldBack)
 {
-    TempDir dir;
+    ScratchDir dir;
     const std::vector<std::string> sets{"preamp=300", "bw_fq=7000", "extspace_mode=65538", "enable_extfx=300",
                                         "spc_mode=-1"};
     std::vector<std::string> args{"preset", "save", dir.file("p.kp")};
@@ -55,8 +55,8 @@ TEST(CliPreset, SaveThenShowGivesEveryFieldBack)
 
 TEST(CliPreset, ShowReadsTheOtherByteOrderAndIgnoresTrailingBytes)
 {
-    TempDir dir;
-    write_bytes(dir.file("be.kp"), big_endian_preset() + "trailing");
+    ScratchDir dir;
+    write_file(dir.file("be.kp"), big_endian_preset() + "trailing");
     const RunResult show = run_korva({"preset", "show", dir.file("be.kp")});
     ASSERT_EQ(show.exit_code, 0) << show.err;
     EXPECT_NE(show.out.find("BE (big-endian), swapped on loading"), std::string::npos) << show.out;
@@ -66,7 +66,7 @@ TEST(CliPreset, ShowReadsTheOtherByteOrderAndIgnoresTrailingBytes)
 
 TEST(CliPreset, ShowExplainsWhyAFileIsNotAPreset)
 {
-    TempDir dir;
+    ScratchDir dir;
     const std::string good = big_endian_preset();
     std::string wrong_length = good;
     wrong_length[13] = 95;
@@ -85,7 +85,7 @@ TEST(CliPreset, ShowExplainsWhyAFileIsNotAPreset)
     };
     for (const auto &[bytes, reason] : cases) {
         SCOPED_TRACE(reason);
-        write_bytes(dir.file("bad.kp"), bytes);
+        write_file(dir.file("bad.kp"), bytes);
         const RunResult show = run_korva({"preset", "show", dir.file("bad.kp")});
         EXPECT_NE(show.exit_code, 0);
         EXPECT_NE(show.err.find("bad.kp"), std::string::npos) << show.err;
@@ -93,7 +93,7 @@ TEST(CliPreset, ShowExplainsWhyAFileIsNotAPreset)
         EXPECT_EQ(show.out, "");
     }
 
-    write_bytes(dir.file("odd.kp"), unknown_marker);
+    write_file(dir.file("odd.kp"), unknown_marker);
     const RunResult odd = run_korva({"preset", "show", dir.file("odd.kp")});
     EXPECT_EQ(odd.exit_code, 0) << odd.err;
     EXPECT_NE(odd.out.find("unknown marker"), std::string::npos) << odd.out;
@@ -109,7 +109,7 @@ TEST(CliPreset, ShowExplainsWhyAFileIsNotAPreset)
 
 TEST(CliPreset, PresetFeedsProcessingAndSetOverridesIt)
 {
-    TempDir dir;
+    ScratchDir dir;
     const Audio input = make_signal(5000, 2, 44100);
     write_audio(dir.file("in.wav"), input, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     ASSERT_EQ(run_korva({"preset", "save", dir.file("p.kp"), "--set", "enable_global=0", "--set", "preamp=300"})
@@ -124,7 +124,7 @@ TEST(CliPreset, PresetFeedsProcessingAndSetOverridesIt)
                          "--preset", dir.file("p.kp")}).exit_code, 0);
     EXPECT_EQ(read_audio(dir.file("b.wav")).samples, input.samples);
 
-    write_bytes(dir.file("junk.kp"), "KORVA550");
+    write_file(dir.file("junk.kp"), "KORVA550");
     const RunResult bad = run_korva({"process", dir.file("in.wav"), dir.file("c.wav"), "--preset", dir.file("junk.kp")});
     EXPECT_NE(bad.exit_code, 0);
     EXPECT_NE(bad.err.find("junk.kp"), std::string::npos) << bad.err;
@@ -133,9 +133,9 @@ TEST(CliPreset, PresetFeedsProcessingAndSetOverridesIt)
 
 TEST(CliPreset, AFailedSaveKeepsTheOldPresetAndCreatesNothing)
 {
-    TempDir dir;
+    ScratchDir dir;
     ASSERT_EQ(run_korva({"preset", "save", dir.file("p.kp"), "--set", "preamp=200"}).exit_code, 0);
-    const std::string before = read_bytes(dir.file("p.kp"));
+    const std::string before = read_file(dir.file("p.kp"));
 
     EXPECT_NE(run_korva({"preset", "save", dir.file("p.kp"), "--set", "preamp=lots"}).exit_code, 0);
     EXPECT_NE(run_korva({"preset", "save", dir.file("p.kp"), "--preset", dir.file("absent.kp")}).exit_code, 0);
@@ -147,15 +147,14 @@ TEST(CliPreset, AFailedSaveKeepsTheOldPresetAndCreatesNothing)
     EXPECT_NE(device.exit_code, 0);
     EXPECT_NE(device.err.find("not a regular file"), std::string::npos) << device.err;
 
-    EXPECT_EQ(read_bytes(dir.file("p.kp")), before);
+    EXPECT_EQ(read_file(dir.file("p.kp")), before);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"p.kp"});
 }
 
-#ifdef KORVA_CLI_HAS_CONFIG
 TEST(CliConfig, ConfigComesFirstThenPresetThenSet)
 {
-    TempDir dir;
-    write_bytes(dir.file("config"), "[other]\nxmkorva_bw_fq=1\n\n[xmkorva-5]\nxmkorva_preamp=200\n"
+    ScratchDir dir;
+    write_file(dir.file("config"), "[other]\nxmkorva_bw_fq=1\n\n[xmkorva-5]\nxmkorva_preamp=200\n"
                                     "xmkorva_bw_fq=7000\nxmkorva_enable_extfx=256\nxmkorva_chain_index=4\n");
     ASSERT_EQ(run_korva({"preset", "save", dir.file("p.kp"), "--set", "chain_index=5"}).exit_code, 0);
 
@@ -177,6 +176,5 @@ TEST(CliConfig, ConfigComesFirstThenPresetThenSet)
     EXPECT_NE(missing.err.find("absent"), std::string::npos) << missing.err;
     EXPECT_FALSE(std::filesystem::exists(dir.file("m.kp")));
 }
-#endif
 
 } // namespace

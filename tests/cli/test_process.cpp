@@ -30,7 +30,7 @@ TEST(CliProcess, WritesWhatTheEngineGivesForTheWholeFileInOneCall)
     // runs them in one call, so the result must not depend on the block size.
     for (const int rate : {8000, 11025, 22050, 32000, 44100, 48000, 96000}) {
         SCOPED_TRACE(rate);
-        TempDir dir;
+        ScratchDir dir;
         const Audio input = make_signal(10007, 2, rate);
         write_audio(dir.file("in.wav"), input, wav16);
 
@@ -46,7 +46,7 @@ TEST(CliProcess, WritesWhatTheEngineGivesForTheWholeFileInOneCall)
 
 TEST(CliProcess, MonoInputIsProcessedAsTheSameSampleOnBothChannels)
 {
-    TempDir dir;
+    ScratchDir dir;
     const Audio mono = make_signal(6000, 1, 32000);
     write_audio(dir.file("mono.wav"), mono, wav16);
     std::vector<int16_t> doubled;
@@ -64,7 +64,7 @@ TEST(CliProcess, MonoInputIsProcessedAsTheSameSampleOnBothChannels)
 
 TEST(CliProcess, MoreThanTwoChannelsIsAnErrorAndWritesNothing)
 {
-    TempDir dir;
+    ScratchDir dir;
     write_audio(dir.file("three.wav"), make_signal(1000, 3, 44100), wav16);
     const RunResult run = run_korva({"process", dir.file("three.wav"), dir.file("out.wav")});
     EXPECT_NE(run.exit_code, 0);
@@ -75,7 +75,7 @@ TEST(CliProcess, MoreThanTwoChannelsIsAnErrorAndWritesNothing)
 
 TEST(CliProcess, OutputFormatFollowsTheExtension)
 {
-    TempDir dir;
+    ScratchDir dir;
     const Audio input = make_signal(3000, 2, 44100);
     write_audio(dir.file("in.wav"), input, wav16);
     const std::vector<int16_t> expected = process_directly(params_with({}), 44100, input.samples);
@@ -113,7 +113,7 @@ TEST(CliProcess, OutputFormatFollowsTheExtension)
 
 TEST(CliSet, ReachesTheEngineAndTruncatesToTheFieldWidth)
 {
-    TempDir dir;
+    ScratchDir dir;
     const Audio input = make_signal(9000, 2, 44100);
     write_audio(dir.file("in.wav"), input, wav16);
 
@@ -135,7 +135,7 @@ TEST(CliSet, ReachesTheEngineAndTruncatesToTheFieldWidth)
 
 TEST(CliSet, RejectsUnknownNamesAndNonNumbersBeforeWritingAnything)
 {
-    TempDir dir;
+    ScratchDir dir;
     write_audio(dir.file("in.wav"), make_signal(100, 2, 44100), wav16);
 
     const RunResult unknown = run_korva({"process", dir.file("in.wav"), dir.file("out.wav"), "--set", "volume=3"});
@@ -160,7 +160,7 @@ TEST(CliSet, RejectsUnknownNamesAndNonNumbersBeforeWritingAnything)
 
 TEST(CliSet, ValuesBeyondTheWindowRangesStillGiveAFullOutput)
 {
-    TempDir dir;
+    ScratchDir dir;
     write_audio(dir.file("in.wav"), make_signal(5000, 2, 44100), wav16);
     for (const std::string extreme : {"2147483647", "-2147483648", "513", "-1"}) {
         SCOPED_TRACE(extreme);
@@ -180,7 +180,7 @@ TEST(CliSet, ValuesBeyondTheWindowRangesStillGiveAFullOutput)
 
 TEST(CliSummary, ReportsFramesPeaksAndClippedSamples)
 {
-    TempDir dir;
+    ScratchDir dir;
     // Peaks of 20000 doubled by preamp 512 (gain 2.0) clip at 32767.
     Audio input = make_signal(4410, 2, 44100, 20000);
     input.samples[0] = 20000;

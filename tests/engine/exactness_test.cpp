@@ -2,8 +2,8 @@
 // (out-of-range values included), every rate class, random block splits,
 // parameters and rates changing between blocks. Output samples and the whole
 // working state must be identical.
-#include "korva.h"
-#include "param_fields.h"
+#include "engine/korva.h"
+#include "engine/param_fields.h"
 #include "reference_model.h"
 #include "test_signals.h"
 

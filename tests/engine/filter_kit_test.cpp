@@ -1,6 +1,6 @@
 // The filter kit: rate classes, settling, repeated stepping, the fixed delay,
 // and every design's measured response against its documented corners.
-#include "filter_kit.h"
+#include "engine/filter_kit.h"
 #include "test_signals.h"
 
 #include <gtest/gtest.h>

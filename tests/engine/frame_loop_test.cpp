@@ -1,5 +1,5 @@
 // The frame loop: conversion, pre-amplifier, switches, clipping, chain order.
-#include "korva.h"
+#include "engine/korva.h"
 #include "test_signals.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The record's layout is an interface: presets copy the parameter block byte
 // for byte and other programs write it at offset 0 and the rate at offset 96.
-#include "korva.h"
-#include "param_fields.h"
+#include "engine/korva.h"
+#include "engine/param_fields.h"
 #include "test_signals.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #ifndef KORVA_TESTS_REFERENCE_MODEL_H
 #define KORVA_TESTS_REFERENCE_MODEL_H
 
-#include "korva.h"
+#include "engine/korva.h"
 
 #include <cstdint>
 

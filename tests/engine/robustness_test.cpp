@@ -1,7 +1,7 @@
 // Any parameter block, any rate, any audio: the engine returns in bounded
 // time, stays inside its record and its output is defined.
-#include "brainwave.h"
-#include "korva.h"
+#include "engine/brainwave.h"
+#include "engine/korva.h"
 #include "test_signals.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Every stage against the figures it is documented to produce.
-#include "korva.h"
+#include "engine/korva.h"
 #include "test_signals.h"
 
 #include <gtest/gtest.h>

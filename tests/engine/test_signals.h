@@ -2,7 +2,7 @@
 #ifndef KORVA_TESTS_TEST_SIGNALS_H
 #define KORVA_TESTS_TEST_SIGNALS_H
 
-#include "korva.h"
+#include "engine/korva.h"
 
 #include <cstdint>
 #include <memory>

@@ -2,7 +2,7 @@
 // frame up gives exactly the engine's result, controls enter rounded and
 // clamped at the next run(), activation starts a fresh engine, and float
 // samples convert as s/32768 and back.
-#include "loaded_plugin.h"
+#include "tests/support/loaded_plugin.h"
 
 #include "engine/korva.h"
 #include "engine/param_fields.h"

@@ -1,9 +1,12 @@
 // The player's configuration file: reading, editing in place, atomic saving.
 #include "plugin/xmms_configfile.h"
-#include "scratch.h"
+#include "tests/support/scratch.h"
 
 #include <memory>
 #include <optional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,14 +37,14 @@ std::optional<int> get_int(ConfigFile *cfg, const char *section, const char *key
 
 class ConfigFileTest : public ::testing::Test {
 protected:
-    scratch::Dir dir;
-    std::string config = dir / "config";
+    korva_test::ScratchDir dir;
+    std::string config = dir.file("config");
     void SetUp() override { xmms_cfg_set_default_filename(config.c_str()); }
     void TearDown() override { xmms_cfg_set_default_filename(nullptr); }
 
     Cfg open_with(const std::string &text)
     {
-        scratch::write(config, text);
+        korva_test::write_file(config, text);
         return Cfg(xmms_cfg_open_default_file());
     }
     // Opens, applies `edit`, saves, and returns the saved bytes.
@@ -51,7 +54,7 @@ protected:
         EXPECT_NE(cfg, nullptr);
         edit(cfg.get());
         EXPECT_EQ(xmms_cfg_write_default_file(cfg.get()), 1);
-        return scratch::read(config);
+        return korva_test::read_file(config);
     }
 };
 
@@ -63,7 +66,7 @@ TEST_F(ConfigFileTest, MissingFileIsAnEmptyConfiguration)
     EXPECT_EQ(xmms_cfg_open_file(config.c_str()), nullptr) << "an explicit open needs the file";
     xmms_cfg_write_int(cfg.get(), "s", "k", 5);
     ASSERT_EQ(xmms_cfg_write_default_file(cfg.get()), 1);
-    EXPECT_EQ(scratch::read(config), "[s]\nk=5\n");
+    EXPECT_EQ(korva_test::read_file(config), "[s]\nk=5\n");
 }
 
 TEST_F(ConfigFileTest, IntegersAreWholeNumbersInThe32BitRange)
@@ -163,31 +166,31 @@ TEST_F(ConfigFileTest, WritesTheSyntaxCannotCarryChangeNothing)
 
 TEST_F(ConfigFileTest, SavingKeepsPermissionsAndFollowsLinks)
 {
-    scratch::write(dir / "real", "[a]\nk=1\n");
-    ::chmod((dir / "real").c_str(), 0600);
+    korva_test::write_file(dir.file("real"), "[a]\nk=1\n");
+    ::chmod(dir.file("real").c_str(), 0600);
     ASSERT_EQ(::symlink("real", config.c_str()), 0);
-    EXPECT_EQ(edited(scratch::read(config), [](ConfigFile *cfg) { xmms_cfg_write_int(cfg, "a", "k", 2); }),
+    EXPECT_EQ(edited(korva_test::read_file(config), [](ConfigFile *cfg) { xmms_cfg_write_int(cfg, "a", "k", 2); }),
               "[a]\nk=2\n");
     struct stat st {};
     ASSERT_EQ(::lstat(config.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link itself stays";
-    EXPECT_EQ(scratch::mode_of(dir / "real"), 0600u);
-    EXPECT_EQ(scratch::list(dir.path), (std::vector<std::string>{"config", "real"})) << "no temporary left";
+    EXPECT_EQ(korva_test::mode_of(dir.file("real")), 0600u);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"config", "real"})) << "no temporary left";
 
     const mode_t old_mask = ::umask(027);
     Cfg fresh(xmms_cfg_new());
-    EXPECT_EQ(xmms_cfg_write_file(fresh.get(), (dir / "new").c_str()), 1);
+    EXPECT_EQ(xmms_cfg_write_file(fresh.get(), dir.file("new").c_str()), 1);
     ::umask(old_mask);
-    EXPECT_EQ(scratch::mode_of(dir / "new"), 0640u);
+    EXPECT_EQ(korva_test::mode_of(dir.file("new")), 0640u);
 }
 
 TEST_F(ConfigFileTest, AReadOnlyConfigurationIsNotReplaced)
 {
     const std::string before = "[a]\nk=1\n";
-    scratch::write(config, before);
+    korva_test::write_file(config, before);
     ::chmod(dir.path.c_str(), 0777);
     ::chmod(config.c_str(), 0444);
-    const int result = scratch::as_nobody([&] {
+    const int result = korva_test::as_nobody([&] {
         Cfg cfg(xmms_cfg_open_default_file());
         if (cfg == nullptr)
             return 2;
@@ -197,8 +200,8 @@ TEST_F(ConfigFileTest, AReadOnlyConfigurationIsNotReplaced)
     if (result == -1)
         GTEST_SKIP() << "needs root to act as another user";
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(scratch::read(config), before);
-    EXPECT_EQ(scratch::list(dir.path), std::vector<std::string>{"config"});
+    EXPECT_EQ(korva_test::read_file(config), before);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"config"});
 }
 
 TEST_F(ConfigFileTest, OnlyRegularFilesAreReadOrReplaced)
@@ -212,10 +215,10 @@ TEST_F(ConfigFileTest, OnlyRegularFilesAreReadOrReplaced)
     ASSERT_EQ(::lstat(config.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 
-    ::mkdir((dir / "sub").c_str(), 0755);
-    EXPECT_EQ(xmms_cfg_open_file((dir / "sub").c_str()), nullptr);
-    EXPECT_EQ(xmms_cfg_write_file(cfg.get(), (dir / "sub").c_str()), 0);
-    EXPECT_EQ(xmms_cfg_write_file(cfg.get(), (dir / "missing/config").c_str()), 0);
+    ::mkdir(dir.file("sub").c_str(), 0755);
+    EXPECT_EQ(xmms_cfg_open_file(dir.file("sub").c_str()), nullptr);
+    EXPECT_EQ(xmms_cfg_write_file(cfg.get(), dir.file("sub").c_str()), 0);
+    EXPECT_EQ(xmms_cfg_write_file(cfg.get(), dir.file("missing/config").c_str()), 0);
 }
 
 TEST_F(ConfigFileTest, DefaultNameComesFromOverrideEnvironmentOrHome)
@@ -224,49 +227,49 @@ TEST_F(ConfigFileTest, DefaultNameComesFromOverrideEnvironmentOrHome)
     EXPECT_STREQ(name, config.c_str());
     std::free(name);
     // Only the usual ~/.xmms is created; a chosen file's directory must exist.
-    xmms_cfg_set_default_filename((dir / "missing/config").c_str());
+    xmms_cfg_set_default_filename(dir.file("missing/config").c_str());
     Cfg chosen(xmms_cfg_open_default_file());
     ASSERT_NE(chosen, nullptr);
     EXPECT_EQ(xmms_cfg_write_default_file(chosen.get()), 0);
-    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
 
     xmms_cfg_set_default_filename(nullptr);
     const char *saved_home = std::getenv("HOME");
     const std::string home = saved_home ? saved_home : "";
-    ::setenv("XMMS_CONFIG_FILE", (dir / "from-env").c_str(), 1);
+    ::setenv("XMMS_CONFIG_FILE", dir.file("from-env").c_str(), 1);
     name = xmms_cfg_get_default_filename();
-    EXPECT_EQ(std::string(name), dir / "from-env");
+    EXPECT_EQ(std::string(name), dir.file("from-env"));
     std::free(name);
 
     ::unsetenv("XMMS_CONFIG_FILE");
     ::setenv("HOME", dir.path.c_str(), 1);
     name = xmms_cfg_get_default_filename();
-    EXPECT_EQ(std::string(name), dir / ".xmms/config");
+    EXPECT_EQ(std::string(name), dir.file(".xmms/config"));
     std::free(name);
     Cfg cfg(xmms_cfg_open_default_file());
     ASSERT_NE(cfg, nullptr);
     xmms_cfg_write_int(cfg.get(), "a", "k", 1);
     EXPECT_EQ(xmms_cfg_write_default_file(cfg.get()), 1) << "~/.xmms is created when missing";
-    EXPECT_EQ(scratch::read(dir / ".xmms/config"), "[a]\nk=1\n");
+    EXPECT_EQ(korva_test::read_file(dir.file(".xmms/config")), "[a]\nk=1\n");
     if (saved_home)
         ::setenv("HOME", home.c_str(), 1);
 }
 
 TEST(ConfigFileFullDisk, FailedSaveLeavesTheOldFileAndNoTemporary)
 {
-    scratch::TinyFs fs;
+    korva_test::TinyFs fs;
     KORVA_REQUIRE_TINYFS(fs);
-    const std::string path = fs / "config";
+    const std::string path = fs.file("config");
     const std::string before = "[xmms]\nvolume=80\n";
-    scratch::write(path, before);
+    korva_test::write_file(path, before);
     ASSERT_TRUE(fs.fill());
 
     Cfg cfg(xmms_cfg_open_file(path.c_str()));
     ASSERT_NE(cfg, nullptr);
     xmms_cfg_write_string(cfg.get(), "big", "value", std::string(16384, 'v').c_str());
     EXPECT_EQ(xmms_cfg_write_file(cfg.get(), path.c_str()), 0);
-    EXPECT_EQ(scratch::read(path), before);
-    EXPECT_EQ(scratch::list(fs.dir.path), (std::vector<std::string>{"config", "filler"}));
+    EXPECT_EQ(korva_test::read_file(path), before);
+    EXPECT_EQ(fs.dir.entries(), (std::vector<std::string>{"config", "filler"}));
 }
 
 }  // namespace

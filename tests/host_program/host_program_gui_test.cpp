@@ -5,7 +5,8 @@
 #include "host_run.h"
 #include "plugin/xmms_configfile.h"
 #include "settings/korva_settings.h"
-#include "../plugin/plugin_test_support.h"
+#include "tests/support/scratch.h"
+#include "tests/support/stereo_signal.h"
 
 #include <gtest/gtest.h>
 

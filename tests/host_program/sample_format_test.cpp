@@ -1,7 +1,7 @@
 // The bytes korva-host hands the plug-in for each of the player's formats:
 // a round trip alone would not notice a byte order or sign convention that is
 // wrong the same way in both directions.
-#include "sample_format.h"
+#include "host/korva-host/sample_format.h"
 
 #include <gtest/gtest.h>
 

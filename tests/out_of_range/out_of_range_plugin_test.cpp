@@ -2,6 +2,7 @@
 // processed as 44100 Hz, like one written straight into the record.
 #include "engine/korva.h"
 #include "plugin/xmms_plugin.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -64,9 +65,8 @@ std::vector<int16_t> through_plugin(int rate)
 
 TEST(OutOfRangePlugin, BlocksAtARateOfZeroOrBelowRunAs44100)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "korva-range-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    setenv("XMMS_CONFIG_FILE", (pattern + "/config").c_str(), 1);
+    korva_test::ScratchDir dir;
+    setenv("XMMS_CONFIG_FILE", dir.file("config").c_str(), 1);
 
     const std::vector<int16_t> expected = through_plugin(44100);
     ASSERT_NE(expected, through_plugin(48000)) << "the rate does not change the output";
@@ -75,7 +75,6 @@ TEST(OutOfRangePlugin, BlocksAtARateOfZeroOrBelowRunAs44100)
         EXPECT_EQ(through_plugin(rate), expected) << rate;
 
     unsetenv("XMMS_CONFIG_FILE");
-    std::filesystem::remove_all(pattern);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "plugin/korva_plugin.h"
 #include "plugin/xmms_configfile.h"
 #include "settings/korva_settings.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -161,18 +162,7 @@ std::string describe(const Case &c)
 
 class OutOfRange : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "korva-range-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
-    }
-    std::string file(const std::string &name) const { return (dir / name).string(); }
+    std::string file(const std::string &name) const { return dir.file(name); }
 
     // Checks every case: the block that arrives through `path` from `p`
     // processes exactly as the in-range block.
@@ -190,7 +180,7 @@ protected:
         }
     }
 
-    std::filesystem::path dir;
+    korva_test::ScratchDir dir;
 };
 
 TEST_F(OutOfRange, WrittenStraightIntoTheRecord)

@@ -119,7 +119,7 @@ TEST(NoEngine, PluginPassesAudioThroughAndLeavesTheSettingsAlone)
     xmms_cfg_write_int(cfg, "xmkorva-5", "xmkorva_superbass", 200);
     ASSERT_TRUE(xmms_cfg_write_file(cfg, config.c_str()));
     xmms_cfg_free(cfg);
-    const std::string saved = korva_test::read_text(config);
+    const std::string saved = korva_test::read_file(config);
     xmms_cfg_set_default_filename(config.c_str());
 
     EffectPlugin *record = get_eplugin_info();
@@ -144,7 +144,7 @@ TEST(NoEngine, PluginPassesAudioThroughAndLeavesTheSettingsAlone)
 
     record->cleanup();
     EXPECT_EQ(plugin_korva(), nullptr);
-    EXPECT_EQ(korva_test::read_text(config), saved) << "clean-up without an engine must not rewrite the settings";
+    EXPECT_EQ(korva_test::read_file(config), saved) << "clean-up without an engine must not rewrite the settings";
 
     // Once memory is there again, a new start works and finds the settings.
     record->init();

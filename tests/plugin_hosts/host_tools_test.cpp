@@ -66,7 +66,7 @@ struct Ran {
 // Runs a program found on PATH with extra environment variables.
 Ran run(const std::vector<std::string> &args, const std::map<std::string, std::string> &env = {})
 {
-    TempDir capture;
+    ScratchDir capture;
     const std::string log = capture.file("log");
     std::vector<std::string> strings = args;
     std::vector<char *> argv;
@@ -87,7 +87,7 @@ Ran run(const std::vector<std::string> &args, const std::map<std::string, std::s
     int status = 0;
     if (child > 0 && waitpid(child, &status, 0) == child)
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = read_bytes(log);
+    result.out = read_file(log);
     return result;
 }
 
@@ -132,7 +132,7 @@ size_t differences(const std::vector<int16_t> &a, const std::vector<int16_t> &b)
 
 class Hosts : public ::testing::Test {
 protected:
-    TempDir dir;
+    ScratchDir dir;
 
     // A loud 16-bit stereo file with full-scale peaks and both extremes.
     std::string input(int rate)

@@ -1,10 +1,15 @@
 // Preset files: layout, byte order, every failure case, and safe replacement.
 #include "engine/korva.h"
-#include "../host/scratch.h"
+#include "tests/support/scratch.h"
 
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <memory>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -60,8 +65,8 @@ std::string foreign_image(const KorvaParams &values, bool big_endian, const char
 
 class PresetTest : public ::testing::Test {
 protected:
-    scratch::Dir dir;
-    std::string path = dir / "preset.kor";
+    korva_test::ScratchDir dir;
+    std::string path = dir.file("preset.kor");
     Engine engine{korva_new()};
     void SetUp() override { ASSERT_NE(engine, nullptr); }
 
@@ -77,7 +82,7 @@ protected:
     // the engine as it was.
     void expect_rejected(const std::string &bytes, KorvaPresetStatus reason, const char *why)
     {
-        scratch::write(path, bytes);
+        korva_test::write_file(path, bytes);
         const std::string before = engine_bytes();
         EXPECT_EQ(korva_load(engine.get(), path.c_str()), 0) << why;
         EXPECT_EQ(engine_bytes(), before) << why;
@@ -93,7 +98,7 @@ TEST_F(PresetTest, SaveWritesTheLayoutAndLoadGivesBackEveryByte)
     std::memcpy(&engine->params, &block, sizeof block);
     ASSERT_EQ(korva_save(engine.get(), path.c_str()), 1);
 
-    const std::string file = scratch::read(path);
+    const std::string file = korva_test::read_file(path);
     ASSERT_EQ(file.size(), 110u);
     EXPECT_EQ(file.substr(0, 8), "KORVA551");
     EXPECT_EQ(file.substr(8, 2), little_endian_host() ? "LE" : "BE");
@@ -101,7 +106,7 @@ TEST_F(PresetTest, SaveWritesTheLayoutAndLoadGivesBackEveryByte)
     std::memcpy(&length, file.data() + 10, 4);
     EXPECT_EQ(length, 96);
     EXPECT_EQ(file.substr(14), std::string(reinterpret_cast<const char *>(&block), 96));
-    EXPECT_EQ(scratch::list(dir.path), std::vector<std::string>{"preset.kor"}) << "no temporary left";
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"preset.kor"}) << "no temporary left";
 
     Engine other{korva_new()};
     ASSERT_EQ(korva_load(other.get(), path.c_str()), 1);
@@ -112,7 +117,7 @@ TEST_F(PresetTest, FilesFromEitherByteOrderLoadWithTheirValues)
 {
     const KorvaParams values = distinct_block();
     for (const bool big : {true, false}) {
-        scratch::write(path, foreign_image(values, big, big ? "BE" : "LE"));
+        korva_test::write_file(path, foreign_image(values, big, big ? "BE" : "LE"));
         Engine loaded{korva_new()};
         ASSERT_EQ(korva_load(loaded.get(), path.c_str()), 1) << (big ? "BE" : "LE");
         EXPECT_EQ(std::memcmp(&loaded->params, &values, 96), 0) << (big ? "BE" : "LE");
@@ -124,7 +129,7 @@ TEST_F(PresetTest, AnUnknownMarkerMeansTheOtherByteOrder)
     const KorvaParams values = distinct_block();
     const bool native_big = !little_endian_host();
     // Laid out in the other order: loads, reversed.
-    scratch::write(path, foreign_image(values, !native_big, "XX"));
+    korva_test::write_file(path, foreign_image(values, !native_big, "XX"));
     ASSERT_EQ(korva_load(engine.get(), path.c_str()), 1);
     EXPECT_EQ(std::memcmp(&engine->params, &values, 96), 0);
     // Laid out in this machine's order: the length reads reversed and fails.
@@ -136,7 +141,7 @@ TEST_F(PresetTest, DamagedFilesAreRejectedWithoutTouchingTheEngine)
     Engine source{korva_new()};
     source->params.bw_fq = 7000;
     ASSERT_EQ(korva_save(source.get(), path.c_str()), 1);
-    const std::string good = scratch::read(path);
+    const std::string good = korva_test::read_file(path);
 
     for (std::size_t size : {0, 7, 8, 9, 10, 13, 14, 50, 109})
         expect_rejected(good.substr(0, size), KORVA_PRESET_TOO_SHORT,
@@ -152,14 +157,14 @@ TEST_F(PresetTest, DamagedFilesAreRejectedWithoutTouchingTheEngine)
     expect_rejected(bad.substr(0, 20), KORVA_PRESET_BAD_LENGTH, "length 95, cut short");
 
     KorvaPresetInfo info;
-    EXPECT_EQ(korva_preset_read((dir / "missing").c_str(), &info), KORVA_PRESET_CANNOT_OPEN);
+    EXPECT_EQ(korva_preset_read(dir.file("missing").c_str(), &info), KORVA_PRESET_CANNOT_OPEN);
     EXPECT_EQ(info.error, ENOENT);
-    EXPECT_EQ(korva_load(engine.get(), (dir / "missing").c_str()), 0);
+    EXPECT_EQ(korva_load(engine.get(), dir.file("missing").c_str()), 0);
     EXPECT_EQ(korva_load(engine.get(), dir.path.c_str()), 0) << "a directory";
     EXPECT_EQ(korva_preset_read(dir.path.c_str(), &info), KORVA_PRESET_NOT_REGULAR);
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    EXPECT_EQ(korva_load(engine.get(), (dir / "fifo").c_str()), 0) << "a FIFO with no writer";
-    EXPECT_EQ(korva_preset_read((dir / "fifo").c_str(), &info), KORVA_PRESET_NOT_REGULAR);
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(korva_load(engine.get(), dir.file("fifo").c_str()), 0) << "a FIFO with no writer";
+    EXPECT_EQ(korva_preset_read(dir.file("fifo").c_str(), &info), KORVA_PRESET_NOT_REGULAR);
     EXPECT_EQ(korva_preset_read(nullptr, &info), KORVA_PRESET_CANNOT_OPEN);
     EXPECT_EQ(korva_load(engine.get(), nullptr), 0);
     EXPECT_EQ(korva_load(nullptr, path.c_str()), 0);
@@ -173,7 +178,7 @@ TEST_F(PresetTest, LoadReplacesOnlyTheBlockAndIgnoresTrailingBytes)
     Engine source{korva_new()};
     source->params.preamp = 300;
     ASSERT_EQ(korva_save(source.get(), path.c_str()), 1);
-    scratch::write(path, scratch::read(path) + "trailing bytes");
+    korva_test::write_file(path, korva_test::read_file(path) + "trailing bytes");
 
     engine->sample_rate = 48000;
     engine->bw_phase = 0.25f;
@@ -210,87 +215,87 @@ TEST_F(PresetTest, PatchEndianReversesOnlyMultiByteFields)
 
 TEST_F(PresetTest, SaveFailsCleanlyWhereNoFileCanBeWritten)
 {
-    EXPECT_EQ(korva_save(engine.get(), (dir / "no/such/dir/p.kor").c_str()), 0);
-    EXPECT_FALSE(std::filesystem::exists(dir / "no"));
+    EXPECT_EQ(korva_save(engine.get(), dir.file("no/such/dir/p.kor").c_str()), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
     EXPECT_EQ(korva_save(engine.get(), dir.path.c_str()), 0) << "a directory";
-    EXPECT_EQ(korva_save(engine.get(), (dir.path + "/").c_str()), 0);
+    EXPECT_EQ(korva_save(engine.get(), (dir.path.string() + "/").c_str()), 0);
     // A FIFO is not replaced, and the save does not wait for a reader.
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    EXPECT_EQ(korva_save(engine.get(), (dir / "fifo").c_str()), 0);
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(korva_save(engine.get(), dir.file("fifo").c_str()), 0);
     struct stat st {};
-    ASSERT_EQ(::lstat((dir / "fifo").c_str(), &st), 0);
+    ASSERT_EQ(::lstat(dir.file("fifo").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_EQ(scratch::list(dir.path), std::vector<std::string>{"fifo"});
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"fifo"});
 }
 
 TEST_F(PresetTest, SavingOverAPresetKeepsItsModeAndItsLink)
 {
-    scratch::write(dir / "real.kor", "old");
-    ::chmod((dir / "real.kor").c_str(), 0640);
+    korva_test::write_file(dir.file("real.kor"), "old");
+    ::chmod(dir.file("real.kor").c_str(), 0640);
     ASSERT_EQ(::symlink("real.kor", path.c_str()), 0);
     ASSERT_EQ(korva_save(engine.get(), path.c_str()), 1);
     struct stat st {};
     ASSERT_EQ(::lstat(path.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_EQ(scratch::read(dir / "real.kor").size(), 110u);
-    EXPECT_EQ(scratch::mode_of(dir / "real.kor"), 0640u);
+    EXPECT_EQ(korva_test::read_file(dir.file("real.kor")).size(), 110u);
+    EXPECT_EQ(korva_test::mode_of(dir.file("real.kor")), 0640u);
 
     const mode_t old_mask = ::umask(022);
-    ASSERT_EQ(korva_save(engine.get(), (dir / "new.kor").c_str()), 1);
+    ASSERT_EQ(korva_save(engine.get(), dir.file("new.kor").c_str()), 1);
     ::umask(old_mask);
-    EXPECT_EQ(scratch::mode_of(dir / "new.kor"), 0644u);
+    EXPECT_EQ(korva_test::mode_of(dir.file("new.kor")), 0644u);
 }
 
 TEST_F(PresetTest, SaveRespectsFileAndDirectoryPermissions)
 {
     ASSERT_EQ(korva_save(engine.get(), path.c_str()), 1);
-    const std::string before = scratch::read(path);
+    const std::string before = korva_test::read_file(path);
     ::chmod(path.c_str(), 0444);
     engine->params.preamp = 200;
     const auto save_as_nobody = [&](const std::string &target) {
-        return scratch::as_nobody([&] { return korva_save(engine.get(), target.c_str()); });
+        return korva_test::as_nobody([&] { return korva_save(engine.get(), target.c_str()); });
     };
     ::chmod(dir.path.c_str(), 0755);
-    const int no_access = save_as_nobody(dir / "new.kor");
+    const int no_access = save_as_nobody(dir.file("new.kor"));
     if (no_access == -1)
         GTEST_SKIP() << "needs root to act as another user";
     EXPECT_EQ(no_access, 0) << "a directory without write permission";
-    EXPECT_EQ(scratch::list(dir.path), std::vector<std::string>{"preset.kor"}) << "nothing created";
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"preset.kor"}) << "nothing created";
 
     ::chmod(dir.path.c_str(), 0777);
     EXPECT_EQ(save_as_nobody(path), 0) << "a read-only preset";
-    EXPECT_EQ(scratch::read(path), before);
+    EXPECT_EQ(korva_test::read_file(path), before);
     ::chmod(path.c_str(), 0666);
     EXPECT_EQ(save_as_nobody(path), 1) << "a writable preset of another owner is replaced";
-    EXPECT_EQ(scratch::mode_of(path), 0666u);
-    EXPECT_EQ(scratch::list(dir.path), std::vector<std::string>{"preset.kor"});
+    EXPECT_EQ(korva_test::mode_of(path), 0666u);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"preset.kor"});
 }
 
 TEST(PresetFullDisk, AFailedSaveKeepsTheOldPresetAndLeavesNoTemporary)
 {
-    scratch::TinyFs fs;
+    korva_test::TinyFs fs;
     KORVA_REQUIRE_TINYFS(fs);
     Engine engine{korva_new()};
-    const std::string path = fs / "mine.kor";
+    const std::string path = fs.file("mine.kor");
     ASSERT_EQ(korva_save(engine.get(), path.c_str()), 1);
-    const std::string before = scratch::read(path);
+    const std::string before = korva_test::read_file(path);
     ASSERT_TRUE(fs.fill());
 
     engine->params.preamp = 200;
     EXPECT_EQ(korva_save(engine.get(), path.c_str()), 0);
-    EXPECT_EQ(scratch::read(path), before);
-    EXPECT_EQ(korva_save(engine.get(), (fs / "other.kor").c_str()), 0);
-    EXPECT_EQ(scratch::list(fs.dir.path), (std::vector<std::string>{"filler", "mine.kor"}));
+    EXPECT_EQ(korva_test::read_file(path), before);
+    EXPECT_EQ(korva_save(engine.get(), fs.file("other.kor").c_str()), 0);
+    EXPECT_EQ(fs.dir.entries(), (std::vector<std::string>{"filler", "mine.kor"}));
 }
 
 TEST(PresetReadOnly, SaveOnAReadOnlyFileSystemCreatesNothing)
 {
-    scratch::TinyFs fs;
+    korva_test::TinyFs fs;
     KORVA_REQUIRE_TINYFS(fs);
     ASSERT_EQ(::mount("tmpfs", fs.dir.path.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
     Engine engine{korva_new()};
-    EXPECT_EQ(korva_save(engine.get(), (fs / "p.kor").c_str()), 0);
-    EXPECT_TRUE(scratch::list(fs.dir.path).empty());
+    EXPECT_EQ(korva_save(engine.get(), fs.file("p.kor").c_str()), 0);
+    EXPECT_TRUE(fs.dir.entries().empty());
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST_F(LockHandover, BlocksKeepFlowingWhileTheInterfaceThreadHammersTheLock)
         }
     });
 
-    std::vector<int16_t> audio = rt_test::stereo_signal(1024);
+    std::vector<int16_t> audio = korva_test::stereo_signal(1024);
     const int length = static_cast<int>(audio.size() * sizeof(int16_t));
     Clock::duration longest{};
     long blocks = 0;
@@ -102,7 +102,7 @@ TEST_F(LockHandover, TheInterfaceThreadGetsTheLockWhileBlocksArriveBackToBack)
     std::atomic<bool> stop{false};
     std::atomic<long> blocks{0};
     std::thread audio_thread([&] {
-        std::vector<int16_t> audio = rt_test::stereo_signal(1024);
+        std::vector<int16_t> audio = korva_test::stereo_signal(1024);
         const int length = static_cast<int>(audio.size() * sizeof(int16_t));
         while (!stop.load(std::memory_order_relaxed)) {
             void *data = audio.data();

@@ -73,7 +73,7 @@ TEST_F(RtSafety, ProcessingWithEveryStageOnAllocatesOpensAndLocksNothing)
     ASSERT_NE(engine, nullptr);
     const KorvaParams on = rt_test::all_stages_on();
     korva_params_write(engine, &on);
-    const std::vector<int16_t> input = rt_test::stereo_signal(8192);
+    const std::vector<int16_t> input = korva_test::stereo_signal(8192);
     std::vector<int16_t> output(input.size());
     const int32_t sizes[] = {1, 7, 256, 257, 1000, 4096, 8192};
 
@@ -114,7 +114,7 @@ TEST_F(RtSafety, ModSamplesTakesOnlyTheEngineLockOncePerBlockAndAllocatesNothing
     const KorvaParams on = rt_test::all_stages_on();
     korva_params_write(rt_test::plugin_engine(), &on);
 
-    std::vector<int16_t> audio = rt_test::stereo_signal(4096);
+    std::vector<int16_t> audio = korva_test::stereo_signal(4096);
     // The same audio one byte off alignment, which goes through a copy.
     std::vector<unsigned char> unaligned(audio.size() * 2 + 1);
 

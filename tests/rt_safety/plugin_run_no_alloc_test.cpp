@@ -2,7 +2,7 @@
 // and takes no lock, at any block length, with controls changing between
 // runs and every stage on.
 #include "counting_calls.h"
-#include "tests/frontdoor/loaded_plugin.h"
+#include "tests/support/loaded_plugin.h"
 
 #include "engine/param_fields.h"
 

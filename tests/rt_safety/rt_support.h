@@ -1,18 +1,17 @@
 // Helpers of the real-time safety tests: a parameter block with every stage
-// on, test audio, and a configuration file of the test's own so that the
-// plug-in's init and cleanup never touch ~/.xmms/config.
+// on, and a configuration file of the test's own so that the plug-in's init
+// and cleanup never touch ~/.xmms/config.
 #ifndef KORVA_TESTS_RT_SAFETY_RT_SUPPORT_H
 #define KORVA_TESTS_RT_SAFETY_RT_SUPPORT_H
 
 #include "engine/korva.h"
+#include "tests/support/scratch.h"
+#include "tests/support/stereo_signal.h"
 
 #include <dlfcn.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <vector>
 
 extern "C" struct EffectPlugin *get_eplugin_info(void);
@@ -66,38 +65,13 @@ inline KorvaParams all_stages_on()
     return p;
 }
 
-inline std::vector<int16_t> stereo_signal(int frames, uint32_t seed = 1)
-{
-    std::vector<int16_t> s(static_cast<size_t>(frames) * 2);
-    uint32_t state = seed;
-    for (int i = 0; i < frames; ++i) {
-        state = state * 1664525u + 1013904223u;
-        const double noise = static_cast<double>(state >> 16) / 65536.0 - 0.5;
-        s[2 * static_cast<size_t>(i)] = static_cast<int16_t>(20000.0 * std::sin(i * 0.031) + 4000.0 * noise);
-        s[2 * static_cast<size_t>(i) + 1] = static_cast<int16_t>(15000.0 * std::sin(i * 0.0077 + 1.0) - 3000.0 * noise);
-    }
-    return s;
-}
-
 // Points the player's configuration calls at a file in a fresh directory
 // (not created until something saves), and removes the directory again.
 struct PrivateConfig {
-    std::filesystem::path dir;
+    korva_test::ScratchDir dir;
 
-    PrivateConfig()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "korva-rt-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr)
-            dir = pattern;
-        setenv("XMMS_CONFIG_FILE", (dir / "config").c_str(), 1);
-    }
-    ~PrivateConfig()
-    {
-        unsetenv("XMMS_CONFIG_FILE");
-        std::error_code ignored;
-        if (!dir.empty())
-            std::filesystem::remove_all(dir, ignored);
-    }
+    PrivateConfig() { setenv("XMMS_CONFIG_FILE", dir.file("config").c_str(), 1); }
+    ~PrivateConfig() { unsetenv("XMMS_CONFIG_FILE"); }
     PrivateConfig(const PrivateConfig &) = delete;
     PrivateConfig &operator=(const PrivateConfig &) = delete;
 };

@@ -4,9 +4,11 @@
 #include "engine/param_fields.h"
 #include "plugin/korva_plugin.h"
 #include "plugin/xmms_configfile.h"
-#include "../host/scratch.h"
+#include "tests/support/scratch.h"
 
 #include <cstring>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -40,8 +42,8 @@ std::vector<std::string> keys_in_section(const std::string &text)
 
 class SettingsTest : public ::testing::Test {
 protected:
-    scratch::Dir dir;
-    std::string config = dir / "config";
+    korva_test::ScratchDir dir;
+    std::string config = dir.file("config");
 
     void SetUp() override
     {
@@ -58,7 +60,7 @@ protected:
     }
     KorvaParams retrieved_from(const std::string &text)
     {
-        scratch::write(config, text);
+        korva_test::write_file(config, text);
         EXPECT_EQ(cfg_retrieve(), 1);
         return korva->params;
     }
@@ -117,7 +119,7 @@ TEST_F(SettingsTest, StoreWritesAll33KeysInOrderAndSignExtends)
     korva->params.enable_bw = -2;
     korva_set_last_preset_file("/music/presets/warm.kor");
     ASSERT_EQ(cfg_store(), 1);
-    const std::string text = scratch::read(config);
+    const std::string text = korva_test::read_file(config);
 
     std::vector<std::string> expected;
     for (const KorvaParamField &field : korva_param_fields)
@@ -131,7 +133,7 @@ TEST_F(SettingsTest, StoreWritesAll33KeysInOrderAndSignExtends)
 
     // A second store changes nothing; a fresh engine reads back every field.
     ASSERT_EQ(cfg_store(), 1);
-    EXPECT_EQ(scratch::read(config), text);
+    EXPECT_EQ(korva_test::read_file(config), text);
     const KorvaParams stored = korva->params;
     korva_reset(korva);
     korva_set_last_preset_file("~/");
@@ -144,11 +146,11 @@ TEST_F(SettingsTest, StoreKeepsEveryOtherLineByteForByte)
 {
     const std::string head = "[xmms]\nvolume=80\r\nnot a key line\n\n[xmkorva-5]\nxmkorva_preamp=1\nxmkorva_unknown=x\n";
     const std::string tail = "# kept\n[equalizer]\nband0=1.5\n=\n[broken\ntrailing without newline";
-    scratch::write(config, head + tail);
+    korva_test::write_file(config, head + tail);
     ASSERT_EQ(cfg_retrieve(), 1);
     EXPECT_EQ(korva->params.preamp, 1);
     ASSERT_EQ(cfg_store(), 1);
-    const std::string text = scratch::read(config);
+    const std::string text = korva_test::read_file(config);
 
     const std::size_t tail_at = text.find(tail);
     ASSERT_NE(tail_at, std::string::npos);
@@ -186,11 +188,11 @@ TEST_F(SettingsTest, NoEngineOrNoConfigurationDoesNothing)
 
 TEST(SettingsFullDisk, AnInterruptedStoreLeavesTheOldFile)
 {
-    scratch::TinyFs fs;
+    korva_test::TinyFs fs;
     KORVA_REQUIRE_TINYFS(fs);
-    const std::string config = fs / "config";
+    const std::string config = fs.file("config");
     const std::string before = "[xmms]\nvolume=80\n";
-    scratch::write(config, before);
+    korva_test::write_file(config, before);
     ASSERT_TRUE(fs.fill());
 
     xmms_cfg_set_default_filename(config.c_str());
@@ -199,8 +201,8 @@ TEST(SettingsFullDisk, AnInterruptedStoreLeavesTheOldFile)
     korva_delete(korva);
     korva = nullptr;
     xmms_cfg_set_default_filename(nullptr);
-    EXPECT_EQ(scratch::read(config), before);
-    EXPECT_EQ(scratch::list(fs.dir.path), (std::vector<std::string>{"config", "filler"}));
+    EXPECT_EQ(korva_test::read_file(config), before);
+    EXPECT_EQ(fs.dir.entries(), (std::vector<std::string>{"config", "filler"}));
 }
 
 }  // namespace

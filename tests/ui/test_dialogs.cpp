@@ -229,7 +229,7 @@ TEST_F(Dialogs, OkOnADirectoryEntersIt)
 
 TEST_F(Dialogs, LongPathsAreRememberedUpTo1023Characters)
 {
-    std::filesystem::path deep = dir;
+    std::filesystem::path deep = dir.path;
     while (deep.string().size() < 1500)
         deep /= std::string(200, 'd');
     std::filesystem::create_directories(deep);

@@ -99,12 +99,12 @@ TEST_F(RealInputFiles, SaveThenLoadByTypingNamesAndADirectoryIsEntered)
     selector = open(btnLoad);
     ASSERT_NE(selector, nullptr);
     EXPECT_EQ(name_field(selector), "warm.kp") << "the selector opens at the last preset";
-    ASSERT_TRUE(enter(dir.string()));
+    ASSERT_TRUE(enter(dir.path.string()));
     // The selector now lists that directory, with an empty name field.
     ASSERT_TRUE(wait_for([&] {
         std::error_code ignored;
         return name_field(selector).empty() &&
-               std::filesystem::equivalent(gtk_file_selection_get_filename(GTK_FILE_SELECTION(selector)), dir, ignored);
+               std::filesystem::equivalent(gtk_file_selection_get_filename(GTK_FILE_SELECTION(selector)), dir.path, ignored);
     })) << gtk_file_selection_get_filename(GTK_FILE_SELECTION(selector));
     EXPECT_EQ(open_selector(), selector) << "entering a directory keeps the selector open";
     EXPECT_EQ(params().superbass, 7);

@@ -93,12 +93,12 @@ TEST_F(Support, FindPixmapFileAcceptsOnlyRegularFiles)
 {
     write_xpm(scratch("a.xpm"), 2);
     std::filesystem::create_directory(scratch("d.xpm"));
-    gchar *found = find_pixmap_file(dir.c_str(), "a.xpm");
+    gchar *found = find_pixmap_file(dir.path.c_str(), "a.xpm");
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(std::string(found), scratch("a.xpm"));
     g_free(found);
-    EXPECT_EQ(find_pixmap_file(dir.c_str(), "d.xpm"), nullptr);
-    EXPECT_EQ(find_pixmap_file(dir.c_str(), "missing.xpm"), nullptr);
+    EXPECT_EQ(find_pixmap_file(dir.path.c_str(), "d.xpm"), nullptr);
+    EXPECT_EQ(find_pixmap_file(dir.path.c_str(), "missing.xpm"), nullptr);
     EXPECT_EQ(find_pixmap_file("/dev", "null"), nullptr);
 }
 
@@ -106,7 +106,7 @@ TEST_F(Support, FileSearchPrefersTheLatestDirectoryThenParentPixmaps)
 {
     // dir/A, dir/B, dir/pixmaps and dir/work as the current directory.
     for (const char *sub : {"A", "B", "pixmaps", "work", "pixmaps/dir.xpm"})
-        std::filesystem::create_directory(dir / sub);
+        std::filesystem::create_directory(dir.path / sub);
     write_xpm(scratch("A/both.xpm"), 2);
     write_xpm(scratch("B/both.xpm"), 3);
     write_xpm(scratch("pixmaps/parent.xpm"), 4);
@@ -116,7 +116,7 @@ TEST_F(Support, FileSearchPrefersTheLatestDirectoryThenParentPixmaps)
         broken << "not an image\n";
     }
     const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir / "work");
+    std::filesystem::current_path(dir.path / "work");
     add_pixmap_directory(scratch("A").c_str());
     add_pixmap_directory(scratch("B").c_str());
 

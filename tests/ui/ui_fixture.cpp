@@ -117,9 +117,7 @@ std::vector<std::string> menu_labels(GtkWidget *option_menu)
 
 void UiTest::SetUp()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "korva-ui-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir = pattern;
+    ASSERT_FALSE(dir.path.empty());
     config = scratch("config");
     xmms_cfg_set_default_filename(config.c_str());
     korva_set_last_preset_file("~/");
@@ -135,8 +133,6 @@ void UiTest::TearDown()
     korva_delete(korva);
     korva = nullptr;
     xmms_cfg_set_default_filename(nullptr);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
 }
 
 GtkWidget *UiTest::open_window(bool shown)

@@ -5,6 +5,7 @@
 #define KORVA_TESTS_UI_UI_FIXTURE_H
 
 #include "plugin/korva_plugin.h"
+#include "tests/support/scratch.h"
 #include "ui/korva_ui.h"
 
 #include <gtest/gtest.h>
@@ -60,9 +61,9 @@ protected:
     GtkWidget *open_window(bool shown = true);
     void close_window();
 
-    std::string scratch(const std::string &name) const { return (dir / name).string(); }
+    std::string scratch(const std::string &name) const { return dir.file(name); }
 
-    std::filesystem::path dir;
+    ScratchDir dir;
     std::string config;
 };
 

@@ -1,7 +1,7 @@
 // The built LV2 or LADSPA plug-in, loaded with dlopen as a host loads it,
 // behind one small interface so a test runs the same steps on both.
-#ifndef KORVA_TESTS_FRONTDOOR_LOADED_PLUGIN_H
-#define KORVA_TESTS_FRONTDOOR_LOADED_PLUGIN_H
+#ifndef KORVA_TESTS_SUPPORT_LOADED_PLUGIN_H
+#define KORVA_TESTS_SUPPORT_LOADED_PLUGIN_H
 
 #include <ladspa.h>
 #include <lv2/core/lv2.h>
