@@ -40,7 +40,9 @@ cmp -s "$work/built.wav" "$work/installed.wav" || fail "the installed korva's ou
 
 if [ "$gui" = gui ]; then
   host="$prefix/bin/korva-host"
-  ldd "$host" | grep -qF "$prefix/lib/libxmms.so.1" || fail "the installed korva-host does not find the installed libxmms.so.1: $(ldd "$host" | grep xmms)"
+  found="$(ldd "$host" | awk '$1 == "libxmms.so.1" { print $3 }')"
+  [ -n "$found" ] && [ "$(realpath "$found")" = "$(realpath "$prefix/lib/libxmms.so.1")" ] \
+    || fail "the installed korva-host does not find the installed libxmms.so.1 (found: ${found:-nothing})"
   LD_DEBUG=files "$host" --config "$work/config" --output "$work/host.wav" "$in" >"$work/host.log" 2>&1 \
     || { tail -20 "$work/host.log" >&2; fail "the installed korva-host failed"; }
   grep -qF "file=$prefix/lib/xmms/Effect/libxmkorva.so" "$work/host.log" \
