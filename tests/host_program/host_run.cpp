@@ -1,5 +1,7 @@
 #include "host_run.h"
 
+#include "tests/support/scratch.h"
+
 #include <sndfile.h>
 
 #include <fcntl.h>
@@ -10,8 +12,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 extern char **environ;
 
@@ -81,8 +81,7 @@ HostRun finish_host(int pid, const std::string &error_file)
         run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     }
     if (!error_file.empty()) {
-        std::ifstream in(error_file);
-        run.errors.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        run.errors = korva_test::read_file(error_file);
         unlink(error_file.c_str());
     }
     return run;
