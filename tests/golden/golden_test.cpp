@@ -11,7 +11,7 @@
 //
 //   golden_test                  checks every case against the file
 //   golden_test --regenerate     rewrites the file from this build
-#include "korva.h"
+#include "engine/korva.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
