@@ -1,10 +1,14 @@
 // The file-replacement policy itself: what a replaced file keeps, what a
 // failure leaves, and the two rules for targets that are not regular files.
 #include "fileio/file_replace.h"
-#include "../host/scratch.h"
+#include "tests/support/scratch.h"
 
 #include <string>
 #include <thread>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,16 +24,16 @@ bool replace(const std::string &path, const std::string &bytes, NonRegular rule,
 
 TEST(FileReplace, KeepsOwnerAndPermissionBitsButNeverSetIdBits)
 {
-    scratch::Dir dir;
-    const std::string path = dir / "file";
-    scratch::write(path, "old");
+    korva_test::ScratchDir dir;
+    const std::string path = dir.file("file");
+    korva_test::write_file(path, "old");
     ASSERT_EQ(::chmod(path.c_str(), 06754), 0);
     // Giving a file away needs root; the owner is checked only then.
     const bool given_away = ::chown(path.c_str(), 4321, 4322) == 0;
     ASSERT_EQ(::chmod(path.c_str(), 06754), 0);   // a change of owner may clear set-id bits
 
     ASSERT_TRUE(replace(path, "new", NonRegular::refuse));
-    EXPECT_EQ(scratch::read(path), "new");
+    EXPECT_EQ(korva_test::read_file(path), "new");
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0754u);
@@ -39,42 +43,42 @@ TEST(FileReplace, KeepsOwnerAndPermissionBitsButNeverSetIdBits)
     }
 
     const mode_t old_mask = ::umask(027);
-    const bool created = replace(dir / "fresh", "x", NonRegular::refuse);
+    const bool created = replace(dir.file("fresh"), "x", NonRegular::refuse);
     ::umask(old_mask);
     ASSERT_TRUE(created);
-    EXPECT_EQ(scratch::mode_of(dir / "fresh"), 0640u);
-    EXPECT_EQ(scratch::list(dir.path), (std::vector<std::string>{"file", "fresh"}));
+    EXPECT_EQ(korva_test::mode_of(dir.file("fresh")), 0640u);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"file", "fresh"}));
 }
 
 TEST(FileReplace, EveryFailureLeavesTheOldFileAndNoTemporary)
 {
-    scratch::Dir dir;
-    const std::string path = dir / "file";
-    scratch::write(path, "old");
+    korva_test::ScratchDir dir;
+    const std::string path = dir.file("file");
+    korva_test::write_file(path, "old");
 
     Replacement r;
     ASSERT_TRUE(korva::fileio::begin_replacement(path.c_str(), NonRegular::refuse, r));
     ASSERT_TRUE(korva::fileio::write_all(r.fd, "half", 4));
     korva::fileio::abandon_replacement(r);
-    EXPECT_EQ(scratch::read(path), "old");
-    EXPECT_EQ(scratch::list(dir.path), std::vector<std::string>{"file"}) << "abandoned";
+    EXPECT_EQ(korva_test::read_file(path), "old");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"file"}) << "abandoned";
 
     // The rename fails: the target became a directory meanwhile.
-    const std::string moving = dir / "moving";
-    scratch::write(moving, "old");
+    const std::string moving = dir.file("moving");
+    korva_test::write_file(moving, "old");
     ASSERT_TRUE(korva::fileio::begin_replacement(moving.c_str(), NonRegular::refuse, r));
     ASSERT_TRUE(korva::fileio::write_all(r.fd, "new", 3));
     ASSERT_EQ(::unlink(moving.c_str()), 0);
     ASSERT_EQ(::mkdir(moving.c_str(), 0755), 0);
     EXPECT_FALSE(korva::fileio::commit_replacement(r));
     EXPECT_EQ(r.error.step, Step::rename);
-    EXPECT_EQ(scratch::list(dir.path), (std::vector<std::string>{"file", "moving"})) << "failed rename";
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"file", "moving"})) << "failed rename";
 
     Error why;
-    EXPECT_FALSE(replace(dir / "no/such/dir/file", "new", NonRegular::refuse, &why));
+    EXPECT_FALSE(replace(dir.file("no/such/dir/file"), "new", NonRegular::refuse, &why));
     EXPECT_EQ(why.step, Step::temporary);
     EXPECT_EQ(why.number, ENOENT);
-    EXPECT_FALSE(replace(dir.path + "/", "new", NonRegular::write_through, &why));
+    EXPECT_FALSE(replace(dir.path.string() + "/", "new", NonRegular::write_through, &why));
     EXPECT_EQ(why.step, Step::is_directory);
     EXPECT_FALSE(replace("", "new", NonRegular::refuse, &why));
     EXPECT_EQ(why.step, Step::name);
@@ -84,26 +88,26 @@ TEST(FileReplace, EveryFailureLeavesTheOldFileAndNoTemporary)
     // A file its owner made read-only is refused, as writing it in place would be.
     ::chmod(dir.path.c_str(), 0777);
     ::chmod(path.c_str(), 0444);
-    const int read_only = scratch::as_nobody([&] { return replace(path, "new", NonRegular::refuse) ? 1 : 0; });
+    const int read_only = korva_test::as_nobody([&] { return replace(path, "new", NonRegular::refuse) ? 1 : 0; });
     if (read_only != -1) {
         EXPECT_EQ(read_only, 0);
-        EXPECT_EQ(scratch::read(path), "old");
-        EXPECT_EQ(scratch::list(dir.path), (std::vector<std::string>{"file", "moving"}));
+        EXPECT_EQ(korva_test::read_file(path), "old");
+        EXPECT_EQ(dir.entries(), (std::vector<std::string>{"file", "moving"}));
     }
 }
 
 TEST(FileReplace, AFullDiskKeepsTheOldFile)
 {
-    scratch::TinyFs fs;
+    korva_test::TinyFs fs;
     KORVA_REQUIRE_TINYFS(fs);
-    const std::string path = fs / "file";
+    const std::string path = fs.file("file");
     ASSERT_TRUE(replace(path, "old", NonRegular::refuse));
     ASSERT_TRUE(fs.fill());
     Error why;
     EXPECT_FALSE(replace(path, std::string(100000, 'n'), NonRegular::refuse, &why));
     EXPECT_EQ(why.number, ENOSPC);
-    EXPECT_EQ(scratch::read(path), "old");
-    EXPECT_EQ(scratch::list(fs.dir.path), (std::vector<std::string>{"file", "filler"}));
+    EXPECT_EQ(korva_test::read_file(path), "old");
+    EXPECT_EQ(fs.dir.entries(), (std::vector<std::string>{"file", "filler"}));
 }
 
 TEST(FileReplace, NonRegularTargetsAreRefusedOrWrittenThroughByName)
@@ -116,21 +120,21 @@ TEST(FileReplace, NonRegularTargetsAreRefusedOrWrittenThroughByName)
     ASSERT_EQ(::stat("/dev/null", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
 
-    scratch::Dir dir;
-    const std::string fifo = dir / "fifo";
+    korva_test::ScratchDir dir;
+    const std::string fifo = dir.file("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     // Refused at once: no wait for a reader.
     EXPECT_FALSE(replace(fifo, "x", NonRegular::refuse, &why));
     EXPECT_EQ(why.step, Step::not_regular);
 
     std::string received;
-    std::thread reader([&] { received = scratch::read(fifo); });
+    std::thread reader([&] { received = korva_test::read_file(fifo); });
     EXPECT_TRUE(replace(fifo, "through the pipe", NonRegular::write_through));
     reader.join();
     EXPECT_EQ(received, "through the pipe");
     ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_EQ(scratch::list(dir.path), std::vector<std::string>{"fifo"});
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"fifo"});
 }
 
 }  // namespace

@@ -219,7 +219,7 @@ TEST(OutOfMemory, NoCEntryPointThrowsAndFilesStayWhole)
         EXPECT_TRUE(entries == std::vector<std::string>{"config"} ||
                     entries == (std::vector<std::string>{"config", "preset.kp"}))
             << "a temporary file was left with " << budget << " allocations granted";
-        EXPECT_NE(korva_test::read_text(config).find("xmkorva_superbass=200\n"), std::string::npos) << budget;
+        EXPECT_NE(korva_test::read_file(config).find("xmkorva_superbass=200\n"), std::string::npos) << budget;
         KorvaParams read;
         if (entries.size() == 2) {
             EXPECT_EQ(korva_read_preset(preset.c_str(), &read), 1) << budget;

@@ -1,6 +1,6 @@
 // korva sink install/remove/status/set/pulse-line without a running PipeWire:
 // the file it writes, where, and what it refuses.
-#include "cli_harness.h"
+#include "tests/cli/cli_harness.h"
 
 #include "engine/param_fields.h"
 
@@ -15,7 +15,7 @@ namespace {
 // Points HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR into a fresh directory (no
 // PipeWire answers there) and names a stand-in plug-in file.
 struct SinkHome {
-    TempDir dir;
+    ScratchDir dir;
     std::string fragment;
     std::string plugin;
 
@@ -29,7 +29,7 @@ struct SinkHome {
         unsetenv("PIPEWIRE_RUNTIME_DIR");
         fragment = dir.file("config/pipewire/pipewire.conf.d/korva-sink.conf");
         plugin = dir.file("korva.so");
-        write_bytes(plugin, "stand-in");
+        write_file(plugin, "stand-in");
         setenv("KORVA_LADSPA_PLUGIN", plugin.c_str(), 1);
     }
 };
@@ -85,7 +85,7 @@ TEST(SinkCli, InstallWritesEveryControlFromPresetAndSetsAndRemoveTakesItAway)
     EXPECT_NE(install.out.find("systemctl --user restart pipewire"), std::string::npos) << install.out;
     EXPECT_NE(install.err.find("vs_intensity=-4 is outside the plug-in's range 0..256: the sink uses 0"),
               std::string::npos) << install.err;
-    const std::string written = read_bytes(home.fragment);
+    const std::string written = read_file(home.fragment);
     expect_controls(written, params_with({"superbass=200", "extfx_mode=1", "bw_fq=7000", "vs_intensity=0"}));
     EXPECT_NE(written.find("plugin = \"" + home.plugin + "\""), std::string::npos);
     EXPECT_NE(written.find("node.name = \"korva_sink\""), std::string::npos);
@@ -95,11 +95,11 @@ TEST(SinkCli, InstallWritesEveryControlFromPresetAndSetsAndRemoveTakesItAway)
     // Installing again replaces the settings; with none given, the shipped
     // file's defaults, which are the engine's.
     ASSERT_EQ(run_korva({"sink", "install"}).exit_code, 0);
-    const std::string defaults = read_bytes(home.fragment);
+    const std::string defaults = read_file(home.fragment);
     KorvaParams engine_defaults{};
     korva_default_params(&engine_defaults);
     expect_controls(defaults, engine_defaults);
-    EXPECT_EQ(replace_all(read_bytes(KORVA_SHARED_FRAGMENT), KORVA_INSTALLED_PLUGIN, home.plugin), defaults);
+    EXPECT_EQ(replace_all(read_file(KORVA_SHARED_FRAGMENT), KORVA_INSTALLED_PLUGIN, home.plugin), defaults);
 
     const RunResult status = run_korva({"sink", "status"});
     EXPECT_EQ(status.exit_code, 0);

@@ -6,7 +6,7 @@
 // the plug-in's own conversion undoes exactly: the recording must equal
 // `korva process` sample for sample. A second play changes a control live
 // with `korva sink set`.
-#include "cli_harness.h"
+#include "tests/cli/cli_harness.h"
 #include "cli/run_program.h"
 
 #include <gtest/gtest.h>
@@ -103,7 +103,7 @@ bool eventually(int seconds, const std::function<bool()> &condition)
 // minimal.conf with only a dummy driver and a null sink, clocked at kRate.
 bool write_server_config(const std::string &path)
 {
-    std::string text = read_bytes(kServerTemplate);
+    std::string text = read_file(kServerTemplate);
     const auto objects = text.find("\ncontext.objects = [");
     const auto objects_end = objects == std::string::npos ? objects : text.find("\n]", objects + 1);
     const auto rate = text.find("#default.clock.rate");
@@ -119,7 +119,7 @@ bool write_server_config(const std::string &path)
     const auto value = text.find("48000", rate);
     text.replace(value, 5, std::to_string(kRate));
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    write_bytes(path, text);
+    write_file(path, text);
     return true;
 }
 
@@ -131,7 +131,7 @@ std::string ask(const std::vector<std::string> &argv)
 
 // Plays `input` into the sink while recording test_out; `during` runs while
 // the file plays.
-Audio play_and_record(const TempDir &dir, const std::string &input, const std::string &name,
+Audio play_and_record(const ScratchDir &dir, const std::string &input, const std::string &name,
                       const std::function<void()> &during = {})
 {
     const std::string recording = dir.file(name + ".wav");
@@ -211,7 +211,7 @@ TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLi
     if (!std::filesystem::exists(kServerTemplate) || run_program({"pipewire", "--version"}).exit_code != 0)
         GTEST_SKIP() << "PipeWire is not installed (pipewire-bin)";
 
-    TempDir dir;
+    ScratchDir dir;
     const std::string runtime = dir.file("runtime");
     std::filesystem::create_directories(runtime);
     chmod(runtime.c_str(), 0700);
@@ -231,12 +231,12 @@ TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLi
     // One daemon reads its configuration and the user's fragment, as on a desktop.
     Background server({"pipewire"}, dir.file("pipewire.log"));
     if (!eventually(10, [] { return !ask({"pw-cli", "info", "0"}).empty(); }))
-        GTEST_SKIP() << "PipeWire cannot start on this machine:\n" << read_bytes(server.log);
+        GTEST_SKIP() << "PipeWire cannot start on this machine:\n" << read_file(server.log);
     Background session({"dbus-run-session", "--", "wireplumber"}, dir.file("wireplumber.log"));
     ASSERT_TRUE(eventually(20, [] {
         return ask({"pw-link", "-l"}).find("korva_sink.output:output_FL\n  |-> test_out:playback_FL") !=
                std::string::npos;
-    })) << "the sink was not linked to test_out\n" << read_bytes(server.log) << read_bytes(session.log);
+    })) << "the sink was not linked to test_out\n" << read_file(server.log) << read_file(session.log);
     const RunResult status = run_korva({"sink", "status"});
     EXPECT_NE(status.out.find("running: yes"), std::string::npos) << status.out << status.err;
     EXPECT_NE(status.out.find(" superbass=160 "), std::string::npos) << "the live controls:\n" << status.out;
