@@ -77,7 +77,11 @@ TEST_F(LockHandover, BlocksKeepFlowingWhileTheInterfaceThreadHammersTheLock)
     long blocks = 0;
     long rewrites_seen_at_start = -1;
     const auto deadline = Clock::now() + std::chrono::seconds(60);
-    for (; blocks < 400 && Clock::now() < deadline; ++blocks) {
+    // At least 400 blocks, and on until the interface thread has rewritten
+    // the record in between: on a loaded machine it may not be scheduled at
+    // all during the first few hundred blocks.
+    auto competed = [&] { return rewrites_seen_at_start >= 0 && rewrites.load() > rewrites_seen_at_start; };
+    for (; (blocks < 400 || !competed()) && Clock::now() < deadline; ++blocks) {
         if (blocks == 1)
             rewrites_seen_at_start = rewrites.load();
         void *data = audio.data();
@@ -89,7 +93,7 @@ TEST_F(LockHandover, BlocksKeepFlowingWhileTheInterfaceThreadHammersTheLock)
     stop = true;
     interface_thread.join();
 
-    EXPECT_EQ(blocks, 400);
+    EXPECT_GE(blocks, 400);
     EXPECT_LT(longest, kBound) << "a block waited "
                                << std::chrono::duration_cast<std::chrono::milliseconds>(longest).count()
                                << " ms for the engine lock";
