@@ -138,6 +138,15 @@ void korva_default_params(KorvaParams *params);
 void korva_process(KorvaEngine *engine, const int16_t *in, int16_t *out, int32_t frames);
 
 /*
+ * The same chain on interleaved float stereo frames in the 16-bit scale
+ * (full scale 32767), without the 16-bit ends: nothing is converted, clipped
+ * or truncated, so a quiet signal keeps its precision. What korva_process
+ * does to a frame is this followed by clipping to +-32767 and truncation.
+ * `in` and `out` may be the same buffer; a count of 0 or below touches nothing.
+ */
+void korva_process_float(KorvaEngine *engine, const float *in, float *out, int32_t frames);
+
+/*
  * Stage entries. Each takes the engine, the sample rate in hertz and the two
  * float working samples of one frame, which it changes in place.
  */

@@ -148,4 +148,33 @@ TEST(FrameLoop, InPlaceEqualsSeparateBuffersAndCountsBelowOneTouchNothing)
     EXPECT_EQ(copy, untouched);
 }
 
+// The float entry is the same chain: clipping and truncating its output gives
+// the 16-bit entry's output, with every stage on, at every rate class, in place.
+TEST(FrameLoop, FloatPathIsTheChainWithoutTheSixteenBitEnds)
+{
+    for (int32_t rate : {11025, 22050, 44100}) {
+        auto a = test::make_engine();
+        auto b = test::make_engine();
+        for (KorvaEngine *e : {a.get(), b.get()}) {
+            e->sample_rate = rate;
+            e->params.superbass = 200;
+            e->params.enable_vs = e->params.enable_extfx = e->params.enable_extspace = e->params.enable_bw = 1;
+            e->params.vs_mode = e->params.extfx_mode = e->params.spc_mode = e->params.bw_mode = 1;
+            e->params.vs_intensity = 256;
+            e->params.extspace_mode = 1;
+            e->params.spc_phaseinvert = e->params.spc_swapstereo = 1;
+        }
+        const auto in = test::music(5000, 3, rate);
+        const auto want = run(a.get(), in);
+        std::vector<float> work(in.begin(), in.end());
+        korva_process_float(b.get(), work.data(), work.data(), 5000);
+        std::vector<int16_t> got(work.size());
+        for (size_t i = 0; i < work.size(); ++i) {
+            const float x = work[i] > 32767.0f ? 32767.0f : work[i] < -32767.0f ? -32767.0f : work[i];
+            got[i] = static_cast<int16_t>(x);
+        }
+        EXPECT_EQ(got, want) << rate << " Hz";
+    }
+}
+
 }  // namespace
