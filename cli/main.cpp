@@ -3,6 +3,7 @@
 #include "interrupt.h"
 #include "param_options.h"
 #include "process_options.h"
+#include "response_command.h"
 #include "sink_command.h"
 
 #include <CLI/CLI.hpp>
@@ -35,6 +36,7 @@ int main(int argc, char **argv)
     std::string preset_path;
     ParamSources sources;
     bool quiet = false;
+    ResponseOptions response_options;
 
     CLI::App *process = add_process_command(app, process_options);
 
@@ -60,6 +62,8 @@ int main(int argc, char **argv)
     SinkOptions sink_options;
     CLI::App *sink = add_sink_command(app, sink_options);
 
+    CLI::App *response = add_response_command(app, response_options);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &error) {
@@ -80,6 +84,8 @@ int main(int argc, char **argv)
             status = run_preset_export_lv2(preset_path, preset_name, bundle_directory);
         else if (sink->parsed())
             status = run_sink_command(sink_options);
+        else if (response->parsed())
+            status = run_response(response_options);
     } catch (const std::bad_alloc &) {
         status = failure("out of memory");
     }
