@@ -88,6 +88,16 @@ Status write_png(const ResponsePlot &plot, const std::string &path)
     return commit_output(target);
 }
 
+// Fails at once on an output that could not be written after the
+// measurement: the trial temporary file is removed when the probe goes.
+Status probe_output(const std::string &path)
+{
+    if (path.empty())
+        return success();
+    AtomicOutput probe;
+    return begin_output(path, probe);
+}
+
 // The largest and smallest gain of one channel, for the summary.
 std::string extremes(const std::vector<ResponsePoint> &points, bool right)
 {
@@ -145,6 +155,9 @@ Status run_response(const ResponseOptions &options)
     KorvaParams params;
     if (Status status = build_params(options.sources, params); !status.ok())
         return status;
+    for (const std::string *path : {&options.png_path, &options.csv_path})
+        if (Status status = probe_output(*path); !status.ok())
+            return status;
     if (Status status = measure_response(params, options.rate, plot.points); !status.ok())
         return status;
     plot.title = plot_title(params, options.rate);

@@ -1,0 +1,224 @@
+// korva response: where each filter's notch, peak or corner lands in the
+// measured table, against the transfer functions of the filter kit's
+// coefficients evaluated on the unit circle; a chain with no effects is flat.
+#include "cli_harness.h"
+
+#include "engine/filter_kit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <fstream>
+#include <functional>
+#include <numbers>
+#include <sstream>
+
+namespace {
+
+using cd = std::complex<double>;
+using korva::RateClass;
+
+struct Row {
+    double f, left, right;
+};
+
+std::vector<Row> read_csv(const std::string &path)
+{
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "frequency_hz,left_db,right_db");
+    std::vector<Row> rows;
+    while (std::getline(in, line)) {
+        Row r{};
+        char comma1 = 0, comma2 = 0;
+        std::istringstream fields(line);
+        fields >> r.f >> comma1 >> r.left >> comma2 >> r.right;
+        EXPECT_TRUE(fields && comma1 == ',' && comma2 == ',') << line;
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+// One step of an order-N design at theta radians per step: g Num(z) / D(z),
+//   num[d]: numerator weight of z^-d;  D(z) = 1 - sum_k a[k] z^-(N-k).
+template <int N>
+cd design(const double (&num)[N + 1], const korva::IirCoeffs<N> &c, double theta)
+{
+    cd n = 0, d = 1;
+    for (int k = 0; k <= N; ++k)
+        n += num[k] * std::polar(1.0, -theta * k);
+    for (int k = 0; k < N; ++k)
+        d -= c.a[k] * std::polar(1.0, -theta * (N - k));
+    return c.g * n / d;
+}
+
+// A design stepped k times per sample on a held input, output of the last
+// step: the hold images w/k + 2pi m/k pass the box 1 + z^-1 + ... + z^-(k-1)
+// and the filter, and fold back onto w:
+//   G(w) = 1/k sum_m B(t_m) H(t_m) e^(j t_m (k-1)),  t_m = (w + 2 pi m) / k
+cd stepped(const std::function<cd(double)> &h, int k, double w)
+{
+    cd sum = 0;
+    for (int m = 0; m < k; ++m) {
+        const double t = (w + 2.0 * std::numbers::pi * m) / k;
+        cd box = 0;
+        for (int i = 0; i < k; ++i)
+            box += std::polar(1.0, -t * i);
+        sum += box * h(t) * std::polar(1.0, t * (k - 1));
+    }
+    return sum / static_cast<double>(k);
+}
+
+constexpr double binomial3[] = {1, 3, 3, 1};
+constexpr double bandpass[] = {1, 0, -3, 0, 3, 0, -1};
+
+cd notch(RateClass rc, double w)
+{
+    const korva::NotchCoeffs &c = rc == RateClass::high ? korva::woofer_notch6_high : korva::woofer_notch6_mid;
+    const double num[] = {1, -c.b1, c.b2, -c.b3, c.b2, -c.b1, 1};
+    return stepped([&](double t) { return design<6>(num, c.iir, t); }, korva::two_set_steps(rc), w);
+}
+
+cd bass_lowpass(RateClass rc, double w)
+{
+    const auto &c = rc == RateClass::high ? korva::bass_lowpass3_high : korva::bass_lowpass3_mid;
+    return 8.0 * stepped([&](double t) { return design<3>(binomial3, c, t); }, korva::two_set_steps(rc), w);
+}
+
+cd single(const std::function<cd(double)> &h, RateClass rc, double w)
+{
+    return stepped(h, korva::single_set_steps(rc), w);
+}
+
+enum class Feature { lowest, highest, corner };
+
+struct Case {
+    const char *name;
+    std::vector<std::string> settings;
+    Feature feature;
+    std::function<cd(RateClass, double)> stage;   // the stage's gain at w, gains of 1.0
+};
+
+// Every case runs with the pre-amplifier at 1.0 and only its stage on.
+const std::vector<std::string> bare = {"--set", "preamp=256", "--set", "dewoofer=0", "--set", "fidelity=0",
+                                       "--set", "enable_3dsurround=0"};
+
+std::vector<std::string> tuning(const char *band)
+{
+    std::vector<std::string> s = {"--set", "spc_mode=1"};
+    for (const char *b : {"spc_debass", "spc_detube", "spc_mid", "spc_high"})
+        s.insert(s.end(), {"--set", std::string(b) + (std::string(b) == band ? "=256" : "=0")});
+    return s;
+}
+
+const Case cases[] = {
+    {"DeWoofer notch", {"--set", "dewoofer=256"}, Feature::lowest, notch},
+    // L + 0.5 * 8 lowpass(L): a shelf; its corner is where the boost in dB is half that at 20 Hz.
+    {"SuperBass corner", {"--set", "superbass=256"}, Feature::corner,
+     [](RateClass rc, double w) { return 1.0 + 0.5 * bass_lowpass(rc, w); }},
+    {"speaker bass band peak", tuning("spc_debass"), Feature::highest,
+     [](RateClass rc, double w) {
+         return 1.0 - single([](double t) { return design<3>(binomial3, korva::debass_lowpass3, t); }, rc, w);
+     }},
+    {"speaker mid band peak", tuning("spc_mid"), Feature::highest,
+     [](RateClass rc, double w) {
+         return 1.0 + single([](double t) { return design<6>(bandpass, korva::mid_bandpass6, t); }, rc, w);
+     }},
+    {"speaker tube band notch", tuning("spc_detube"), Feature::lowest,
+     [](RateClass rc, double w) {
+         return 1.0 - single([](double t) { return design<6>(bandpass, korva::tube_bandpass6, t); }, rc, w);
+     }},
+    {"speaker high band peak", tuning("spc_high"), Feature::highest,
+     [](RateClass rc, double w) {
+         return 1.0 + single([](double t) { return design<6>(bandpass, korva::high_bandpass6, t); }, rc, w);
+     }},
+};
+
+// Where the feature lies in a curve of (frequency, dB), ascending.
+double locate(const std::vector<std::pair<double, double>> &curve, Feature feature)
+{
+    size_t best = 0;
+    for (size_t i = 1; i < curve.size(); ++i) {
+        if (feature == Feature::lowest ? curve[i].second < curve[best].second
+                                       : feature == Feature::highest && curve[i].second > curve[best].second)
+            best = i;
+    }
+    if (feature != Feature::corner)
+        return curve[best].first;
+    const double half = curve.front().second / 2.0;
+    for (const auto &[f, db] : curve)
+        if (db < half)
+            return f;
+    return curve.back().first;
+}
+
+TEST(CliResponse, NotchesPeaksAndCornersLieWhereTheCoefficientsPutThem)
+{
+    TempDir dir;
+    for (const int rate : {11025, 22050, 44100}) {
+        const RateClass rc = korva::rate_class(rate);
+        for (const Case &c : cases) {
+            std::vector<std::string> args = {"response", "--quiet", "--rate", std::to_string(rate),
+                                              "--csv", dir.file("r.csv")};
+            args.insert(args.end(), bare.begin(), bare.end());
+            args.insert(args.end(), c.settings.begin(), c.settings.end());
+            const RunResult run = run_korva(args);
+            ASSERT_EQ(run.exit_code, 0) << run.err;
+
+            std::vector<std::pair<double, double>> left, right, model;
+            for (const Row &r : read_csv(dir.file("r.csv"))) {
+                left.emplace_back(r.f, r.left);
+                right.emplace_back(r.f, r.right);
+            }
+            ASSERT_GT(left.size(), 300u);
+            // The model on a grid 20 times finer than the table's.
+            for (double f = 20.0; f < rate / 2.0; f *= std::exp2(1.0 / 960)) {
+                const double w = 2.0 * std::numbers::pi * f / rate;
+                model.emplace_back(f, 20.0 * std::log10(std::abs(c.stage(rc, w))));
+            }
+            const double expected = locate(model, c.feature);
+            for (const auto *measured : {&left, &right}) {
+                const double found = locate(*measured, c.feature);
+                EXPECT_LT(std::abs(std::log2(found / expected)), 1.0 / 12)
+                    << c.name << " at " << rate << " Hz: measured " << found << " Hz, coefficients give "
+                    << expected << " Hz";
+            }
+        }
+    }
+}
+
+TEST(CliResponse, EffectsOffAndUnityPreampAreFlatAndThePlotIsAPicture)
+{
+    TempDir dir;
+    for (const int rate : {11025, 44100}) {
+        const RunResult run = run_korva({"response", "--rate", std::to_string(rate), "--set", "enable_global=0",
+                                         "--set", "preamp=256", "--csv", dir.file("flat.csv"), "--png",
+                                         dir.file("flat.png")});
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        const std::vector<Row> rows = read_csv(dir.file("flat.csv"));
+        ASSERT_FALSE(rows.empty());
+        EXPECT_NEAR(rows.front().f, 20.0, 1e-9);
+        EXPECT_LT(rows.back().f, rate / 2.0);
+        for (const Row &r : rows) {
+            EXPECT_NEAR(r.left, 0.0, 0.01) << r.f << " Hz";
+            EXPECT_NEAR(r.right, 0.0, 0.01) << r.f << " Hz";
+        }
+        EXPECT_EQ(read_bytes(dir.file("flat.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
+    }
+}
+
+TEST(CliResponse, RefusesBadRequests)
+{
+    TempDir dir;
+    EXPECT_NE(run_korva({"response"}).exit_code, 0);   // neither --png nor --csv
+    EXPECT_NE(run_korva({"response", "--rate", "100", "--csv", dir.file("a.csv")}).exit_code, 0);
+    EXPECT_NE(run_korva({"response", "--set", "nosuch=1", "--csv", dir.file("a.csv")}).exit_code, 0);
+    const RunResult into_dir = run_korva({"response", "--png", dir.path.string()});
+    EXPECT_NE(into_dir.exit_code, 0);
+    EXPECT_NE(into_dir.err.find("is a directory"), std::string::npos) << into_dir.err;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{});
+}
+
+} // namespace
