@@ -142,7 +142,7 @@ CLI::App *add_response_command(CLI::App &app, ResponseOptions &options)
             throw CLI::RequiredError("--png or --csv");
     });
     command->footer(command->get_footer() +
-                    "\nEach channel's gain is the output's fundamental over the input sine, from 20 Hz "
+                    "\n\nEach channel's gain is the output's fundamental over the input sine, from 20 Hz "
                     "to below half the rate, 48 points per octave. Brainwave synthesis adds a signal "
                     "rather than shaping one and is left out.");
     return command;
