@@ -82,6 +82,13 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
         if (Status status = start_resampler(rate, out_rate, resampler); !status.ok())
             return failure(out_path + ": " + status.message);
 
+    summary.loudness.request = request.loudness;
+    LoudnessMeter meter_in, meter_out;
+    if (request.loudness.measure)
+        for (LoudnessMeter *meter : {&meter_in, &meter_out})
+            if (Status status = start_loudness(input.info.samplerate, request.loudness.true_peak, *meter); !status.ok())
+                return failure(request.input_path + ": " + status.message);
+
     std::vector<int16_t> in_block(2 * kBlockFrames);
     std::vector<int16_t> out_block(2 * kBlockFrames);
     // A pipe reports SF_COUNT_MAX frames: no bar for an unknown length.
@@ -108,6 +115,15 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
         // The rate is stored before every block, as the player does.
         engine->sample_rate = input.info.samplerate;
         korva_process(engine.get(), in_samples.data(), out_samples.data(), static_cast<int32_t>(frames));
+        if (request.loudness.apply_gain)
+            summary.loudness.clipped += apply_gain(out_samples, request.loudness.gain);
+        Status measured = add_loudness(meter_in, in_samples);
+        if (measured.ok())
+            measured = add_loudness(meter_out, out_samples);
+        if (!measured.ok()) {
+            progress_finish(progress);
+            return failure(request.input_path + ": " + measured.message);
+        }
 
         measure(out_samples, summary.out);
         Status written = success();
@@ -148,6 +164,8 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
     if (Status status = commit_output(target); !status.ok())
         return status;
 
+    summary.loudness.in = read_loudness(meter_in);
+    summary.loudness.out = read_loudness(meter_out);
     summary.wall_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (!request.quiet)
         std::fputs(format_summary(summary).c_str(), stdout);

@@ -3,6 +3,7 @@
 #ifndef KORVA_CLI_PROCESS_FILE_H
 #define KORVA_CLI_PROCESS_FILE_H
 
+#include "loudness_match.h"
 #include "status.h"
 #include "summary.h"
 
@@ -22,6 +23,7 @@ struct ProcessRequest {
     KorvaParams params {};
     double quality = kDefaultQuality;   // lossy outputs only
     bool quiet = false;                 // no progress bar, no printed summary
+    LoudnessRequest loudness;           // what to measure, and the gain --match-loudness found
     // Called after every block with the frames done and the input's length
     // (0 when unknown); may be empty.
     std::function<void(int64_t done, int64_t total)> on_progress;

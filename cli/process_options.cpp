@@ -36,6 +36,13 @@ Status run_one(const ProcessOptions &options)
     request.quality = options.quality;
     if (Status status = build_params(options.sources, request.params); !status.ok())
         return status;
+    // The loudness figures cost time: measured only when shown or matched.
+    request.loudness.true_peak = options.true_peak;
+    request.loudness.match = options.match_loudness;
+    request.loudness.measure = !options.quiet || options.match_loudness;
+    if (options.match_loudness)
+        if (Status status = find_match_gain(request.input_path, request.params, request.loudness); !status.ok())
+            return status;
     RunSummary summary;
     return process_file(request, summary);
 }
@@ -95,6 +102,10 @@ CLI::App *add_process_command(CLI::App &app, ProcessOptions &options)
         ->check(CLI::Range(0.0, 10.0))
         ->capture_default_str();
     process->add_flag("-q,--quiet", options.quiet, "print neither the summary nor progress");
+    process->add_flag("--true-peak", options.true_peak, "add the true peak (dBTP) of input and output to the summary");
+    process->add_flag("--match-loudness", options.match_loudness,
+                      "scale the output to the input's integrated loudness (reads the input twice: a file, "
+                      "not standard input)");
 
     CLI::Option *out_dir = process->add_option("--out-dir", options.out_dir,
                                                "process many files, writing the outputs under DIR")
@@ -111,6 +122,7 @@ CLI::App *add_process_command(CLI::App &app, ProcessOptions &options)
         ->needs(out_dir);
     process->add_flag("--overwrite", options.overwrite, "replace outputs that exist (default: keep them)")
         ->needs(out_dir);
+    out_dir->excludes("--true-peak")->excludes("--match-loudness");
     process->add_option("-j,--jobs", options.jobs, "files processed at once (default: the number of cores)")
         ->type_name("N")
         ->check(CLI::Range(1, kTemporarySlots - 1))

@@ -23,6 +23,8 @@ struct ProcessOptions {
     std::string suffix;
     bool overwrite = false;
     int jobs = 0;                     // 0: the number of cores
+    bool true_peak = false;           // one file only
+    bool match_loudness = false;      // one file only
 };
 
 CLI::App *add_process_command(CLI::App &app, ProcessOptions &options);

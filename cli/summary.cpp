@@ -105,6 +105,7 @@ std::string format_summary(const RunSummary &summary)
     text += printf_string("peak out:    %d (%s)\n", summary.out.peak, dbfs(summary.out.peak).c_str());
     text += printf_string("clipped:     %lld output samples at +-32767\n",
                           static_cast<long long>(summary.out.at_limit));
+    text += format_loudness(summary.loudness);
     if (summary.wall_seconds > 0.0)
         text += printf_string("time:        %.3f s, %.1fx real time\n", summary.wall_seconds,
                               duration / summary.wall_seconds);

@@ -3,6 +3,7 @@
 #ifndef KORVA_CLI_SUMMARY_H
 #define KORVA_CLI_SUMMARY_H
 
+#include "loudness_match.h"
 #include "tags.h"
 
 #include <chrono>
@@ -30,6 +31,7 @@ struct RunSummary {
     Levels in;
     Levels out;                 // the engine's 16-bit output, before any resampling
     TagReport tags;
+    LoudnessReport loudness;    // of the engine's output, gain included, before any resampling
     double wall_seconds = 0.0;
 };
 
