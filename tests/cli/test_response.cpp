@@ -154,40 +154,44 @@ double locate(const std::vector<std::pair<double, double>> &curve, Feature featu
     return curve.back().first;
 }
 
-TEST(CliResponse, NotchesPeaksAndCornersLieWhereTheCoefficientsPutThem)
+class CliResponseAtRate : public ::testing::TestWithParam<int> {};
+
+TEST_P(CliResponseAtRate, NotchesPeaksAndCornersLieWhereTheCoefficientsPutThem)
 {
     TempDir dir;
-    for (const int rate : {11025, 22050, 44100}) {
-        const RateClass rc = korva::rate_class(rate);
-        for (const Case &c : cases) {
-            std::vector<std::string> args = {"response", "--quiet", "--rate", std::to_string(rate),
-                                              "--csv", dir.file("r.csv")};
-            args.insert(args.end(), bare.begin(), bare.end());
-            args.insert(args.end(), c.settings.begin(), c.settings.end());
-            const RunResult run = run_korva(args);
-            ASSERT_EQ(run.exit_code, 0) << run.err;
+    const int rate = GetParam();
+    const RateClass rc = korva::rate_class(rate);
+    for (const Case &c : cases) {
+        std::vector<std::string> args = {"response", "--quiet", "--rate", std::to_string(rate),
+                                          "--csv", dir.file("r.csv")};
+        args.insert(args.end(), bare.begin(), bare.end());
+        args.insert(args.end(), c.settings.begin(), c.settings.end());
+        const RunResult run = run_korva(args);
+        ASSERT_EQ(run.exit_code, 0) << run.err;
 
-            std::vector<std::pair<double, double>> left, right, model;
-            for (const Row &r : read_csv(dir.file("r.csv"))) {
-                left.emplace_back(r.f, r.left);
-                right.emplace_back(r.f, r.right);
-            }
-            ASSERT_GT(left.size(), 300u);
-            // The model on a grid 20 times finer than the table's.
-            for (double f = 20.0; f < rate / 2.0; f *= std::exp2(1.0 / 960)) {
-                const double w = 2.0 * std::numbers::pi * f / rate;
-                model.emplace_back(f, 20.0 * std::log10(std::abs(c.stage(rc, w))));
-            }
-            const double expected = locate(model, c.feature);
-            for (const auto *measured : {&left, &right}) {
-                const double found = locate(*measured, c.feature);
-                EXPECT_LT(std::abs(std::log2(found / expected)), 1.0 / 12)
-                    << c.name << " at " << rate << " Hz: measured " << found << " Hz, coefficients give "
-                    << expected << " Hz";
-            }
+        std::vector<std::pair<double, double>> left, right, model;
+        for (const Row &r : read_csv(dir.file("r.csv"))) {
+            left.emplace_back(r.f, r.left);
+            right.emplace_back(r.f, r.right);
+        }
+        ASSERT_GT(left.size(), 300u);
+        // The model on a grid 20 times finer than the table's.
+        for (double f = 20.0; f < rate / 2.0; f *= std::exp2(1.0 / 960)) {
+            const double w = 2.0 * std::numbers::pi * f / rate;
+            model.emplace_back(f, 20.0 * std::log10(std::abs(c.stage(rc, w))));
+        }
+        const double expected = locate(model, c.feature);
+        for (const auto *measured : {&left, &right}) {
+            const double found = locate(*measured, c.feature);
+            EXPECT_LT(std::abs(std::log2(found / expected)), 1.0 / 12)
+                << c.name << " at " << rate << " Hz: measured " << found << " Hz, coefficients give "
+                << expected << " Hz";
         }
     }
 }
+
+// One rate class each: low, mid, high.
+INSTANTIATE_TEST_SUITE_P(RateClasses, CliResponseAtRate, ::testing::Values(11025, 22050, 44100));
 
 TEST(CliResponse, EffectsOffAndUnityPreampAreFlatAndThePlotIsAPicture)
 {
