@@ -26,8 +26,10 @@ Status add_loudness(LoudnessMeter &meter, std::span<const int16_t> stereo)
 {
     if (!meter.state || stereo.empty())
         return success();
-    if (ebur128_add_frames_short(meter.state.get(), stereo.data(), stereo.size() / 2) != EBUR128_SUCCESS)
+    if (ebur128_add_frames_short(meter.state.get(), stereo.data(), stereo.size() / 2) != EBUR128_SUCCESS) {
+        meter.state.reset();
         return failure("the loudness meter failed");
+    }
     return success();
 }
 

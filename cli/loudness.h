@@ -34,7 +34,8 @@ struct Loudness {
 
 Status start_loudness(int sample_rate, bool true_peak, LoudnessMeter &meter);
 
-// Takes interleaved stereo frames in; a meter that was never started ignores them.
+// Takes interleaved stereo frames in; a meter that was never started ignores
+// them, and one that fails stops measuring (it reads as not measured).
 Status add_loudness(LoudnessMeter &meter, std::span<const int16_t> stereo);
 
 // The figures so far.

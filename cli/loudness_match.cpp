@@ -111,8 +111,10 @@ Status find_match_gain(const std::string &input_path, const KorvaParams &params,
 
 std::string format_loudness(const LoudnessReport &report)
 {
-    if (!report.in.measured && !report.out.measured)
+    if (!report.request.measure)
         return {};
+    if (!report.in.measured || !report.out.measured)
+        return "loudness:    not measured (the loudness meter could not run on this input)\n";
     std::string text;
     text += printf_string("loudness:    %s in, %s out (integrated)\n", lufs_text(report.in.integrated_lufs).c_str(),
                           lufs_text(report.out.integrated_lufs).c_str());
