@@ -6,6 +6,7 @@
 #include "response_plot.h"
 
 #include "engine/param_fields.h"
+#include "fileio/file_replace.h"
 
 #include <cerrno>
 #include <cmath>
@@ -65,15 +66,13 @@ Status write_csv(const std::vector<ResponsePoint> &points, const std::string &pa
     AtomicOutput target;
     if (Status status = begin_output(path, target); !status.ok())
         return status;
-    std::FILE *file = std::fopen(target.write_path.c_str(), "w");
-    if (file == nullptr)
-        return failure(path + ": cannot write the table: " + std::strerror(errno));
-    std::fprintf(file, "frequency_hz,left_db,right_db\n");
-    for (const ResponsePoint &p : points)
-        std::fprintf(file, "%.4f,%s,%s\n", p.frequency, db_text(p.left_db).c_str(), db_text(p.right_db).c_str());
-    const bool written = std::ferror(file) == 0;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed)
+    std::string text = "frequency_hz,left_db,right_db\n";
+    for (const ResponsePoint &p : points) {
+        char frequency[32];
+        std::snprintf(frequency, sizeof frequency, "%.4f", p.frequency);
+        text += std::string(frequency) + "," + db_text(p.left_db) + "," + db_text(p.right_db) + "\n";
+    }
+    if (!korva::fileio::write_all(target.file.fd, text.data(), text.size()))
         return failure(path + ": cannot write the table: " + std::strerror(errno));
     return commit_output(target);
 }
@@ -83,7 +82,7 @@ Status write_png(const ResponsePlot &plot, const std::string &path)
     AtomicOutput target;
     if (Status status = begin_output(path, target); !status.ok())
         return status;
-    if (Status status = write_response_png(plot, target.write_path); !status.ok())
+    if (Status status = write_response_png(plot, target.file.fd); !status.ok())
         return failure(path + ": " + status.message);
     return commit_output(target);
 }

@@ -1,5 +1,7 @@
 #include "response_plot.h"
 
+#include "fileio/file_replace.h"
+
 #include <cairo.h>
 
 #include <algorithm>
@@ -145,9 +147,15 @@ void draw_legend(cairo_t *cr, const Frame &fr)
     cairo_set_dash(cr, nullptr, 0, 0);
 }
 
+cairo_status_t write_to_fd(void *closure, const unsigned char *data, unsigned int length)
+{
+    const int fd = *static_cast<const int *>(closure);
+    return korva::fileio::write_all(fd, data, length) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+}
+
 } // namespace
 
-Status write_response_png(const ResponsePlot &plot, const std::string &path)
+Status write_response_png(const ResponsePlot &plot, int fd)
 {
     std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
         cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height), cairo_surface_destroy);
@@ -190,7 +198,7 @@ Status write_response_png(const ResponsePlot &plot, const std::string &path)
     draw_legend(cr, fr);
 
     cairo_surface_flush(surface.get());
-    const cairo_status_t written = cairo_surface_write_to_png(surface.get(), path.c_str());
+    const cairo_status_t written = cairo_surface_write_to_png_stream(surface.get(), write_to_fd, &fd);
     if (written != CAIRO_STATUS_SUCCESS)
         return failure(std::string("cannot write the plot: ") + cairo_status_to_string(written));
     return success();

@@ -15,8 +15,8 @@ struct ResponsePlot {
     std::vector<ResponsePoint> points;
 };
 
-// Writes the picture to `path` (the file is created or truncated); a
+// Writes the picture as PNG to the open descriptor `fd` (left open); a
 // failure's message gives the reason without the file name.
-Status write_response_png(const ResponsePlot &plot, const std::string &path);
+Status write_response_png(const ResponsePlot &plot, int fd);
 
 #endif
