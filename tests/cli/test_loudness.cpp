@@ -55,7 +55,7 @@ Audio sine(double hz, double dbfs, double seconds, int rate)
 
 TEST(CliLoudness, ReferenceSineReadsMinus23LufsAndTruePeakOnlyWhenAsked)
 {
-    TempDir dir;
+    ScratchDir dir;
     write_audio(dir.file("sine.wav"), sine(1000.0, -23.0, 10.0, 48000), wav16);
     const std::vector<std::string> same = {"--set", "enable_global=0", "--set", "preamp=256"};
 
@@ -83,7 +83,7 @@ TEST(CliLoudness, ReferenceSineReadsMinus23LufsAndTruePeakOnlyWhenAsked)
 // round(engine sample x gain) on the engine's own output.
 TEST(CliLoudness, MatchedOutputHasTheInputsLoudness)
 {
-    TempDir dir;
+    ScratchDir dir;
     const Audio input = make_signal(44100 * 8, 2, 44100, 9000, 5);
     write_audio(dir.file("in.wav"), input, wav16);
     const double input_lufs = integrated_lufs(input);
@@ -112,7 +112,7 @@ TEST(CliLoudness, MatchedOutputHasTheInputsLoudness)
 
 TEST(CliLoudness, MatchingCountsClippedSamplesAndRefusesStandardInput)
 {
-    TempDir dir;
+    ScratchDir dir;
     // A steady tone at DeWoofer's notch with a short loud click twice a
     // second: the notch takes the tone out, and the gain that brings the
     // clicks up to the tone's loudness drives them past full scale.

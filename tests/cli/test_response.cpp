@@ -158,7 +158,7 @@ class CliResponseAtRate : public ::testing::TestWithParam<int> {};
 
 TEST_P(CliResponseAtRate, NotchesPeaksAndCornersLieWhereTheCoefficientsPutThem)
 {
-    TempDir dir;
+    ScratchDir dir;
     const int rate = GetParam();
     const RateClass rc = korva::rate_class(rate);
     for (const Case &c : cases) {
@@ -195,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(RateClasses, CliResponseAtRate, ::testing::Values(11025
 
 TEST(CliResponse, EffectsOffAndUnityPreampAreFlatAndThePlotIsAPicture)
 {
-    TempDir dir;
+    ScratchDir dir;
     for (const int rate : {11025, 44100}) {
         const RunResult run = run_korva({"response", "--rate", std::to_string(rate), "--set", "enable_global=0",
                                          "--set", "preamp=256", "--csv", dir.file("flat.csv"), "--png",
@@ -209,13 +209,13 @@ TEST(CliResponse, EffectsOffAndUnityPreampAreFlatAndThePlotIsAPicture)
             EXPECT_NEAR(r.left, 0.0, 0.01) << r.f << " Hz";
             EXPECT_NEAR(r.right, 0.0, 0.01) << r.f << " Hz";
         }
-        EXPECT_EQ(read_bytes(dir.file("flat.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
+        EXPECT_EQ(read_file(dir.file("flat.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
     }
 }
 
 TEST(CliResponse, RefusesBadRequests)
 {
-    TempDir dir;
+    ScratchDir dir;
     EXPECT_NE(run_korva({"response"}).exit_code, 0);   // neither --png nor --csv
     EXPECT_NE(run_korva({"response", "--rate", "100", "--csv", dir.file("a.csv")}).exit_code, 0);
     EXPECT_NE(run_korva({"response", "--set", "nosuch=1", "--csv", dir.file("a.csv")}).exit_code, 0);
