@@ -6,6 +6,8 @@
 
 #include "engine/param_fields.h"
 #include "tests/support/scratch.h"
+#include "tests/support/stage_settings.h"
+#include "tests/support/stereo_signal.h"
 
 #include <gtest/gtest.h>
 
@@ -72,42 +74,6 @@ bool same_fields(const KorvaParams &a, const KorvaParams &b)
         if (korva_param_get(&a, &f) != korva_param_get(&b, &f))
             return false;
     return true;
-}
-
-// Every stage on, some at their strongest, as a listener could set them.
-KorvaParams all_on()
-{
-    KorvaParams p;
-    korva_default_params(&p);
-    p.superbass = 200;
-    p.enable_extspace = 1;
-    p.enable_extfx = 1;
-    p.enable_vs = 1;
-    p.enable_bw = 1;
-    p._3dsurround_mode = 3;
-    p.extspace_mode = 2;
-    p.spc_mode = 1;
-    p.spc_swapstereo = 1;
-    p.spc_phaseinvert = 1;
-    p.bw_mode = 2;
-    p.bw_value = 102;
-    p.preamp = 300;
-    p.chain_index = 4;
-    return p;
-}
-
-// Loud stereo noise with tones, some of it beyond full scale after gain.
-std::vector<int16_t> signal(int frames, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> noise(-6000, 6000);
-    std::vector<int16_t> s(static_cast<std::size_t>(frames) * 2);
-    for (int i = 0; i < frames; ++i) {
-        const double t = i / 44100.0;
-        s[2 * i] = static_cast<int16_t>(20000 * std::sin(2 * M_PI * 80 * t) + noise(rng));
-        s[2 * i + 1] = static_cast<int16_t>(18000 * std::sin(2 * M_PI * 1200 * t) + noise(rng));
-    }
-    return s;
 }
 
 std::vector<float> as_float(const std::vector<int16_t> &s)
@@ -226,7 +192,7 @@ TEST(AudaciousSettings, ResetAndPresetLoadKeepTheMasterSwitches)
     korva_test::ScratchDir dir;
     MapStore cfg;
     StreamPtr s(korva_aud_open(&cfg.store));
-    const KorvaParams custom = all_on();
+    const KorvaParams custom = korva_test::every_stage_on();
     korva_params_write(s->engine, &custom);
     const std::string preset = dir.file("all-on.kp");
     ASSERT_EQ(korva_aud_save_preset(&cfg.store, s.get(), preset.c_str()), 1);
@@ -307,11 +273,11 @@ TEST(AudaciousStream, RandomBlocksAreExactAgainstTheEngine)
             KorvaParams p;
             korva_default_params(&p);
             if (stages)
-                p = all_on();
+                p = korva_test::every_stage_on();
             korva_params_write(s->engine, &p);
             int channels = 2, r = rate;
             korva_aud_start(s.get(), channels, r);
-            const std::vector<int16_t> in = signal(30000, rate);
+            const std::vector<int16_t> in = korva_test::stereo_signal(30000, rate);
             std::vector<float> samples = as_float(in);
             run_blocks(s.get(), samples, rate + stages);
             EXPECT_EQ(as_s16(samples), engine_output(p, rate, in)) << rate << " Hz, all stages " << stages;
@@ -323,14 +289,14 @@ TEST(AudaciousStream, AfterAFlushNothingOfTheOldPositionComesOut)
 {
     MapStore cfg;
     StreamPtr s(korva_aud_open(&cfg.store));
-    const KorvaParams p = all_on();
+    const KorvaParams p = korva_test::every_stage_on();
     korva_params_write(s->engine, &p);
     korva_aud_start(s.get(), 2, 44100);
-    std::vector<float> before = as_float(signal(20000, 1));
+    std::vector<float> before = as_float(korva_test::stereo_signal(20000, 1));
     run_blocks(s.get(), before, 1);
 
     korva_aud_flush(s.get());
-    const std::vector<int16_t> after = signal(10000, 2);
+    const std::vector<int16_t> after = korva_test::stereo_signal(10000, 2);
     std::vector<float> samples = as_float(after);
     run_blocks(s.get(), samples, 2);
     EXPECT_EQ(as_s16(samples), engine_output(p, 44100, after));
@@ -344,7 +310,7 @@ TEST(AudaciousStream, OtherChannelCountsPassThroughAndSamplesConvertByTheRule)
     StreamPtr s(korva_aud_open(&cfg.store));
     for (const int channels : {1, 3, 6}) {
         korva_aud_start(s.get(), channels, 44100);
-        std::vector<float> samples = as_float(signal(999, channels));
+        std::vector<float> samples = as_float(korva_test::stereo_signal(999, channels));
         samples[0] = 1.7f;   // beyond full scale: untouched all the same
         const std::vector<float> original = samples;
         run_blocks(s.get(), samples, channels);

@@ -6,6 +6,7 @@
 #include "plugin/xmms_configfile.h"
 #include "settings/korva_settings.h"
 #include "tests/support/scratch.h"
+#include "tests/support/stage_settings.h"
 #include "tests/support/stereo_signal.h"
 
 #include <gtest/gtest.h>
@@ -27,24 +28,6 @@ using korva_test::Audio;
 using korva_test::HostRun;
 using korva_test::run_host;
 using korva_test::ScratchDir;
-
-// Settings far from the defaults, all within what the window can show.
-KorvaParams test_settings()
-{
-    KorvaParams p;
-    korva_default_params(&p);
-    p.chain_index = 3;
-    p.preamp = 200;
-    p.superbass = 90;
-    p.enable_extspace = 1;
-    p.enable_extfx = 1;
-    p.enable_vs = 1;
-    p._3dsurround_mode = 2;
-    p.extspace_mode = 2;
-    p.spc_mode = 1;
-    p.spc_swapstereo = 1;
-    return p;
-}
 
 bool write_config(const std::string &path, const KorvaParams &params)
 {
@@ -95,7 +78,7 @@ protected:
     std::string config = scratch.file("config");
     std::string input = scratch.file("in.wav");
     std::string output = scratch.file("out.wav");
-    KorvaParams settings = test_settings();
+    KorvaParams settings = korva_test::every_stage_on();
     Audio source = stereo_input(30000, 48000);
 };
 

@@ -20,6 +20,8 @@
 #include "plugin/xmms_configfile.h"
 #include "settings/korva_settings.h"
 #include "tests/support/scratch.h"
+#include "tests/support/stage_settings.h"
+#include "tests/support/stereo_signal.h"
 
 #include <gtest/gtest.h>
 
@@ -42,41 +44,6 @@ namespace {
 constexpr int kFrames = 3000;
 constexpr int kRate = 44100;
 
-std::vector<int16_t> test_audio()
-{
-    std::vector<int16_t> s(2 * kFrames);
-    uint32_t state = 7;
-    for (int i = 0; i < kFrames; ++i) {
-        state = state * 1664525u + 1013904223u;
-        const double noise = static_cast<double>(state >> 16) / 65536.0 - 0.5;
-        s[2 * i] = static_cast<int16_t>(9000.0 * std::sin(i * 0.013) + 5000.0 * std::sin(i * 0.21) + 2000.0 * noise);
-        s[2 * i + 1] = static_cast<int16_t>(8000.0 * std::sin(i * 0.0071 + 1.0) - 2000.0 * noise);
-    }
-    return s;
-}
-
-// Every stage on, nothing at an extreme, so every field below shapes the output.
-KorvaParams all_on()
-{
-    KorvaParams p;
-    korva_default_params(&p);
-    p.chain_index = 2;
-    p.preamp = 200;
-    p.superbass = 120;
-    p.dewoofer = 100;
-    p.fidelity = 90;
-    p.enable_extspace = 1;
-    p.enable_extfx = 1;
-    p.enable_vs = 1;
-    p.enable_bw = 1;
-    p._3dsurround_mode = 2;
-    p.extspace_mode = 2;
-    p.spc_mode = 1;
-    p.bw_mode = 2;
-    p.bw_value = 102;
-    return p;
-}
-
 const KorvaParamField &field(const char *name)
 {
     const KorvaParamField *f = korva_param_field_find(name);
@@ -98,7 +65,7 @@ std::vector<int16_t> run(const KorvaParams &p, int32_t rate = kRate)
         throw std::bad_alloc();
     korva_params_write(e, &p);
     e->sample_rate = rate;
-    const std::vector<int16_t> in = test_audio();
+    const std::vector<int16_t> in = korva_test::stereo_signal(kFrames, 7);
     std::vector<int16_t> out(in.size());
     korva_process(e, in.data(), out.data(), kFrames);
     korva_delete(e);
@@ -168,7 +135,7 @@ protected:
     // processes exactly as the in-range block.
     void check_all(const std::function<KorvaParams(const KorvaParams &)> &path)
     {
-        const KorvaParams base = all_on();
+        const KorvaParams base = korva_test::every_stage_on();
         for (const Case &c : all_cases()) {
             SCOPED_TRACE(describe(c));
             const std::vector<int16_t> expected = run(with(base, c.name, c.equivalent));
@@ -190,7 +157,7 @@ TEST_F(OutOfRange, WrittenStraightIntoTheRecord)
 
 TEST_F(OutOfRange, SampleRatesOfZeroOrBelowRunAs44100)
 {
-    const KorvaParams p = all_on();
+    const KorvaParams p = korva_test::every_stage_on();
     const std::vector<int16_t> expected = run(p, 44100);
     ASSERT_NE(expected, run(p, 48000));
     for (const int32_t rate : {0, -1, -44100, INT_MIN}) {
@@ -203,7 +170,7 @@ TEST_F(OutOfRange, NegativeSurroundModesRunNoPass)
 {
     // Not one of the stated rules, but a safe result: no pass, the same
     // output as 3D Surround switched off.
-    const KorvaParams base = all_on();
+    const KorvaParams base = korva_test::every_stage_on();
     const std::vector<int16_t> off = run(with(base, "_3dsurround_mode", 0));
     ASSERT_NE(off, run(with(base, "_3dsurround_mode", 1)));
     for (const int32_t raw : {-1, -4, -32768})
@@ -303,8 +270,8 @@ TEST_F(OutOfRange, GivenToKorvaProcessSet)
 {
     const std::string in = file("in.wav");
     const std::string out = file("out.wav");
-    write_wav(in, test_audio());
-    const KorvaParams base = all_on();
+    write_wav(in, korva_test::stereo_signal(kFrames, 7));
+    const KorvaParams base = korva_test::every_stage_on();
     std::string base_args;
     for (const KorvaParamField &f : korva_param_fields)
         base_args += std::string(" --set ") + f.name + "=" + std::to_string(korva_param_get(&base, &f));
@@ -324,8 +291,8 @@ TEST_F(OutOfRange, SetValuesWiderThanTheFieldAreTruncatedFirst)
     // 65542 stores 6 in the 16-bit chain_index (row 0 then); 65541 stores 5.
     const std::string in = file("in.wav");
     const std::string out = file("out.wav");
-    write_wav(in, test_audio());
-    const KorvaParams base = all_on();
+    write_wav(in, korva_test::stereo_signal(kFrames, 7));
+    const KorvaParams base = korva_test::every_stage_on();
     struct Wide {
         const char *name;
         int32_t given;

@@ -11,6 +11,7 @@
 #include "plugin/korva_plugin.h"
 #include "plugin/xmms_plugin.h"
 #include "rt_support.h"
+#include "tests/support/stage_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ protected:
         ASSERT_NE(plugin, nullptr);
         plugin->init();
         ASSERT_NE(rt_test::plugin_engine(), nullptr);
-        on = rt_test::all_stages_on();
+        on = korva_test::every_stage_on();
         korva_engine_lock();
         korva_params_write(rt_test::plugin_engine(), &on);
         korva_engine_unlock();

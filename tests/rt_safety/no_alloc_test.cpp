@@ -12,6 +12,7 @@
 #include "plugin/xmms_plugin.h"
 #include "counting_calls.h"
 #include "rt_support.h"
+#include "tests/support/stage_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -71,7 +72,7 @@ TEST_F(RtSafety, ProcessingWithEveryStageOnAllocatesOpensAndLocksNothing)
 {
     KorvaEngine *engine = korva_new();
     ASSERT_NE(engine, nullptr);
-    const KorvaParams on = rt_test::all_stages_on();
+    const KorvaParams on = korva_test::every_stage_on();
     korva_params_write(engine, &on);
     const std::vector<int16_t> input = korva_test::stereo_signal(8192);
     std::vector<int16_t> output(input.size());
@@ -111,7 +112,7 @@ TEST_F(RtSafety, ModSamplesTakesOnlyTheEngineLockOncePerBlockAndAllocatesNothing
     ASSERT_NE(plugin, nullptr);
     plugin->init();
     ASSERT_NE(rt_test::plugin_engine(), nullptr);
-    const KorvaParams on = rt_test::all_stages_on();
+    const KorvaParams on = korva_test::every_stage_on();
     korva_params_write(rt_test::plugin_engine(), &on);
 
     std::vector<int16_t> audio = korva_test::stereo_signal(4096);

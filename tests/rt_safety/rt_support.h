@@ -1,5 +1,5 @@
-// Helpers of the real-time safety tests: a parameter block with every stage
-// on, and a configuration file of the test's own so that the plug-in's init
+// Helpers of the real-time safety tests: the plug-in's engine pointer, and
+// a configuration file of the test's own so that the plug-in's init
 // and cleanup never touch ~/.xmms/config.
 #ifndef KORVA_TESTS_RT_SAFETY_RT_SUPPORT_H
 #define KORVA_TESTS_RT_SAFETY_RT_SUPPORT_H
@@ -33,36 +33,6 @@ inline KorvaEngine *&plugin_engine()
         return address != nullptr ? static_cast<KorvaEngine **>(address) : &none;
     }();
     return *where;
-}
-
-// Every stage on, the three chained effects in a non-default order,
-// brainwave synthesis at its strongest level.
-inline KorvaParams all_stages_on()
-{
-    KorvaParams p;
-    korva_default_params(&p);
-    p.enable_global = 1;
-    p.chain_index = 3;
-    p.superbass = 160;
-    p.dewoofer = 200;
-    p.fidelity = 180;
-    p.enable_3dsurround = 1;
-    p.enable_extspace = 1;
-    p.enable_extfx = 1;
-    p.enable_vs = 1;
-    p.enable_bw = 1;
-    p._3dsurround_mode = 3;
-    p.extspace_mode = 2;
-    p.extfx_mode = 1;
-    p.vs_mode = 1;
-    p.vs_intensity = 200;
-    p.spc_mode = 1;
-    p.spc_phaseinvert = 1;
-    p.spc_swapstereo = 1;
-    p.bw_mode = 2;
-    p.bw_value = 102;
-    p.bw_fq = 7000;
-    return p;
 }
 
 // Points the player's configuration calls at a file in a fresh directory
