@@ -4,6 +4,7 @@
 // filter states must not fall into slow denormal arithmetic).
 //
 //   ./engine_bench --benchmark_counters_tabular=true
+#include "bench_settings.h"
 #include "engine/korva.h"
 
 #include <benchmark/benchmark.h>
@@ -35,13 +36,8 @@ std::vector<int16_t> music(int32_t frames, int32_t rate)
 
 void all_stages_on(KorvaEngine *e)
 {
-    e->params._3dsurround_mode = 3;
-    e->params.enable_extspace = 1;
-    e->params.extspace_mode = 1;
-    e->params.enable_extfx = 1;
-    e->params.enable_vs = 1;
-    e->params.spc_mode = 1;
-    e->params.enable_bw = 1;
+    const KorvaParams on = bench_every_stage_on();
+    korva_params_write(e, &on);
 }
 
 void run(benchmark::State &state, KorvaEngine *e, const std::vector<int16_t> &in, int32_t rate)

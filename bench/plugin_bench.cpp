@@ -4,6 +4,7 @@
 // host's usual block. Float samples in and out, controls read every call.
 //
 //   ./plugin_bench --benchmark_counters_tabular=true
+#include "bench_settings.h"
 #include "frontdoor/plugin_core.h"
 
 #include <benchmark/benchmark.h>
@@ -24,14 +25,7 @@ void BM_PluginRun(benchmark::State &state)
     }
     KorvaPluginCore *core = korva_core_new(44100.0);
     float controls[KORVA_PARAM_FIELD_COUNT];
-    KorvaParams p;
-    korva_default_params(&p);
-    p._3dsurround_mode = 3;
-    p.enable_extspace = 1;
-    p.enable_extfx = 1;
-    p.enable_vs = 1;
-    p.spc_mode = 1;
-    p.enable_bw = 1;
+    const KorvaParams p = bench_every_stage_on();
     for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
         controls[i] = static_cast<float>(korva_param_get(&p, &korva_param_fields[i]));
         korva_core_connect(core, KORVA_PORT_FIRST_CONTROL + i, &controls[i]);
