@@ -10,20 +10,12 @@
 #   bash bench/batch_speedup.sh [build-dir]
 set -euo pipefail
 
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${1:-$root/build}"
-korva="$build/cli/korva"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-
-if [ ! -x "$korva" ]; then
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" -j2 --target korva
-fi
+# shellcheck source=bench/common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh" "${1:-}"
+ensure_built korva "$korva"
 
 # Music-like input: the demo clip repeated to length.
-"$korva" demo "$work/demo" --quiet >/dev/null
-clip="$work/demo/demo-in.wav"
+make_demo_clip
 clip_seconds=$(soxi -D "$clip")
 make_file() {   # seconds path
   local repeats
@@ -35,9 +27,7 @@ for i in $(seq 1 8); do make_file 30 "$work/in/song$i.wav"; done
 make_file 240 "$work/long1.wav"
 cp "$work/long1.wav" "$work/long2.wav"
 
-all_on=(--set _3dsurround_mode=3 --set enable_extspace=1 --set extspace_mode=1 --set enable_extfx=1
-        --set enable_vs=1 --set spc_mode=1 --set enable_bw=1)
-run="$korva process --quiet --overwrite ${all_on[*]} --format flac"
+run="$korva process --quiet --overwrite ${all_on_set[*]} --format flac"
 
 hyperfine --warmup 1 --runs 5 --export-json "$work/times.json" \
   -n "j1" "$run -j 1 --out-dir $work/out1 $work/in/*.wav" \

@@ -6,26 +6,14 @@
 #   bash bench/compare_sox.sh [build-dir]
 set -euo pipefail
 
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${1:-$root/build}"
-korva="$build/cli/korva"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-
-if [ ! -x "$korva" ]; then
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" -j2 --target korva
-fi
+# shellcheck source=bench/common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh" "${1:-}"
+ensure_built korva "$korva"
 
 # Two minutes of music: the demo clip, twelve times over.
-"$korva" demo "$work/demo" --quiet >/dev/null
-clips=()
-for _ in $(seq 12); do clips+=("$work/demo/demo-in.wav"); done
-sox "${clips[@]}" "$work/in.wav"
+make_demo_clip
+make_two_minutes
 soxi "$work/in.wav"
-
-all_on=(--set _3dsurround_mode=3 --set enable_extspace=1 --set extspace_mode=1 --set enable_extfx=1
-        --set enable_vs=1 --set spc_mode=1 --set enable_bw=1)
 
 eq=()
 gain=2
@@ -36,7 +24,7 @@ done
 sox_cmd="sox -D -R --single-threaded -v 0.5 $work/in.wav $work/out-sox.wav highpass 20 lowpass 18000 \
 bass +6 100 bass -2 50 treble +3 8000 treble -1 12000 ${eq[*]} \
 echo 0.8 0.9 4 0.3 echo 0.8 0.9 11 0.2 chorus 0.8 0.9 20 0.3 0.3 1.5 -s"
-korva_cmd="$korva process --quiet ${all_on[*]} $work/in.wav $work/out-korva.wav"
+korva_cmd="$korva process --quiet ${all_on_set[*]} $work/in.wav $work/out-korva.wav"
 
 hyperfine --warmup 1 --runs 5 --export-json "$work/times.json" -n korva "$korva_cmd" -n sox "$sox_cmd"
 

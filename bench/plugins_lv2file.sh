@@ -9,27 +9,19 @@
 #   bash bench/plugins_lv2file.sh [build-dir]
 set -euo pipefail
 
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$(realpath -m "${1:-$root/build}")"   # LV2_PATH needs absolute paths
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=bench/common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh" "${1:-}"
+ensure_built "korva korva_lv2 plugin_bench" "$korva" "$build/lib/lv2/korva.lv2/korva.so" "$build/bench/plugin_bench"
 
-if [ ! -x "$build/cli/korva" ] || [ ! -f "$build/lib/lv2/korva.lv2/korva.so" ] || [ ! -x "$build/bench/plugin_bench" ]; then
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" -j2 --target korva korva_lv2 plugin_bench
-fi
-
-# Two minutes of music: the demo clip, twelve times over.
-"$build/cli/korva" demo "$work/demo" --quiet >/dev/null
-clips=()
-for _ in $(seq 12); do clips+=("$work/demo/demo-in.wav"); done
-sox "${clips[@]}" "$work/in.wav"
+make_demo_clip
+make_two_minutes
 frames=$(soxi -s "$work/in.wav")
 
+all_on_p=()
+for kv in "${all_on[@]}"; do all_on_p+=(-p "${kv/=/:}"); done
 export LV2_PATH="$build/lib/lv2:/usr/lib/lv2"
 korva_cmd="lv2file -b 256 --ignore-clipping -i $work/in.wav -o $work/korva.wav \
--p _3dsurround_mode:3 -p enable_extspace:1 -p extspace_mode:1 -p enable_extfx:1 \
--p enable_vs:1 -p spc_mode:1 -p enable_bw:1 urn:korva:enhancer"
+${all_on_p[*]} urn:korva:enhancer"
 calf_cmd="lv2file -b 256 --ignore-clipping -i $work/in.wav -o $work/calf.wav \
 http://calf.sourceforge.net/plugins/BassEnhancer"
 
