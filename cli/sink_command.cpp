@@ -38,6 +38,16 @@ Status fragment_directory(std::string &directory)
     return success();
 }
 
+// The sink's fragment in that directory.
+Status fragment_path(std::string &path)
+{
+    std::string directory;
+    if (Status status = fragment_directory(directory); !status.ok())
+        return status;
+    path = directory + "/" + kFragmentName;
+    return success();
+}
+
 // Creates `directory` and every missing parent (mode 0777 less the umask).
 Status make_directories(const std::string &directory)
 {
@@ -164,13 +174,21 @@ Status build_sink_params(const ParamSources &sources, KorvaParams &params)
     return success();
 }
 
+// What the sink is made of: the settings as the plug-in will use them and
+// the path of the LADSPA plug-in (checked, not required to exist yet).
+Status sink_parts(const ParamSources &sources, KorvaParams &params, std::string &plugin)
+{
+    if (Status status = build_sink_params(sources, params); !status.ok())
+        return status;
+    plugin = ladspa_plugin_path();
+    return check_plugin_path(plugin);
+}
+
 Status run_install(const ParamSources &sources)
 {
     KorvaParams params;
-    if (Status status = build_sink_params(sources, params); !status.ok())
-        return status;
-    const std::string plugin = ladspa_plugin_path();
-    if (Status status = check_plugin_path(plugin); !status.ok())
+    std::string plugin;
+    if (Status status = sink_parts(sources, params, plugin); !status.ok())
         return status;
     if (!is_regular_file(plugin))
         return failure(plugin + ": the Korva LADSPA plug-in is not there: install the project (cmake --install) "
@@ -179,12 +197,11 @@ Status run_install(const ParamSources &sources)
     if (Status status = sink_fragment(sink_template(), plugin, params, fragment); !status.ok())
         return status;
 
-    std::string directory;
-    if (Status status = fragment_directory(directory); !status.ok())
+    std::string path;
+    if (Status status = fragment_path(path); !status.ok())
         return status;
-    if (Status status = make_directories(directory); !status.ok())
+    if (Status status = make_directories(path.substr(0, path.rfind('/'))); !status.ok())
         return status;
-    const std::string path = directory + "/" + kFragmentName;
     if (Status status = write_text_file(path, fragment); !status.ok())
         return status;
     std::printf("wrote %s\nrestart PipeWire to load it:\n  %s\nthen choose \"Korva\" as the output.\n",
@@ -194,10 +211,9 @@ Status run_install(const ParamSources &sources)
 
 Status run_remove()
 {
-    std::string directory;
-    if (Status status = fragment_directory(directory); !status.ok())
+    std::string path;
+    if (Status status = fragment_path(path); !status.ok())
         return status;
-    const std::string path = directory + "/" + kFragmentName;
     if (unlink(path.c_str()) != 0) {
         if (errno == ENOENT) {
             std::printf("not installed: %s does not exist\n", path.c_str());
@@ -211,10 +227,9 @@ Status run_remove()
 
 Status run_status()
 {
-    std::string directory;
-    if (Status status = fragment_directory(directory); !status.ok())
+    std::string path;
+    if (Status status = fragment_path(path); !status.ok())
         return status;
-    const std::string path = directory + "/" + kFragmentName;
     std::string text;
     if (is_regular_file(path)) {
         const std::string plugin = plugin_in_fragment(path);
@@ -302,10 +317,8 @@ Status run_set(const std::vector<std::string> &assignments)
 Status run_pulse_line(const ParamSources &sources)
 {
     KorvaParams params;
-    if (Status status = build_sink_params(sources, params); !status.ok())
-        return status;
-    const std::string plugin = ladspa_plugin_path();
-    if (Status status = check_plugin_path(plugin); !status.ok())
+    std::string plugin;
+    if (Status status = sink_parts(sources, params, plugin); !status.ok())
         return status;
     if (!is_regular_file(plugin))
         std::fprintf(stderr, "korva: warning: %s does not exist yet\n", plugin.c_str());
