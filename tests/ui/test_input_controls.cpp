@@ -33,18 +33,8 @@ std::string differences(const KorvaParams &want)
     return text.empty() ? "block as expected" : text;
 }
 
-class RealInput : public UiTest {
+class RealInput : public WindowOnScreenTest {
 protected:
-    void SetUp() override
-    {
-        UiTest::SetUp();
-        if (!have_xdotool())
-            GTEST_SKIP() << "xdotool not installed";
-        open_window();
-        gui_update();
-        ASSERT_TRUE(wait_for([] { return on_screen_now(window1); }));
-    }
-
     // Waits until the block equals the one before the action with `change`
     // applied.
     ::testing::AssertionResult becomes(const KorvaParams &before, const Change &change)

@@ -74,18 +74,6 @@ void write_wav(const std::string &path)
     f.write(silence.data(), data);
 }
 
-bool read_settings(const std::string &path, KorvaParams &block)
-{
-    ConfigFile *cfg = xmms_cfg_open_file(path.c_str());
-    if (!cfg)
-        return false;
-    korva_default_params(&block);
-    char last[KORVA_PRESET_PATH_SIZE] = "";
-    korva_settings_read(cfg, &block, last);
-    xmms_cfg_free(cfg);
-    return true;
-}
-
 class RealInputHost : public UiTest {
 protected:
     void TearDown() override
@@ -184,11 +172,11 @@ TEST_F(RealInputHost, ChoicesMadeInKorvaHostsWindowAreInTheConfigurationFileAfte
     want.superbass = 256;
     // Close saves the settings; until then the file holds the old ones.
     KorvaParams file{};
-    ASSERT_TRUE(read_settings(host_config, file));
+    ASSERT_TRUE(read_settings_file(host_config, file));
     EXPECT_EQ(file.chain_index, 0);
     ASSERT_TRUE(click_in(layout.close));
     EXPECT_TRUE(wait_for([&] {
-        return read_settings(host_config, file) && std::memcmp(&file, &want, sizeof want) == 0;
+        return read_settings_file(host_config, file) && std::memcmp(&file, &want, sizeof want) == 0;
     })) << "chain_index " << file.chain_index << ", enable_extfx " << int(file.enable_extfx) << ", superbass "
         << file.superbass;
 
@@ -197,7 +185,7 @@ TEST_F(RealInputHost, ChoicesMadeInKorvaHostsWindowAreInTheConfigurationFileAfte
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     pid = 0;
-    ASSERT_TRUE(read_settings(host_config, file));
+    ASSERT_TRUE(read_settings_file(host_config, file));
     EXPECT_EQ(std::memcmp(&file, &want, sizeof want), 0);
 }
 

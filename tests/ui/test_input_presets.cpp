@@ -31,18 +31,8 @@ std::string name_field(GtkWidget *selector)
     return gtk_entry_get_text(GTK_ENTRY(GTK_FILE_SELECTION(selector)->selection_entry));
 }
 
-class RealInputFiles : public UiTest {
+class RealInputFiles : public WindowOnScreenTest {
 protected:
-    void SetUp() override
-    {
-        UiTest::SetUp();
-        if (!have_xdotool())
-            GTEST_SKIP() << "xdotool not installed";
-        open_window();
-        gui_update();
-        ASSERT_TRUE(wait_for([] { return on_screen_now(window1); }));
-    }
-
     // Clicks LOAD or SAVE and waits for the selector, with the keyboard on it.
     GtkWidget *open(GtkWidget *button)
     {
@@ -56,18 +46,6 @@ protected:
     static bool enter(const std::string &text)
     {
         return keys("ctrl+a BackSpace") && type(text) && keys("Return");
-    }
-
-    static bool stored(const std::string &config, KorvaParams &block)
-    {
-        ConfigFile *cfg = xmms_cfg_open_file(config.c_str());
-        if (!cfg)
-            return false;
-        korva_default_params(&block);
-        char last[KORVA_PRESET_PATH_SIZE] = "";
-        korva_settings_read(cfg, &block, last);
-        xmms_cfg_free(cfg);
-        return true;
     }
 };
 
@@ -170,7 +148,7 @@ TEST_F(RealInputFiles, ResetThenCloseStoresWhatTheWindowShows)
     ASSERT_TRUE(click(centre(btnClose)));
     ASSERT_TRUE(wait_for([] { return window1 == nullptr; }));
     KorvaParams file;
-    ASSERT_TRUE(stored(config, file));
+    ASSERT_TRUE(read_settings_file(config, file));
     EXPECT_EQ(std::memcmp(&file, &want, sizeof want), 0);
 }
 

@@ -37,6 +37,18 @@ LogCapture::~LogCapture()
     g_log_remove_handler(nullptr, handler);
 }
 
+bool read_settings_file(const std::string &path, KorvaParams &block)
+{
+    ConfigFile *cfg = xmms_cfg_open_file(path.c_str());
+    if (!cfg)
+        return false;
+    korva_default_params(&block);
+    char last[KORVA_PRESET_PATH_SIZE] = "";
+    korva_settings_read(cfg, &block, last);
+    xmms_cfg_free(cfg);
+    return true;
+}
+
 KorvaParams params()
 {
     KorvaParams p;

@@ -37,6 +37,9 @@ struct LogCapture {
 };
 
 KorvaParams params();
+// The plug-in's settings stored in a configuration file, over the defaults;
+// false when the file cannot be read.
+bool read_settings_file(const std::string &path, KorvaParams &block);
 void set_params(const KorvaParams &p);
 
 double slider_value(GtkWidget *scrollbar);

@@ -113,4 +113,14 @@ bool type(const std::string &text)
     return text.find('\'') == std::string::npos && xdotool("type --delay 5 '" + text + "'");
 }
 
+void WindowOnScreenTest::SetUp()
+{
+    UiTest::SetUp();
+    if (!have_xdotool())
+        GTEST_SKIP() << "xdotool not installed";
+    open_window();
+    gui_update();
+    ASSERT_TRUE(wait_for([] { return on_screen_now(window1); }));
+}
+
 }  // namespace korva_test

@@ -4,6 +4,8 @@
 #ifndef KORVA_TESTS_UI_X_INPUT_H
 #define KORVA_TESTS_UI_X_INPUT_H
 
+#include "ui_fixture.h"
+
 #include <gtk/gtk.h>
 
 #include <functional>
@@ -48,6 +50,13 @@ bool drag(Point from, Point to);
 bool focus(GtkWidget *toplevel);
 bool keys(const std::string &names);
 bool type(const std::string &text);
+
+// The plug-in's window open and on screen, ready for real input; skipped
+// where xdotool is not installed.
+class WindowOnScreenTest : public UiTest {
+protected:
+    void SetUp() override;
+};
 
 }  // namespace korva_test
 
