@@ -3,6 +3,7 @@
 // clamped at the next run(), activation starts a fresh engine, and float
 // samples convert as s/32768 and back.
 #include "tests/support/loaded_plugin.h"
+#include "tests/support/stereo_signal.h"
 
 #include "engine/korva.h"
 #include "engine/param_fields.h"
@@ -93,17 +94,7 @@ std::vector<float> to_float(const std::vector<int16_t> &samples)
 // Loud stereo: two tones, noise and full-scale peaks.
 std::vector<int16_t> signal(int frames, uint32_t seed)
 {
-    std::vector<int16_t> s(2 * static_cast<size_t>(frames));
-    uint32_t state = seed;
-    for (int i = 0; i < frames; ++i) {
-        state = state * 1664525u + 1013904223u;
-        const double noise = static_cast<double>(state >> 16) / 65536.0 - 0.5;
-        const double l = 26000.0 * std::sin(i * 0.031) + 12000.0 * noise;
-        const double r = 22000.0 * std::sin(i * 0.0077 + 1.0) - 9000.0 * noise;
-        s[2 * static_cast<size_t>(i)] = static_cast<int16_t>(std::fmax(-32768.0, std::fmin(32767.0, l)));
-        s[2 * static_cast<size_t>(i) + 1] = static_cast<int16_t>(std::fmax(-32768.0, std::fmin(32767.0, r)));
-    }
-    return s;
+    return korva_test::stereo_signal(frames, seed, korva_test::loud_levels);
 }
 
 // A plug-in instance with its own buffers, separate or shared (in place).
