@@ -35,18 +35,13 @@ Status default_directory(std::string &directory)
 
 // Port values must lie within the ports' ranges; anything else is clamped,
 // and said so field by field.
-void clamp_to_ports(const std::string &preset_path, KorvaParams &params)
+void clamp_to_port_ranges(const std::string &preset_path, KorvaParams &params)
 {
-    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
-        const KorvaParamField &field = korva_param_fields[i];
-        const int32_t value = korva_param_get(&params, &field);
-        const int32_t kept = korva_port_value(i, static_cast<float>(value));
-        if (kept == value)
-            continue;
-        korva_param_set(&params, &field, kept);
+    clamp_to_ports(params, [&](int i, int32_t was, int32_t kept) {
         std::fprintf(stderr, "korva: warning: %s: %s=%d is outside the port's range %d..%d; exported as %d\n",
-                     preset_path.c_str(), field.name, value, korva_ports[i].minimum, korva_ports[i].maximum, kept);
-    }
+                     preset_path.c_str(), korva_param_fields[i].name, was, korva_ports[i].minimum,
+                     korva_ports[i].maximum, kept);
+    });
 }
 
 // Writes a whole file through a temporary one, so a failure keeps what was
@@ -97,7 +92,7 @@ Status run_preset_export_lv2(const std::string &preset_path, const std::string &
         return failure(directory + ": cannot create the bundle directory" +
                        (error ? ": " + error.message() : std::string(": not a directory")));
 
-    clamp_to_ports(preset_path, params);
+    clamp_to_port_ranges(preset_path, params);
     const std::string uri = lv2_preset_uri(name);
     const std::string file_name = lv2_preset_file_name(name);
 

@@ -2,6 +2,7 @@
 
 #include "config_source.h"
 #include "engine/param_fields.h"
+#include "frontdoor/ports.h"
 #include "preset_text.h"
 
 #include <charconv>
@@ -81,4 +82,17 @@ Status build_params(const ParamSources &sources, KorvaParams &params)
             return status;
     }
     return success();
+}
+
+void clamp_to_ports(KorvaParams &params, const std::function<void(int index, int32_t was, int32_t kept)> &moved)
+{
+    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
+        const KorvaParamField &field = korva_param_fields[i];
+        const int32_t value = korva_param_get(&params, &field);
+        const int32_t kept = korva_port_value(i, static_cast<float>(value));
+        if (kept == value)
+            continue;
+        korva_param_set(&params, &field, kept);
+        moved(i, value, kept);
+    }
 }

@@ -8,6 +8,7 @@
 
 #include "engine/korva.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,5 +35,10 @@ Status apply_preset(const std::string &path, KorvaParams &params);
 
 // Builds the parameter block from all sources in order.
 Status build_params(const ParamSources &sources, KorvaParams &params);
+
+// Rounds and clamps every field to its LV2/LADSPA port's range, as the
+// plug-ins do, and calls `moved` for each field that changed, with its index
+// in block order, the value it had and the value it now holds.
+void clamp_to_ports(KorvaParams &params, const std::function<void(int index, int32_t was, int32_t kept)> &moved);
 
 #endif

@@ -161,16 +161,10 @@ Status build_sink_params(const ParamSources &sources, KorvaParams &params)
 {
     if (Status status = build_params(sources, params); !status.ok())
         return status;
-    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
-        const KorvaParamField &field = korva_param_fields[i];
-        const int32_t value = korva_param_get(&params, &field);
-        const int32_t used = korva_port_value(i, static_cast<float>(value));
-        if (used == value)
-            continue;
-        korva_param_set(&params, &field, used);
+    clamp_to_ports(params, [](int i, int32_t was, int32_t used) {
         std::fprintf(stderr, "korva: warning: %s=%d is outside the plug-in's range %d..%d: the sink uses %d\n",
-                     field.name, value, korva_ports[i].minimum, korva_ports[i].maximum, used);
-    }
+                     korva_param_fields[i].name, was, korva_ports[i].minimum, korva_ports[i].maximum, used);
+    });
     return success();
 }
 
