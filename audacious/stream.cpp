@@ -1,6 +1,7 @@
 #include "stream.h"
 
-#include <cmath>
+#include "frontdoor/samples.h"
+
 #include <new>
 
 extern "C" KorvaAudStream *korva_aud_stream_new(void)
@@ -36,21 +37,6 @@ extern "C" void korva_aud_start(KorvaAudStream *stream, int channels, int rate)
     stream->engine->sample_rate = rate;
 }
 
-extern "C" int16_t korva_aud_to_s16(float x)
-{
-    // x * 32768 is exact in float (a power of two), so a sample that came from
-    // 16 bits is an integer here and rounding leaves it alone. Clipping comes
-    // first: lrintf of a value outside the long range is undefined.
-    const float scaled = x * 32768.0f;
-    if (scaled >= 32767.0f)
-        return 32767;
-    if (scaled <= -32768.0f)
-        return -32768;
-    if (std::isnan(scaled))
-        return 0;
-    return static_cast<int16_t>(std::lrintf(scaled));   // nearest, ties to even
-}
-
 extern "C" void korva_aud_process(KorvaAudStream *stream, float *samples, int count)
 {
     if (stream == nullptr || samples == nullptr || count < 2)
@@ -68,10 +54,10 @@ extern "C" void korva_aud_process(KorvaAudStream *stream, float *samples, int co
         const int n = total - done < chunk_frames ? total - done : chunk_frames;
         float *at = samples + static_cast<std::size_t>(done) * 2;
         for (int i = 0; i < n * 2; ++i)
-            frames[i] = korva_aud_to_s16(at[i]);
+            frames[i] = korva_sample_from_float(at[i]);
         korva_process(stream->engine, frames, frames, n);
         for (int i = 0; i < n * 2; ++i)
-            at[i] = static_cast<float>(frames[i]) / 32768.0f;
+            at[i] = korva_sample_to_float(frames[i]);
     }
 }
 

@@ -51,9 +51,6 @@ void korva_aud_flush(KorvaAudStream *stream);
 /* End of a song: the engine holds nothing back, so this is process(). */
 void korva_aud_finish(KorvaAudStream *stream, float *samples, int count);
 
-/* The float-to-16-bit rule of korva_aud_process, for one sample. */
-int16_t korva_aud_to_s16(float x);
-
 }
 
 #endif

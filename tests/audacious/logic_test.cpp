@@ -3,6 +3,7 @@
 // engine run directly.
 #include "audacious/settings.h"
 #include "audacious/stream.h"
+#include "frontdoor/samples.h"
 
 #include "engine/param_fields.h"
 #include "tests/support/scratch.h"
@@ -318,15 +319,15 @@ TEST(AudaciousStream, OtherChannelCountsPassThroughAndSamplesConvertByTheRule)
     }
 
     // Scale by 32768, round to nearest (ties to even), clip; NaN is silence.
-    EXPECT_EQ(korva_aud_to_s16(1.0f), 32767);
-    EXPECT_EQ(korva_aud_to_s16(-1.0f), -32768);
-    EXPECT_EQ(korva_aud_to_s16(-7.0f), -32768);
-    EXPECT_EQ(korva_aud_to_s16(INFINITY), 32767);
-    EXPECT_EQ(korva_aud_to_s16(NAN), 0);
-    EXPECT_EQ(korva_aud_to_s16(0.5f / 32768), 0);
-    EXPECT_EQ(korva_aud_to_s16(1.5f / 32768), 2);
-    EXPECT_EQ(korva_aud_to_s16(-2.6f / 32768), -3);
-    EXPECT_EQ(korva_aud_to_s16(-12345.0f / 32768), -12345);
+    EXPECT_EQ(korva_sample_from_float(1.0f), 32767);
+    EXPECT_EQ(korva_sample_from_float(-1.0f), -32768);
+    EXPECT_EQ(korva_sample_from_float(-7.0f), -32768);
+    EXPECT_EQ(korva_sample_from_float(INFINITY), 32767);
+    EXPECT_EQ(korva_sample_from_float(NAN), 0);
+    EXPECT_EQ(korva_sample_from_float(0.5f / 32768), 0);
+    EXPECT_EQ(korva_sample_from_float(1.5f / 32768), 2);
+    EXPECT_EQ(korva_sample_from_float(-2.6f / 32768), -3);
+    EXPECT_EQ(korva_sample_from_float(-12345.0f / 32768), -12345);
 
     // Stereo full-scale input with odd length: the half frame at the end stays.
     korva_aud_start(s.get(), 2, 44100);
