@@ -18,11 +18,9 @@ template <RateClass RC>
 inline void extfx_part(IirSection (&pair)[2], f2 *frames, int count, bool center, float g)
 {
     StereoResonator s = load_resonators(pair);
-    f2 last_y = {pair[0].in_hist[0], pair[1].in_hist[0]};
-    f2 last_s = {pair[0].in_hist[3], pair[1].in_hist[3]};
     for (int i = 0; i < count; ++i) {
         const f2 x = frames[i];
-        const f2 res = fx_resonator2<RC>(s, x, last_y, last_s);
+        const f2 res = fx_resonator2<RC>(s, x);
         if (center) {
             const f2 a = narrow(splat(static_cast<double>(g)) * (widen(res) * splat(0.3)));  // aL, aR
             const float sum = a[0] + a[1];
@@ -33,7 +31,7 @@ inline void extfx_part(IirSection (&pair)[2], f2 *frames, int count, bool center
             frames[i] = (x + sp) - crossed;
         }
     }
-    store_resonators(s, last_y, last_s, pair);
+    store_resonators(s, pair);
 }
 
 template <RateClass RC>

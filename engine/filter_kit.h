@@ -30,6 +30,7 @@
 #include "korva.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace korva {
 
@@ -116,6 +117,7 @@ inline constexpr IirCoeffs<6> high_bandpass6 = {
 
 typedef float f2 __attribute__((vector_size(8)));
 typedef double d2 __attribute__((vector_size(16)));
+typedef float f4 __attribute__((vector_size(16)));  // four entries of one history
 
 inline d2 widen(f2 v) { return __builtin_convertvector(v, d2); }
 inline f2 narrow(d2 v) { return __builtin_convertvector(v, f2); }
@@ -128,26 +130,80 @@ struct StereoIir {
     d2 y[N + 1];  // output history, oldest first, widened
 };
 
+// Moving histories between the record and the registers. The record keeps
+// each channel's history contiguous (l[0..n], r[0..n]); the registers want
+// them lane by lane ({l[0], r[0]}, {l[1], r[1]}, ...). Four entries at a time
+// are one 16-byte load per channel and a 4x2 transpose in registers (two
+// unpacks); seven entries are entries 0..3 and 3..6, the shared entry 3 moved
+// twice with the same value, so nothing outside the seven is touched. Storing
+// is the same in reverse. Building the pairs one float at a time instead makes
+// the compiler assemble the vectors on the stack, and each call then stalls on
+// reading back what it has just written.
+
+// {l[k], r[k]} for k = 0..3.
+inline void load_lanes4(const float *l, const float *r, f2 *pairs)
+{
+    f4 vl, vr;
+    std::memcpy(&vl, l, sizeof vl);
+    std::memcpy(&vr, r, sizeof vr);
+    const f4 p01 = __builtin_shufflevector(vl, vr, 0, 4, 1, 5);
+    const f4 p23 = __builtin_shufflevector(vl, vr, 2, 6, 3, 7);
+    pairs[0] = __builtin_shufflevector(p01, p01, 0, 1);
+    pairs[1] = __builtin_shufflevector(p01, p01, 2, 3);
+    pairs[2] = __builtin_shufflevector(p23, p23, 0, 1);
+    pairs[3] = __builtin_shufflevector(p23, p23, 2, 3);
+}
+
+// l[k] = pairs[k][0], r[k] = pairs[k][1] for k = 0..3.
+inline void store_lanes4(const f2 *pairs, float *l, float *r)
+{
+    const f4 p01 = __builtin_shufflevector(pairs[0], pairs[1], 0, 1, 2, 3);
+    const f4 p23 = __builtin_shufflevector(pairs[2], pairs[3], 0, 1, 2, 3);
+    const f4 vl = __builtin_shufflevector(p01, p23, 0, 2, 4, 6);
+    const f4 vr = __builtin_shufflevector(p01, p23, 1, 3, 5, 7);
+    std::memcpy(l, &vl, sizeof vl);
+    std::memcpy(r, &vr, sizeof vr);
+}
+
+// Entries 0..n of two histories, n = 3 or 6.
+template <int N>
+inline void load_lanes(const float *l, const float *r, f2 (&pairs)[N + 1])
+{
+    static_assert(N == 3 || N == 6);
+    load_lanes4(l, r, pairs);
+    if constexpr (N == 6)
+        load_lanes4(l + 3, r + 3, pairs + 3);
+}
+
+template <int N>
+inline void store_lanes(const f2 (&pairs)[N + 1], float *l, float *r)
+{
+    static_assert(N == 3 || N == 6);
+    store_lanes4(pairs, l, r);
+    if constexpr (N == 6)
+        store_lanes4(pairs + 3, l + 3, r + 3);
+}
+
 template <int N>
 inline StereoIir<N> load_pair(const IirSection (&pair)[2])
 {
     StereoIir<N> s;
-    for (int k = 0; k <= N; ++k) {
-        s.x[k] = f2{pair[0].in_hist[k], pair[1].in_hist[k]};
-        s.y[k] = d2{pair[0].out_hist[k], pair[1].out_hist[k]};
-    }
+    f2 out[N + 1];
+    load_lanes<N>(pair[0].in_hist, pair[1].in_hist, s.x);
+    load_lanes<N>(pair[0].out_hist, pair[1].out_hist, out);
+    for (int k = 0; k <= N; ++k)
+        s.y[k] = widen(out[k]);
     return s;
 }
 
 template <int N>
 inline void store_pair(const StereoIir<N> &s, IirSection (&pair)[2])
 {
-    for (int k = 0; k <= N; ++k) {
-        pair[0].in_hist[k] = s.x[k][0];
-        pair[1].in_hist[k] = s.x[k][1];
-        pair[0].out_hist[k] = static_cast<float>(s.y[k][0]);
-        pair[1].out_hist[k] = static_cast<float>(s.y[k][1]);
-    }
+    f2 out[N + 1];
+    for (int k = 0; k <= N; ++k)
+        out[k] = narrow(s.y[k]);
+    store_lanes<N>(s.x, pair[0].in_hist, pair[1].in_hist);
+    store_lanes<N>(out, pair[0].out_hist, pair[1].out_hist);
 }
 
 template <int N>
@@ -277,38 +333,38 @@ inline f2 bandpass6(StereoIir<6> &s, f2 in, const IirCoeffs<6> &c)
 // In an IirSection the state is in_hist[0] newest y, [1] previous y, [2] the
 // one before, [3] newest s; only [1] and [2] carry from step to step.
 //
-// The resonator's two carried outputs, widened, lane 0 left, lane 1 right.
+// The resonator's section, lane 0 left, lane 1 right: the two carried
+// outputs widened, and [0] and [3] as the last step left them.
 struct StereoResonator {
-    d2 y1, y2;  // widened floats
+    f2 last_y;  // in_hist[0]
+    d2 y1, y2;  // in_hist[1], in_hist[2], widened floats
+    f2 last_s;  // in_hist[3]
 };
 
 inline StereoResonator load_resonators(const IirSection (&pair)[2])
 {
-    return {d2{pair[0].in_hist[1], pair[1].in_hist[1]}, d2{pair[0].in_hist[2], pair[1].in_hist[2]}};
+    f2 h[4];
+    load_lanes<3>(pair[0].in_hist, pair[1].in_hist, h);
+    return {h[0], widen(h[1]), widen(h[2]), h[3]};
 }
 
-// Stores the carried outputs back, and [0] and [3] as the last step left them.
-inline void store_resonators(const StereoResonator &s, f2 last_y, f2 last_s, IirSection (&pair)[2])
+inline void store_resonators(const StereoResonator &s, IirSection (&pair)[2])
 {
-    for (int c = 0; c < 2; ++c) {
-        pair[c].in_hist[0] = last_y[c];
-        pair[c].in_hist[1] = static_cast<float>(s.y1[c]);
-        pair[c].in_hist[2] = static_cast<float>(s.y2[c]);
-        pair[c].in_hist[3] = last_s[c];
-    }
+    const f2 h[4] = {s.last_y, narrow(s.y1), narrow(s.y2), s.last_s};
+    store_lanes<3>(h, pair[0].in_hist, pair[1].in_hist);
 }
 
 template <RateClass RC>
-inline f2 fx_resonator2(StereoResonator &s, f2 in, f2 &last_y, f2 &last_s)
+inline f2 fx_resonator2(StereoResonator &s, f2 in)
 {
     const d2 x = widen(in);
     for (int k = 0; k < single_set_steps(RC); ++k) {
-        last_s = narrow(x * splat(0.36622211371196634));
-        last_y = narrow(widen(last_s) + splat(0.91091669) * s.y1 - splat(0.05901919) * s.y2);
+        s.last_s = narrow(x * splat(0.36622211371196634));
+        s.last_y = narrow(widen(s.last_s) + splat(0.91091669) * s.y1 - splat(0.05901919) * s.y2);
         s.y2 = s.y1;
-        s.y1 = widen(last_y);
+        s.y1 = widen(s.last_y);
     }
-    return last_y - last_s;
+    return s.last_y - s.last_s;
 }
 
 // Fixed delay of 14, 7 or 3 samples on slots 0..255 of a DelayLine:
