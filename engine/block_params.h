@@ -42,10 +42,15 @@ struct BlockParams {
     float bw_value, bw_sigpreamp;
 };
 
-inline BlockParams block_params(const KorvaParams &raw, int32_t rate)
+// Reads the engine's parameter block (one atomic load per field) straight
+// into `raw`, which the rest is then derived from field by field: copying a
+// block just written field by field as one wide block, or clearing the whole
+// record first, costs more than the rest of a one-frame block's set-up.
+inline BlockParams block_params(const KorvaEngine &engine, int32_t rate)
 {
-    BlockParams p{};
-    p.raw = raw;
+    BlockParams p;
+    korva_params_read(&engine, &p.raw);
+    const KorvaParams &raw = p.raw;
     p.rate = effective_rate(rate);
     p.chain = ChainTable[raw.chain_index >= 0 && raw.chain_index <= 5 ? raw.chain_index : 0];
     p.surround_passes = raw._3dsurround_mode > KORVA_SURROUND_PASSES ? KORVA_SURROUND_PASSES

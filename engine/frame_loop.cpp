@@ -159,10 +159,8 @@ namespace {
 
 korva::BlockParams snapshot(KorvaEngine *engine)
 {
-    KorvaParams raw;
-    korva_params_read(engine, &raw);
     const int32_t rate = std::atomic_ref<int32_t>(engine->sample_rate).load(std::memory_order_relaxed);
-    return korva::block_params(raw, rate);
+    return korva::block_params(*engine, rate);
 }
 
 }  // namespace

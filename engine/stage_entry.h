@@ -16,9 +16,7 @@ inline void stage_entry(KorvaEngine *engine, int32_t rate, float *left, float *r
 {
     if (engine == nullptr || left == nullptr || right == nullptr)
         return;
-    KorvaParams raw;
-    korva_params_read(engine, &raw);
-    const BlockParams p = block_params(raw, rate);
+    const BlockParams p = block_params(*engine, rate);
     f2 frame = {*left, *right};
     with_rate_class(p.rate, [&]<RateClass RC>() { run.template operator()<RC>(*engine, p, &frame, 1); });
     *left = frame[0];
