@@ -117,7 +117,8 @@ inline constexpr IirCoeffs<6> high_bandpass6 = {
 
 typedef float f2 __attribute__((vector_size(8)));
 typedef double d2 __attribute__((vector_size(16)));
-typedef float f4 __attribute__((vector_size(16)));  // four entries of one history
+typedef float f4 __attribute__((vector_size(16)));   // four history entries, or two pairs
+typedef double d4 __attribute__((vector_size(32)));  // two pairs, widened
 
 inline d2 widen(f2 v) { return __builtin_convertvector(v, d2); }
 inline f2 narrow(d2 v) { return __builtin_convertvector(v, f2); }
@@ -131,43 +132,72 @@ struct StereoIir {
 };
 
 // Moving histories between the record and the registers. The record keeps
-// each channel's history contiguous (l[0..n], r[0..n]); the registers want
-// them lane by lane ({l[0], r[0]}, {l[1], r[1]}, ...). Four entries at a time
-// are one 16-byte load per channel and a 4x2 transpose in registers (two
-// unpacks); seven entries are entries 0..3 and 3..6, the shared entry 3 moved
-// twice with the same value, so nothing outside the seven is touched. Storing
-// is the same in reverse. Building the pairs one float at a time instead makes
-// the compiler assemble the vectors on the stack, and each call then stalls on
-// reading back what it has just written.
+// each channel's history contiguous (l[0..n], r[0..n]); the registers hold
+// them lane by lane ({l[0], r[0]}, {l[1], r[1]}, ...). Four entries are one
+// 16-byte load per channel and a 4x2 transpose in registers, which gives two
+// vectors of two pairs each; output histories are widened or narrowed in
+// those vectors, one conversion per two pairs. Seven entries are entries
+// 0..3 and 3..6: the shared entry 3 is moved twice with the same value, and
+// nothing outside the seven is read or written. Storing is the same in
+// reverse. (Built one float at a time, the pairs are assembled on the stack,
+// and each call then stalls reading back what it has just written.)
 
-// {l[k], r[k]} for k = 0..3.
-inline void load_lanes4(const float *l, const float *r, f2 *pairs)
+// {l[k], r[k]} for k = 0..3, as two vectors of two pairs each.
+inline void load_lanes4(const float *l, const float *r, f4 &p01, f4 &p23)
 {
     f4 vl, vr;
     std::memcpy(&vl, l, sizeof vl);
     std::memcpy(&vr, r, sizeof vr);
-    const f4 p01 = __builtin_shufflevector(vl, vr, 0, 4, 1, 5);
-    const f4 p23 = __builtin_shufflevector(vl, vr, 2, 6, 3, 7);
-    pairs[0] = __builtin_shufflevector(p01, p01, 0, 1);
-    pairs[1] = __builtin_shufflevector(p01, p01, 2, 3);
-    pairs[2] = __builtin_shufflevector(p23, p23, 0, 1);
-    pairs[3] = __builtin_shufflevector(p23, p23, 2, 3);
+    p01 = __builtin_shufflevector(vl, vr, 0, 4, 1, 5);
+    p23 = __builtin_shufflevector(vl, vr, 2, 6, 3, 7);
 }
 
-// l[k] = pairs[k][0], r[k] = pairs[k][1] for k = 0..3.
-inline void store_lanes4(const f2 *pairs, float *l, float *r)
+// l[k] = pairs[k][0], r[k] = pairs[k][1] for k = 0..3, from two vectors of two pairs each.
+inline void store_lanes4(f4 p01, f4 p23, float *l, float *r)
 {
-    const f4 p01 = __builtin_shufflevector(pairs[0], pairs[1], 0, 1, 2, 3);
-    const f4 p23 = __builtin_shufflevector(pairs[2], pairs[3], 0, 1, 2, 3);
     const f4 vl = __builtin_shufflevector(p01, p23, 0, 2, 4, 6);
     const f4 vr = __builtin_shufflevector(p01, p23, 1, 3, 5, 7);
     std::memcpy(l, &vl, sizeof vl);
     std::memcpy(r, &vr, sizeof vr);
 }
 
+inline void load_lanes4(const float *l, const float *r, f2 *pairs)
+{
+    f4 p01, p23;
+    load_lanes4(l, r, p01, p23);
+    pairs[0] = __builtin_shufflevector(p01, p01, 0, 1);
+    pairs[1] = __builtin_shufflevector(p01, p01, 2, 3);
+    pairs[2] = __builtin_shufflevector(p23, p23, 0, 1);
+    pairs[3] = __builtin_shufflevector(p23, p23, 2, 3);
+}
+
+inline void store_lanes4(const f2 *pairs, float *l, float *r)
+{
+    store_lanes4(__builtin_shufflevector(pairs[0], pairs[1], 0, 1, 2, 3),
+                 __builtin_shufflevector(pairs[2], pairs[3], 0, 1, 2, 3), l, r);
+}
+
+inline void load_lanes4(const float *l, const float *r, d2 *pairs)
+{
+    f4 p01, p23;
+    load_lanes4(l, r, p01, p23);
+    const d4 w01 = __builtin_convertvector(p01, d4), w23 = __builtin_convertvector(p23, d4);
+    pairs[0] = __builtin_shufflevector(w01, w01, 0, 1);
+    pairs[1] = __builtin_shufflevector(w01, w01, 2, 3);
+    pairs[2] = __builtin_shufflevector(w23, w23, 0, 1);
+    pairs[3] = __builtin_shufflevector(w23, w23, 2, 3);
+}
+
+inline void store_lanes4(const d2 *pairs, float *l, float *r)
+{
+    const d4 w01 = __builtin_shufflevector(pairs[0], pairs[1], 0, 1, 2, 3);
+    const d4 w23 = __builtin_shufflevector(pairs[2], pairs[3], 0, 1, 2, 3);
+    store_lanes4(__builtin_convertvector(w01, f4), __builtin_convertvector(w23, f4), l, r);
+}
+
 // Entries 0..n of two histories, n = 3 or 6.
-template <int N>
-inline void load_lanes(const float *l, const float *r, f2 (&pairs)[N + 1])
+template <int N, class V>
+inline void load_lanes(const float *l, const float *r, V (&pairs)[N + 1])
 {
     static_assert(N == 3 || N == 6);
     load_lanes4(l, r, pairs);
@@ -175,8 +205,8 @@ inline void load_lanes(const float *l, const float *r, f2 (&pairs)[N + 1])
         load_lanes4(l + 3, r + 3, pairs + 3);
 }
 
-template <int N>
-inline void store_lanes(const f2 (&pairs)[N + 1], float *l, float *r)
+template <int N, class V>
+inline void store_lanes(const V (&pairs)[N + 1], float *l, float *r)
 {
     static_assert(N == 3 || N == 6);
     store_lanes4(pairs, l, r);
@@ -188,22 +218,16 @@ template <int N>
 inline StereoIir<N> load_pair(const IirSection (&pair)[2])
 {
     StereoIir<N> s;
-    f2 out[N + 1];
     load_lanes<N>(pair[0].in_hist, pair[1].in_hist, s.x);
-    load_lanes<N>(pair[0].out_hist, pair[1].out_hist, out);
-    for (int k = 0; k <= N; ++k)
-        s.y[k] = widen(out[k]);
+    load_lanes<N>(pair[0].out_hist, pair[1].out_hist, s.y);
     return s;
 }
 
 template <int N>
 inline void store_pair(const StereoIir<N> &s, IirSection (&pair)[2])
 {
-    f2 out[N + 1];
-    for (int k = 0; k <= N; ++k)
-        out[k] = narrow(s.y[k]);
     store_lanes<N>(s.x, pair[0].in_hist, pair[1].in_hist);
-    store_lanes<N>(out, pair[0].out_hist, pair[1].out_hist);
+    store_lanes<N>(s.y, pair[0].out_hist, pair[1].out_hist);
 }
 
 template <int N>
