@@ -22,7 +22,7 @@ static inline int16_t korva_sample_from_float(float x)
         return -32768;
     if (scaled != scaled)                /* not a number: silence */
         return 0;
-    return (int16_t)lrintf(scaled);
+    return (int16_t)rintf(scaled);       /* lrintf's value, but inlined: no call */
 }
 
 static inline float korva_sample_to_float(int16_t s)
