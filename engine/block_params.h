@@ -42,10 +42,11 @@ struct BlockParams {
     float bw_value, bw_sigpreamp;
 };
 
-// Reads the engine's parameter block (one atomic load per field) straight
-// into `raw`, which the rest is then derived from field by field: copying a
-// block just written field by field as one wide block, or clearing the whole
-// record first, costs more than the rest of a one-frame block's set-up.
+// The engine's parameter block is read straight into `raw` (one atomic load
+// per field) and the rest derived from it field by field. No clearing and no
+// second copy: reading a block just written field by field back in wide
+// words stalls, and for a one-frame block that costs more than all the rest
+// of its set-up.
 inline BlockParams block_params(const KorvaEngine &engine, int32_t rate)
 {
     BlockParams p;
