@@ -43,7 +43,7 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
     const std::string &out_path = request.output_path;
     const std::optional<int> format = output_format(out_path);
     if (!format)
-        return failure(out_path + ": unknown output type; use one of " + known_extensions());
+        return failure(out_path + ": unknown output type; use one of " + known_extensions(), 2);
     if (Status status = check_distinct(request.input_path, out_path); !status.ok())
         return status;
 
