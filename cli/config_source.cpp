@@ -39,6 +39,8 @@ Status apply_config(const std::string &path, KorvaParams &params)
         return failure(path + ": cannot read the configuration file: " + std::strerror(errno));
     if (S_ISDIR(status.st_mode))
         return failure(path + ": cannot read the configuration file: it is a directory");
+    if (!S_ISREG(status.st_mode))
+        return failure(path + ": cannot read the configuration file: not a regular file (a pipe or device)");
     std::unique_ptr<ConfigFile, ConfigDeleter> config(xmms_cfg_open_file(path.c_str()));
     if (!config)
         return failure(path + ": cannot read the configuration file");

@@ -110,7 +110,9 @@ CLI::App *add_process_command(CLI::App &app, ProcessOptions &options)
 
     CLI::Option *out_dir = process->add_option("--out-dir", options.out_dir,
                                                "process many files, writing the outputs under DIR")
-                               ->type_name("DIR");
+                               ->type_name("DIR")
+                               // An empty DIR (an unset variable) would turn the inputs into IN OUT.
+                               ->check([](const std::string &dir) { return dir.empty() ? "DIR is empty" : ""; });
     process->add_flag("-r,--recursive", options.recursive,
                       "take the audio files in directories and their subdirectories, mirroring the tree under DIR")
         ->needs(out_dir);

@@ -63,6 +63,15 @@ TEST(CliMessages, SuffixAndFormatAreNamesNotPaths)
         EXPECT_EQ(run.exit_code, 2) << naming[0] << " " << naming[1] << ": " << run.err;
         EXPECT_TRUE(has(run.err, naming[0])) << run.err;
     }
+    // An empty --out-dir (an unset variable) is not the one-file form: the
+    // second input is never taken for an output.
+    write_audio(dir.file("top/b.wav"), make_signal(500, 2, 44100), wav16);
+    const std::string second = read_file(dir.file("top/b.wav"));
+    const RunResult no_dir = run_korva({"process", "--out-dir", "", dir.file("top/a.wav"), dir.file("top/b.wav")});
+    EXPECT_EQ(no_dir.exit_code, 2) << no_dir.err;
+    EXPECT_TRUE(read_file(dir.file("top/b.wav")) == second) << "an input was overwritten";
+    std::filesystem::remove(dir.file("top/b.wav"));
+
     EXPECT_EQ(list_directory(dir.path.string()), (std::vector<std::string>{"top"}));
     EXPECT_EQ(list_directory(dir.file("top")), (std::vector<std::string>{"a.wav", "out"}));
     EXPECT_TRUE(list_directory(out).empty());
@@ -124,6 +133,10 @@ TEST(CliMessages, FailuresAreNamedInTheUsersTerms)
     const std::string input = dir.file("a.wav");
     write_audio(input, make_signal(20000, 2, 44100), wav16);
     write_file(dir.file("empty"), "");
+
+    const RunResult to_stdout = run_korva({"process", input, "-"});
+    EXPECT_EQ(to_stdout.exit_code, 2);
+    EXPECT_TRUE(has(to_stdout.err, "standard output")) << to_stdout.err;
 
     const RunResult empty = run_korva({"process", "-", dir.file("b.wav")}, dir.file("empty"));
     EXPECT_EQ(empty.exit_code, 1);
