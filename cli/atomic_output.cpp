@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 AtomicOutput::~AtomicOutput()
 {
@@ -18,17 +19,25 @@ std::string replacement_reason(const korva::fileio::Error &error)
     return reason;
 }
 
+bool stat_input(const std::string &input_path, struct stat &status)
+{
+    if (input_path != "-")
+        return stat(input_path.c_str(), &status) == 0;
+    return fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode);
+}
+
 Status check_distinct(const std::string &input_path, const std::string &output_path)
 {
     struct stat input_status {};
     struct stat output_status {};
-    if (stat(input_path.c_str(), &input_status) != 0)
+    if (!stat_input(input_path, input_status))
         return success();   // reading the input reports that problem
     if (stat(output_path.c_str(), &output_status) != 0)
         return success();
     if (input_status.st_dev == output_status.st_dev && input_status.st_ino == output_status.st_ino)
-        return failure(output_path + ": is the same file as the input " + input_path +
-                       "; refusing to overwrite the input");
+        return failure(output_path + ": is the same file as the input " +
+                       (input_path == "-" ? std::string("(standard input)") : input_path) +
+                       "; refusing to overwrite the input", 2);
     return success();
 }
 

@@ -10,6 +10,7 @@
 #include "fileio/file_replace.h"
 
 #include <string>
+#include <sys/stat.h>
 
 struct AtomicOutput {
     std::string display_path;              // the name the user gave, for messages
@@ -23,8 +24,13 @@ struct AtomicOutput {
     ~AtomicOutput();
 };
 
-// Refuses an output that is the input file itself, under any name (same
-// device and inode). A missing output is fine.
+// The file an input argument names: for "-", standard input when it is a
+// regular file (redirected from one). False when there is no such file.
+bool stat_input(const std::string &input_path, struct stat &status);
+
+// Refuses, as a usage error, an output that is the input file itself under
+// any name (same device and inode), standard input redirected from the output
+// included. A missing output is fine.
 Status check_distinct(const std::string &input_path, const std::string &output_path);
 
 // Opens `path` for writing: a new temporary file beside a regular (or new)

@@ -1,5 +1,7 @@
 #include "audio_file.h"
 
+#include "sndfile_reason.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -11,14 +13,23 @@ namespace {
 
 constexpr int block_limit = 1 << 20;   // frames per libsndfile call, well inside int
 
+// What a write the encoder gives no reason for most likely ran into.
+constexpr const char *kWriteFailed = "the encoder could not write it (is the disk full?)";
+
 // Why libsndfile could not open a file for reading. Its own text can be
 // misleading (a damaged MP3 is reported as "does not exist"), so a file the
 // system can open is called what it is: not audio korva can read.
 std::string unreadable_reason(const std::string &path)
 {
     const int library_error = sf_error(nullptr);
-    const std::string library = sf_strerror(nullptr);
+    const std::string library = sndfile_reason(nullptr, "unknown");
     struct stat status {};
+    if (path == "-") {
+        // Standard input: fstat tells an empty file; a pipe may have been empty too.
+        if (fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode) && status.st_size == 0)
+            return "it is empty";
+        return "it is empty, or not audio in a format korva reads from a pipe";
+    }
     if (stat(path.c_str(), &status) != 0)
         return std::strerror(errno);
     if (S_ISDIR(status.st_mode))
@@ -40,7 +51,8 @@ Status open_input(const std::string &path, AudioInput &input)
     input.info = SF_INFO{};
     input.file.reset(sf_open(path.c_str(), SFM_READ, &input.info));
     if (!input.file)
-        return failure(path + ": cannot read: " + unreadable_reason(path) + "; korva reads " + readable_types());
+        return failure((path == "-" ? std::string("standard input") : path) + ": cannot read: " +
+                       unreadable_reason(path) + "; korva reads " + readable_types());
     if (input.info.channels < 1 || input.info.channels > 2)
         return failure(path + ": has " + std::to_string(input.info.channels) +
                        " channels; only mono and stereo files can be processed");
@@ -67,7 +79,8 @@ Status read_stereo(AudioInput &input, std::span<int16_t> stereo, int64_t &frames
         }
     }
     if (got < 0 || sf_error(input.file.get()) != SF_ERR_NO_ERROR)
-        return failure(input.path + ": read error: " + sf_strerror(input.file.get()));
+        return failure(input.path + ": read error: " +
+                       sndfile_reason(input.file.get(), "the audio data is damaged or cut short"));
     frames_read = got;
     return success();
 }
@@ -86,7 +99,7 @@ Status open_output(int fd, const std::string &display_path, int format,
                        std::to_string(sample_rate) + " Hz");
     output.file.reset(sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE));
     if (!output.file)
-        return failure(display_path + ": cannot write: " + sf_strerror(nullptr));
+        return failure(display_path + ": cannot write: " + sndfile_reason(nullptr, "the encoder could not start"));
     if (is_lossy(format)) {
         double level = compression_level(format, quality);
         if (sf_command(output.file.get(), SFC_SET_COMPRESSION_LEVEL, &level, sizeof level) != SF_TRUE)
@@ -114,7 +127,7 @@ Status write_stereo(AudioOutput &output, std::span<const int16_t> stereo)
         written = sf_writef_short(output.file.get(), stereo.data(), frames);
     }
     if (written != frames)
-        return failure(output.path + ": write error: " + sf_strerror(output.file.get()));
+        return failure(output.path + ": write error: " + sndfile_reason(output.file.get(), kWriteFailed));
     return success();
 }
 
@@ -126,7 +139,7 @@ Status write_stereo_float(AudioOutput &output, std::span<float> stereo)
     for (float &sample : stereo)
         sample = std::clamp(sample, -1.0f, 1.0f);
     if (sf_writef_float(output.file.get(), stereo.data(), frames) != frames)
-        return failure(output.path + ": write error: " + sf_strerror(output.file.get()));
+        return failure(output.path + ": write error: " + sndfile_reason(output.file.get(), kWriteFailed));
     return success();
 }
 
@@ -137,6 +150,6 @@ Status close_output(AudioOutput &output)
         return success();
     const int error = sf_close(file);
     if (error != SF_ERR_NO_ERROR)
-        return failure(output.path + ": error finishing the file: " + sf_error_number(error));
+        return failure(output.path + ": error finishing the file: " + sndfile_reason(error, kWriteFailed));
     return success();
 }

@@ -1,5 +1,6 @@
 #include "batch_plan.h"
 
+#include "atomic_output.h"
 #include "formats.h"
 
 #include <algorithm>
@@ -86,6 +87,11 @@ void add_directory(const fs::path &root, const std::string &out_dir_key, const B
 Status plan_batch(const BatchOptions &options, std::vector<BatchItem> &items)
 {
     items.clear();
+    // The suffix and the type end up in every output's file name: a slash
+    // would place outputs elsewhere, outside DIR with "..".
+    for (const auto &[option, text] : {std::pair{"--suffix", &options.suffix}, std::pair{"--format", &options.format}})
+        if (text->find_first_of(std::string("/\0", 2)) != std::string::npos)
+            return failure(std::string(option) + " \"" + *text + "\": is part of a file name and cannot hold '/'", 2);
     const std::string out_dir_key = comparable(options.out_dir);
     for (const std::string &argument : options.inputs) {
         std::error_code error;
@@ -110,7 +116,7 @@ Status plan_batch(const BatchOptions &options, std::vector<BatchItem> &items)
     for (const BatchItem &item : items) {
         inputs_by_name.emplace(comparable(item.input), item.input);
         struct stat status {};
-        if (stat(item.input.c_str(), &status) == 0)
+        if (stat_input(item.input, status))
             inputs_by_inode.emplace(std::make_pair(status.st_dev, status.st_ino), item.input);
     }
 

@@ -26,7 +26,8 @@ struct BatchItem {
 // `recursive`) contributes its audio files (a known extension, not hidden,
 // not inside DIR), in sorted order, each mapped to the same relative place
 // under DIR. Refused, naming the files, with exit code 2: two inputs mapping
-// to the same output, and an output that is one of the inputs.
+// to the same output, an output that is one of the inputs (standard input
+// redirected from a file included), and a suffix or format holding a '/'.
 Status plan_batch(const BatchOptions &options, std::vector<BatchItem> &items);
 
 #endif

@@ -1,5 +1,6 @@
 // Parameters from a player configuration file: the keys of section
 // "xmkorva-5" that are present overwrite their fields; absent keys leave them.
+// A file with none of them changes nothing and gets a warning on stderr.
 #ifndef KORVA_CLI_CONFIG_SOURCE_H
 #define KORVA_CLI_CONFIG_SOURCE_H
 

@@ -21,6 +21,33 @@ int usage_exit(const CLI::App &app, const CLI::ParseError &error)
     return app.exit(error) == 0 ? 0 : 2;
 }
 
+// The leading words of the command line name subcommands; CLI11 reports a
+// word that names none as "A subcommand is required". This names the word
+// and the subcommands that were possible there instead, or gives "".
+std::string unknown_subcommand(CLI::App &app, int argc, char **argv)
+{
+    CLI::App *command = &app;
+    std::string path;   // the subcommands so far, e.g. " preset"
+    for (int i = 1; i < argc && argv[i][0] != '-'; ++i) {
+        const std::vector<CLI::App *> choices = command->get_subcommands({});
+        if (choices.empty())
+            return {};
+        CLI::App *next = nullptr;
+        std::string names;
+        for (CLI::App *choice : choices) {
+            if (choice->check_name(argv[i]))
+                next = choice;
+            names += (names.empty() ? "" : ", ") + choice->get_name();
+        }
+        if (next == nullptr)
+            return (path.empty() ? "" : path.substr(1) + ": ") + "unknown subcommand '" + argv[i] +
+                   "'; use one of " + names + " (run korva" + path + " --help for more)";
+        command = next;
+        path += " " + next->get_name();
+    }
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -64,6 +91,10 @@ int main(int argc, char **argv)
 
     CLI::App *response = add_response_command(app, response_options);
 
+    if (const std::string unknown = unknown_subcommand(app, argc, argv); !unknown.empty()) {
+        std::fprintf(stderr, "korva: %s\n", unknown.c_str());
+        return 2;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &error) {

@@ -1,6 +1,6 @@
 #include "param_options.h"
 
-#include "config_source.h"
+#include "param_sources.h"
 
 void add_param_options(CLI::App *command, ParamSources &sources)
 {
@@ -15,6 +15,7 @@ void add_param_options(CLI::App *command, ParamSources &sources)
         ->type_name("FIELD=VALUE")
         ->allow_extra_args(false);
     command->footer(std::string("Parameters: the defaults, then --config, then --preset, then each --set in "
-                                "order.\nFields: ") +
-                    field_name_list());
+                                "order.\n\nFields, with the range the window offers and the width each is "
+                                "stored in (a value outside the range is kept, truncated to that width): ") +
+                    field_range_list());
 }

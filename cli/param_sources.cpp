@@ -36,23 +36,36 @@ std::string field_name_list()
     return list;
 }
 
+std::string field_range_list()
+{
+    std::string list;
+    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
+        const KorvaParamField &field = korva_param_fields[i];
+        if (!list.empty())
+            list += ", ";
+        list += std::string(field.name) + " " + std::to_string(korva_ports[i].minimum) + ".." +
+                std::to_string(korva_ports[i].maximum) + " (" + std::to_string(8 * field.width) + " bits)";
+    }
+    return list;
+}
+
 Status apply_assignment(std::string_view assignment, KorvaParams &params)
 {
     const std::string shown(assignment);
     const auto equals = assignment.find('=');
     if (equals == std::string_view::npos)
-        return failure("--set " + shown + ": expected FIELD=VALUE; fields: " + field_name_list());
+        return failure("--set " + shown + ": expected FIELD=VALUE; fields: " + field_name_list(), 2);
 
     const std::string name(assignment.substr(0, equals));
     const std::string_view value_text = assignment.substr(equals + 1);
     const KorvaParamField *field = korva_param_field_find(name.c_str());
     if (field == nullptr)
-        return failure("--set " + shown + ": unknown field \"" + name + "\"; fields: " + field_name_list());
+        return failure("--set " + shown + ": unknown field \"" + name + "\"; fields: " + field_name_list(), 2);
 
     int32_t value = 0;
     if (!parse_int32(value_text, value))
         return failure("--set " + shown + ": \"" + std::string(value_text) +
-                       "\" is not a decimal integer from -2147483648 to 2147483647");
+                       "\" is not a decimal integer from -2147483648 to 2147483647", 2);
     korva_param_set(&params, field, value);
     return success();
 }

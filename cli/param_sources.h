@@ -23,11 +23,15 @@ struct ParamSources {
 // optional sign, then digits); it is stored truncated to the field's width,
 // exactly as the configuration file stores it: enable_extfx=256 gives 0,
 // extspace_mode=65538 gives 2. An unknown field or a value that is not such
-// an integer is a failure listing what is accepted.
+// an integer is a usage error (exit code 2) listing what is accepted.
 Status apply_assignment(std::string_view assignment, KorvaParams &params);
 
 // The 32 field names, comma-separated, in block order.
 std::string field_name_list();
+
+// The same with each field's range in the window and its width in bits:
+// "enable_global 0..1 (8 bits), chain_index 0..5 (16 bits), ...".
+std::string field_range_list();
 
 // Loads a preset file over `params`; on failure `params` is unchanged and the
 // message says why the file is not a preset.

@@ -42,8 +42,10 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
 {
     const std::string &out_path = request.output_path;
     const std::optional<int> format = output_format(out_path);
+    if (!format && out_path == "-")
+        return failure("the output cannot be standard output: name a file (or a FIFO ending in .au)", 2);
     if (!format)
-        return failure(out_path + ": unknown output type; use one of " + known_extensions());
+        return failure(out_path + ": unknown output type; use one of " + known_extensions(), 2);
     if (Status status = check_distinct(request.input_path, out_path); !status.ok())
         return status;
 

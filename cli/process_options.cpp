@@ -93,8 +93,9 @@ CLI::App *add_process_command(CLI::App &app, ProcessOptions &options)
 {
     CLI::App *process = app.add_subcommand("process", "run audio files through the effect chain");
     process->add_option("FILES", options.paths,
-                        "IN OUT: input audio file (WAV, FLAC, Ogg, Opus, MP3, AIFF, ...) and output file, whose "
-                        "extension chooses the format; with --out-dir: every input file or directory")
+                        "IN OUT: input audio file (WAV, FLAC, Ogg, Opus, MP3, AIFF, ...; - reads standard input) "
+                        "and output file, whose extension chooses the format; with --out-dir: every input file or "
+                        "directory")
         ->required();
     add_param_options(process, options.sources);
     process->add_option("--quality", options.quality,
@@ -109,7 +110,9 @@ CLI::App *add_process_command(CLI::App &app, ProcessOptions &options)
 
     CLI::Option *out_dir = process->add_option("--out-dir", options.out_dir,
                                                "process many files, writing the outputs under DIR")
-                               ->type_name("DIR");
+                               ->type_name("DIR")
+                               // An empty DIR (an unset variable) would turn the inputs into IN OUT.
+                               ->check([](const std::string &dir) { return dir.empty() ? "DIR is empty" : ""; });
     process->add_flag("-r,--recursive", options.recursive,
                       "take the audio files in directories and their subdirectories, mirroring the tree under DIR")
         ->needs(out_dir);
@@ -128,9 +131,10 @@ CLI::App *add_process_command(CLI::App &app, ProcessOptions &options)
         ->check(CLI::Range(1, kTemporarySlots - 1))
         ->needs(out_dir);
 
-    process->footer(process->get_footer() + "\nOutput types: " + known_extensions() +
-                    " (a device or FIFO without one of them gets WAV).\n"
-                    "Exit status: 0 success, 1 a file failed, 2 usage error, 128+N stopped by signal N.");
+    process->footer(process->get_footer() + "\n\nOutput types: " + known_extensions() +
+                    " (a device or FIFO without one of them gets WAV).\n\n"
+                    "Exit status: 0 success, 1 a file failed, 2 usage error (a bad option or --set value, an "
+                    "unknown output type, an output that is the input), 128+N stopped by signal N.");
     return process;
 }
 

@@ -13,7 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-RunResult run_korva(const std::vector<std::string> &args)
+RunResult run_korva(const std::vector<std::string> &args, const std::string &stdin_path)
 {
     ScratchDir capture;
     const std::string out_path = capture.file("stdout");
@@ -32,6 +32,11 @@ RunResult run_korva(const std::vector<std::string> &args)
         const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out_fd, STDOUT_FILENO);
         dup2(err_fd, STDERR_FILENO);
+        if (!stdin_path.empty()) {
+            const int in_fd = open(stdin_path.c_str(), O_RDONLY);
+            if (in_fd < 0 || dup2(in_fd, STDIN_FILENO) < 0)
+                _exit(127);
+        }
         execv(argv[0], argv.data());
         _exit(127);
     }

@@ -16,8 +16,9 @@ struct RunResult {
     std::string err;
 };
 
-// Runs korva with the arguments and waits for it.
-RunResult run_korva(const std::vector<std::string> &args);
+// Runs korva with the arguments and waits for it; standard input is the file
+// `stdin_path` when one is named.
+RunResult run_korva(const std::vector<std::string> &args, const std::string &stdin_path = {});
 
 using korva_test::list_directory;
 using korva_test::read_file;

@@ -22,4 +22,16 @@ for text in "korva process:" "korva demo:" "korva preset show:" "korva preset sa
             "--png FILE" "NAME" "SYNOPSIS" "EXAMPLES" "FILES" "EXIT STATUS"; do
   grep -qF -- "$text" "$scratch/man.out" || fail "the rendered page lacks \"$text\""
 done
+# Each footer of a command's help (fields, output types, exit status) is a
+# paragraph of its own, and the fields carry their ranges. Justified lines
+# hold runs of spaces, so those are squeezed first.
+tr -s ' ' <"$scratch/man.out" >"$scratch/squeezed.out"
+for text in "Fields, with the range" "Output types:" "Exit status:"; do
+  grep -B1 -- "^ *$text" "$scratch/squeezed.out" | head -1 | grep -q '^ *$' ||
+    fail "\"$text\" does not start a paragraph of its own"
+done
+tr '\n' ' ' <"$scratch/squeezed.out" | tr -s ' ' >"$scratch/joined.out"
+for text in "preamp 0..384" "- reads standard input" "unknown output type"; do
+  grep -qF -- "$text" "$scratch/joined.out" || fail "the rendered page lacks \"$text\""
+done
 echo "korva.1: renders without warnings, $(wc -l <"$scratch/man.out") lines"

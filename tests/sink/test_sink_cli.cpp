@@ -133,7 +133,7 @@ TEST(SinkCli, InstallRefusesWhatWouldBreakTheSoundServerOrTheFile)
     setenv("KORVA_LADSPA_PLUGIN", home.plugin.c_str(), 1);
 
     const RunResult bad_field = run_korva({"sink", "install", "--set", "loudness=3"});
-    EXPECT_EQ(bad_field.exit_code, 1);
+    EXPECT_EQ(bad_field.exit_code, 2);
     EXPECT_NE(bad_field.err.find("unknown field"), std::string::npos) << bad_field.err;
 
     std::filesystem::create_directories(home.fragment);   // a directory where the file goes
@@ -162,7 +162,7 @@ TEST(SinkCli, SetNeedsARunningSinkAndValidFields)
 {
     SinkHome home;
     const RunResult unknown = run_korva({"sink", "set", "superbas=1"});
-    EXPECT_EQ(unknown.exit_code, 1);
+    EXPECT_EQ(unknown.exit_code, 2);
     EXPECT_NE(unknown.err.find("unknown field"), std::string::npos) << unknown.err;
 
     // Nothing listens in this runtime directory: a clear failure, never success.
