@@ -50,8 +50,9 @@ int main(int argc, char **argv)
     CLI::App *show = preset->add_subcommand("show", "print a preset's byte order and every field");
     show->add_option("FILE", preset_path, "preset file, or a factory preset's name")->required();
     CLI::App *list = preset->add_subcommand("list", "name and describe the factory presets");
-    list->footer("They are read from ../share/korva/presets beside the program (here: " + factory_preset_dir() +
-                 "); --preset NAME and `preset show NAME` take these names.");
+    list->footer("They are read from ../share/korva/presets seen from the program's folder (PREFIX/share/korva/"
+                 "presets when installed); --preset NAME and `preset show NAME` take these names, and a file "
+                 "of the same name wins.");
     CLI::App *save = preset->add_subcommand("save", "write a preset from the defaults and the options");
     save->add_option("FILE", preset_path, "preset file to write")->required();
     add_param_options(save, sources);
