@@ -32,8 +32,10 @@ Status factory_presets(std::vector<korva::presets::IndexEntry> &entries)
 
 Status resolve_preset(const std::string &name_or_path, std::string &path)
 {
+    // A slash makes it a path: the preset reader then says why it cannot be read.
     struct stat info;
-    if (name_or_path.empty() || stat(name_or_path.c_str(), &info) == 0) {
+    if (name_or_path.empty() || name_or_path.find('/') != std::string::npos ||
+        stat(name_or_path.c_str(), &info) == 0) {
         path = name_or_path;
         return success();
     }

@@ -21,10 +21,10 @@ std::string factory_preset_dir();
 // The factory presets' index; a failure says where it looked and why.
 Status factory_presets(std::vector<korva::presets::IndexEntry> &entries);
 
-// The file to read for a --preset argument: the argument itself when a file
-// of that name exists (a path always wins), otherwise the factory preset of
-// that name (exact, else the only one equal ignoring case). A failure names
-// the argument and the factory presets there are.
+// The file to read for a --preset argument: the argument itself when it holds
+// a '/' or a file of that name exists (a path always wins), otherwise the
+// factory preset of that name (exact, else the only one equal ignoring case).
+// A failure names the argument and the factory presets there are.
 Status resolve_preset(const std::string &name_or_path, std::string &path);
 
 // korva preset list: each factory preset's name and description, one a line.
