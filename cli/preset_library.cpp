@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,11 +13,9 @@ std::string factory_preset_dir()
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0)
         return "";
-    std::string path(self, static_cast<size_t>(length));
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return "";
-    return path.substr(0, slash) + "/../share/korva/presets";
+    // The link's target has no symbolic links left, so ".." can be taken lexically.
+    const std::filesystem::path program(std::string(self, static_cast<size_t>(length)));
+    return (program.parent_path() / "../share/korva/presets").lexically_normal().string();
 }
 
 Status factory_presets(std::vector<korva::presets::IndexEntry> &entries)
