@@ -12,8 +12,8 @@
 // korva demo [DIR]: DIR/demo-in.wav and, processed with the defaults, DIR/demo-out.wav.
 Status run_demo(const std::string &directory, bool quiet);
 
-// korva preset show FILE
-Status run_preset_show(const std::string &path);
+// korva preset show FILE|NAME (a factory preset's name: preset_library.h)
+Status run_preset_show(const std::string &name_or_path);
 
 // korva preset save FILE
 Status run_preset_save(const std::string &path, const ParamSources &sources);

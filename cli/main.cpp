@@ -2,6 +2,7 @@
 #include "commands.h"
 #include "interrupt.h"
 #include "param_options.h"
+#include "preset_library.h"
 #include "process_options.h"
 #include "response_command.h"
 #include "sink_command.h"
@@ -74,7 +75,11 @@ int main(int argc, char **argv)
     CLI::App *preset = app.add_subcommand("preset", "show or write preset files");
     preset->require_subcommand(1);
     CLI::App *show = preset->add_subcommand("show", "print a preset's byte order and every field");
-    show->add_option("FILE", preset_path, "preset file")->required();
+    show->add_option("FILE", preset_path, "preset file, or a factory preset's name")->required();
+    CLI::App *list = preset->add_subcommand("list", "name and describe the factory presets");
+    list->footer("They are read from ../share/korva/presets seen from the program's folder (PREFIX/share/korva/"
+                 "presets when installed); --preset NAME and `preset show NAME` take these names, and a file "
+                 "of the same name wins.");
     CLI::App *save = preset->add_subcommand("save", "write a preset from the defaults and the options");
     save->add_option("FILE", preset_path, "preset file to write")->required();
     add_param_options(save, sources);
@@ -109,6 +114,8 @@ int main(int argc, char **argv)
             status = run_demo(demo_directory, quiet);
         else if (show->parsed())
             status = run_preset_show(preset_path);
+        else if (list->parsed())
+            status = run_preset_list();
         else if (save->parsed())
             status = run_preset_save(preset_path, sources);
         else if (export_lv2->parsed())

@@ -7,8 +7,10 @@ void add_param_options(CLI::App *command, ParamSources &sources)
     command->add_option("--config", sources.config_path,
                         "start from the \"xmkorva-5\" section of a player configuration file")
         ->type_name("FILE");
-    command->add_option("--preset", sources.preset_path, "start from a preset file (after --config)")
-        ->type_name("FILE");
+    command->add_option("--preset", sources.preset_path,
+                        "start from a preset file, or a factory preset by name (after --config; "
+                        "`korva preset list` names them; a file of that name wins)")
+        ->type_name("FILE|NAME");
     command->add_option("--set", sources.assignments,
                         "set one parameter by field name, last and in order; VALUE is a 32-bit "
                         "integer stored truncated to the field's width (repeatable)")

@@ -3,6 +3,7 @@
 #include "config_source.h"
 #include "engine/param_fields.h"
 #include "frontdoor/ports.h"
+#include "preset_library.h"
 #include "preset_text.h"
 
 #include <charconv>
@@ -70,8 +71,11 @@ Status apply_assignment(std::string_view assignment, KorvaParams &params)
     return success();
 }
 
-Status apply_preset(const std::string &path, KorvaParams &params)
+Status apply_preset(const std::string &name_or_path, KorvaParams &params)
 {
+    std::string path;
+    if (Status status = resolve_preset(name_or_path, path); !status.ok())
+        return status;
     KorvaPresetInfo info;
     if (korva_preset_read(path.c_str(), &info) != KORVA_PRESET_OK)
         return failure(path + ": cannot load preset: " + preset_problem(info));

@@ -15,7 +15,7 @@
 
 struct ParamSources {
     std::string config_path;          // empty: none
-    std::string preset_path;          // empty: none
+    std::string preset_path;          // a file or a factory preset's name; empty: none
     std::vector<std::string> assignments;   // FIELD=VALUE
 };
 
@@ -33,9 +33,10 @@ std::string field_name_list();
 // "enable_global 0..1 (8 bits), chain_index 0..5 (16 bits), ...".
 std::string field_range_list();
 
-// Loads a preset file over `params`; on failure `params` is unchanged and the
-// message says why the file is not a preset.
-Status apply_preset(const std::string &path, KorvaParams &params);
+// Loads a preset file, or the factory preset of that name when no such file
+// exists (preset_library.h), over `params`; on failure `params` is unchanged
+// and the message says why the file is not a preset.
+Status apply_preset(const std::string &name_or_path, KorvaParams &params);
 
 // Builds the parameter block from all sources in order.
 Status build_params(const ParamSources &sources, KorvaParams &params);

@@ -3,12 +3,16 @@
 #include "engine/param_fields.h"
 #include "engine/preset_write.h"
 #include "atomic_output.h"
+#include "preset_library.h"
 #include "preset_text.h"
 
 #include <cstdio>
 
-Status run_preset_show(const std::string &path)
+Status run_preset_show(const std::string &name_or_path)
 {
+    std::string path;
+    if (Status status = resolve_preset(name_or_path, path); !status.ok())
+        return status;
     KorvaPresetInfo info;
     if (korva_preset_read(path.c_str(), &info) != KORVA_PRESET_OK)
         return failure(path + ": " + preset_problem(info));

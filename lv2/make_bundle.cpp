@@ -1,16 +1,20 @@
 // Writes the Turtle files of the korva.lv2 bundle from the port table:
 //
-//   korva_lv2_bundle DIR BINARY   ->  DIR/manifest.ttl, DIR/korva.ttl, DIR/presets.ttl
+//   korva_lv2_bundle DIR BINARY PRESETS  ->  DIR/manifest.ttl, DIR/korva.ttl, DIR/presets.ttl
 //
-// BINARY is the file name of the plug-in's shared object inside DIR. The
-// build runs this after every change of the port table, so the description
-// can never disagree with the plug-in.
+// BINARY is the file name of the plug-in's shared object inside DIR; PRESETS
+// is the folder of the factory presets (their index and .kp files), which
+// join "Defaults" and "Every stage on" under their own names. The build runs
+// this after every change of the port table or of the factory presets, so
+// the description can never disagree with the plug-in.
 #include "frontdoor/lv2_text.h"
 #include "frontdoor/ports.h"
+#include "presets/preset_index.h"
 
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -22,7 +26,7 @@ constexpr const char *kPrefixes =
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n";
 
 struct Preset {
-    const char *name;
+    std::string name;
     KorvaParams params;
 };
 
@@ -81,14 +85,14 @@ std::string plugin_document()
     return text;
 }
 
-std::string manifest_document(const std::string &binary, const Preset *presets, int count)
+std::string manifest_document(const std::string &binary, const std::vector<Preset> &presets)
 {
     std::string text = kPrefixes;
     text += "<" + std::string(kKorvaPluginUri) + ">\n"
             "    a lv2:Plugin ;\n"
             "    lv2:binary <" + binary + "> ;\n"
             "    rdfs:seeAlso <korva.ttl> .\n\n";
-    for (int i = 0; i < count; ++i) {
+    for (size_t i = 0; i < presets.size(); ++i) {
         text += '<';
         text += lv2_preset_uri(presets[i].name);
         text += ">\n    a pset:Preset ;\n    lv2:appliesTo <";
@@ -98,11 +102,11 @@ std::string manifest_document(const std::string &binary, const Preset *presets, 
     return text;
 }
 
-std::string presets_document(const Preset *presets, int count)
+std::string presets_document(const std::vector<Preset> &presets)
 {
     // One file of several presets: each document's prefix lines once.
     std::string text;
-    for (int i = 0; i < count; ++i) {
+    for (size_t i = 0; i < presets.size(); ++i) {
         std::string one = lv2_preset_document(lv2_preset_uri(presets[i].name), presets[i].name, presets[i].params);
         if (i > 0)
             one.erase(0, one.find("\n\n") + 2);
@@ -127,14 +131,14 @@ bool write_file(const std::string &path, const std::string &text)
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: korva_lv2_bundle DIR BINARY\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: korva_lv2_bundle DIR BINARY PRESETS\n");
         return 2;
     }
-    const std::string dir = argv[1];
+    const std::string dir = argv[1], preset_dir = argv[3];
 
-    // The factory presets: the engine defaults, and every stage switched on.
-    Preset presets[2] = {{"Defaults", {}}, {"Every stage on", {}}};
+    // The engine defaults, every stage switched on, and the factory presets.
+    std::vector<Preset> presets = {{"Defaults", {}}, {"Every stage on", {}}};
     korva_default_params(&presets[0].params);
     korva_default_params(&presets[1].params);
     KorvaParams &on = presets[1].params;
@@ -146,8 +150,24 @@ int main(int argc, char **argv)
     on._3dsurround_mode = 3;
     on.spc_mode = 1;
 
-    const bool ok = write_file(dir + "/manifest.ttl", manifest_document(argv[2], presets, 2)) &&
+    std::vector<korva::presets::IndexEntry> factory;
+    std::string problem;
+    if (!korva::presets::read_index(preset_dir, factory, problem)) {
+        std::fprintf(stderr, "korva_lv2_bundle: %s\n", problem.c_str());
+        return 1;
+    }
+    for (const auto &entry : factory) {
+        KorvaPresetInfo info;
+        const std::string path = preset_dir + "/" + entry.file;
+        if (korva_preset_read(path.c_str(), &info) != KORVA_PRESET_OK) {
+            std::fprintf(stderr, "korva_lv2_bundle: %s is not a preset\n", path.c_str());
+            return 1;
+        }
+        presets.push_back({entry.name, info.params});
+    }
+
+    const bool ok = write_file(dir + "/manifest.ttl", manifest_document(argv[2], presets)) &&
                     write_file(dir + "/korva.ttl", plugin_document()) &&
-                    write_file(dir + "/presets.ttl", presets_document(presets, 2));
+                    write_file(dir + "/presets.ttl", presets_document(presets));
     return ok ? 0 : 1;
 }

@@ -37,6 +37,12 @@ settings=(--set enable_vs=1 --set enable_3dsurround=1 --set _3dsurround_mode=2 -
 "$built_korva" process "$in" "$work/built.wav" "${settings[@]}" --quiet
 "$korva" process "$in" "$work/installed.wav" "${settings[@]}" --quiet
 cmp -s "$work/built.wav" "$work/installed.wav" || fail "the installed korva's output differs from the built korva's"
+# The installed korva finds the installed factory presets by name.
+[ -f "$prefix/share/korva/presets/index.txt" ] || fail "the factory presets are not installed"
+"$korva" preset list | grep -q '^Late night ' || fail "the installed korva does not list the factory presets"
+"$built_korva" process "$in" "$work/built-preset.wav" --preset "Late night" --quiet
+"$korva" process "$in" "$work/installed-preset.wav" --preset "Late night" --quiet
+cmp -s "$work/built-preset.wav" "$work/installed-preset.wav" || fail "the installed korva's \"Late night\" differs from the built korva's"
 
 if [ "$gui" = gui ]; then
   host="$prefix/bin/korva-host"

@@ -206,6 +206,7 @@ TEST_F(Hosts, Lv2ValidateFindsNoErrorAndLv2infoListsEveryPortWithRangeAndDefault
     }
     EXPECT_NE(info.out.find("hardRTCapable"), std::string::npos);
     EXPECT_NE(info.out.find("Defaults"), std::string::npos) << "the factory preset";
+    EXPECT_NE(info.out.find("Late night"), std::string::npos) << "a preset of share/korva/presets";
 }
 
 TEST_F(Hosts, Lv2applyEqualsKorvaProcessThroughLibsndfilesWriteRule)
