@@ -161,10 +161,14 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
     if (Status status = commit_output(target); !status.ok())
         return status;
 
+    summary.shortfall = input_shortfall(input, summary.frames);
     summary.loudness.in = read_loudness(meter_in);
     summary.loudness.out = read_loudness(meter_out);
     summary.wall_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (!request.quiet)
         std::fputs(format_summary(summary).c_str(), stdout);
+    if (!summary.shortfall.empty())
+        return failure(request.input_path + ": " + summary.shortfall + "; the output holds what was read",
+                       kExitInputEndedEarly);
     return success();
 }

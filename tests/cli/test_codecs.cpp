@@ -106,11 +106,14 @@ TEST(CliCodecs, QualityChangesTheEncodingWithinItsRange)
         ASSERT_EQ(run_korva({"process", dir.file("in.wav"), high, "-q", "--quality", "9"}).exit_code, 0);
         EXPECT_GT(std::filesystem::file_size(high), 2 * std::filesystem::file_size(low));
     }
-    for (const char *bad : {"-1", "10.5", "loud"}) {
-        const RunResult run = run_korva({"process", dir.file("in.wav"), dir.file("x.mp3"), "--quality", bad});
-        EXPECT_EQ(run.exit_code, 2) << bad;
-        EXPECT_FALSE(std::filesystem::exists(dir.file("x.mp3")));
+    for (const char *bad : {"-1", "10.5", "loud", "nan", "NaN", "-nan", "inf", "5x"}) {
+        for (const char *out : {"x.mp3", "x.ogg"}) {
+            const RunResult run = run_korva({"process", dir.file("in.wav"), dir.file(out), "--quality", bad});
+            EXPECT_EQ(run.exit_code, 2) << bad << " " << out << run.err;
+        }
     }
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"high.mp3", "high.ogg", "high.opus", "in.wav", "low.mp3",
+                                                       "low.ogg", "low.opus"}));
 }
 
 void write_tagged(const std::string &path, const std::vector<std::pair<int, std::string>> &tags)
@@ -182,6 +185,33 @@ TEST(CliCodecs, TagsAreCopiedWhereTheFormatHoldsThemAndTheSummarySaysWhich)
     EXPECT_EQ(tag_of(dir.file("back.flac"), SF_STR_TITLE), "Sähkö");
     EXPECT_EQ(tag_of(dir.file("back.flac"), SF_STR_GENRE), "Jazz");
     EXPECT_EQ(tag_of(dir.file("back.flac"), SF_STR_ARTIST), "");
+}
+
+// Text longer than a format keeps is shortened to the format's limit, at a
+// character boundary, and the other tags stay; the summary says which.
+TEST(CliCodecs, LongTagsAreShortenedToWhatTheFormatKeepsAndTheSummarySaysSo)
+{
+    ScratchDir dir;
+    std::string title = "x";
+    while (title.size() < 1000000)
+        title += "ä";   // two bytes: a limit can fall inside one
+    write_tagged(dir.file("in.flac"), {{SF_STR_TITLE, title}, {SF_STR_ARTIST, "Band"}, {SF_STR_COMMENT, title}});
+
+    const std::vector<std::pair<const char *, std::size_t>> cases{
+        {"out.wav", 2000}, {"out.aiff", 8000}, {"out.caf", 2048}, {"out.opus", 8192}, {"out.flac", 0}, {"out.ogg", 0}};
+    for (const auto &[name, limit] : cases) {
+        SCOPED_TRACE(name);
+        const RunResult run = run_korva({"process", dir.file("in.flac"), dir.file(name)});
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        const std::string expected = limit == 0 ? title : title.substr(0, limit - (limit % 2 == 0 ? 1 : 0));
+        EXPECT_EQ(tag_of(dir.file(name), SF_STR_TITLE), expected);
+        EXPECT_EQ(tag_of(dir.file(name), SF_STR_ARTIST), "Band");
+        if (limit != 0)
+            EXPECT_NE(run.out.find("artist kept; title, comment shortened to " + std::to_string(limit) + " bytes"),
+                      std::string::npos) << run.out;
+        else
+            EXPECT_NE(run.out.find("title, artist, comment kept\n"), std::string::npos) << run.out;
+    }
 }
 
 } // namespace
