@@ -54,58 +54,79 @@ uint64_t le64(const unsigned char *bytes)
 
 // The frames a WAV or RF64 file's header says its data chunk holds: the
 // chunk's size over the frame size of its fmt chunk. libsndfile gives only
-// the frames present, so a cut file is found by reading the header here.
-// -1 when the header states no size (0 or 0xFFFFFFFF, as streaming writers
-// leave it) or cannot be followed within its first chunks.
-int64_t wav_declared_frames(const std::string &path)
+// the frames present, so a cut file is found by reading the header here
+// (with pread, so the reader's position stays). -1 when the header states no
+// size (0 or 0xFFFFFFFF, as streaming writers leave it) or cannot be
+// followed within its first chunks.
+int64_t wav_declared_frames(int fd)
 {
-    const int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0)
-        return -1;
     unsigned char riff[12];
-    int64_t frames = -1;
-    if (pread(fd, riff, sizeof riff, 0) == static_cast<ssize_t>(sizeof riff) &&
-        (std::memcmp(riff, "RIFF", 4) == 0 || std::memcmp(riff, "RF64", 4) == 0) &&
-        std::memcmp(riff + 8, "WAVE", 4) == 0) {
-        uint64_t ds64_data = 0;
-        uint32_t frame_bytes = 0;
-        off_t at = 12;
-        for (int chunk = 0; chunk < 64; ++chunk) {
-            unsigned char head[8 + 24];
-            const ssize_t got = pread(fd, head, sizeof head, at);
-            if (got < 8)
-                break;
-            const uint32_t size = le32(head + 4);
-            if (std::memcmp(head, "ds64", 4) == 0 && got >= 8 + 16)
-                ds64_data = le64(head + 16);
-            else if (std::memcmp(head, "fmt ", 4) == 0 && got >= 8 + 14)
-                frame_bytes = head[8 + 12] | head[8 + 13] << 8;
-            else if (std::memcmp(head, "data", 4) == 0) {
-                const uint64_t data = size == 0xFFFFFFFFu && ds64_data != 0 ? ds64_data : size;
-                if (frame_bytes != 0 && data != 0 && data != 0xFFFFFFFFu)
-                    frames = static_cast<int64_t>(data / frame_bytes);
-                break;
-            }
-            at += 8 + static_cast<off_t>(size) + (size & 1);
+    if (pread(fd, riff, sizeof riff, 0) != static_cast<ssize_t>(sizeof riff) ||
+        (std::memcmp(riff, "RIFF", 4) != 0 && std::memcmp(riff, "RF64", 4) != 0) ||
+        std::memcmp(riff + 8, "WAVE", 4) != 0)
+        return -1;
+    uint64_t ds64_data = 0;
+    uint32_t frame_bytes = 0;
+    off_t at = 12;
+    for (int chunk = 0; chunk < 64; ++chunk) {
+        unsigned char head[8 + 24];
+        const ssize_t got = pread(fd, head, sizeof head, at);
+        if (got < 8)
+            return -1;
+        const uint32_t size = le32(head + 4);
+        if (std::memcmp(head, "ds64", 4) == 0 && got >= 8 + 16) {
+            ds64_data = le64(head + 16);
+        } else if (std::memcmp(head, "fmt ", 4) == 0 && got >= 8 + 14) {
+            frame_bytes = head[8 + 12] | head[8 + 13] << 8;
+        } else if (std::memcmp(head, "data", 4) == 0) {
+            const uint64_t data = size == 0xFFFFFFFFu && ds64_data != 0 ? ds64_data : size;
+            if (frame_bytes == 0 || data == 0 || data == 0xFFFFFFFFu)
+                return -1;
+            return static_cast<int64_t>(data / frame_bytes);
         }
+        at += 8 + static_cast<off_t>(size) + (size & 1);
     }
-    close(fd);
-    return frames;
+    return -1;
 }
 
-// What the header says of the length: see AudioInput.
+// Bytes per sample of a PCM or float subtype; 0 for the others.
+int sample_bytes(int format)
+{
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8: case SF_FORMAT_PCM_U8: return 1;
+    case SF_FORMAT_PCM_16: return 2;
+    case SF_FORMAT_PCM_24: return 3;
+    case SF_FORMAT_PCM_32: case SF_FORMAT_FLOAT: return 4;
+    case SF_FORMAT_DOUBLE: return 8;
+    default: return 0;
+    }
+}
+
+// What the header says of the length: see AudioInput. From a pipe the WAV
+// header cannot be read twice, but libsndfile then gives the header's own
+// count, unless it is a streaming writer's placeholder (2 GiB and more).
 void find_declared_length(const std::string &path, AudioInput &input)
 {
+    const bool from_stdin = path == "-";
+    const int fd = from_stdin ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_NONBLOCK);
     struct stat status {};
-    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-        return;   // a pipe has no length to check against
+    const bool regular = fd >= 0 && fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
     const int major = input.info.format & SF_FORMAT_TYPEMASK;
-    if (major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_RF64)
-        input.declared_frames = wav_declared_frames(path);
-    else if (input.info.frames != SF_COUNT_MAX)
-        input.declared_frames = input.info.frames;
-    else if (major == SF_FORMAT_OGG)
-        input.length_unknown = true;
+    const bool wav = major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_RF64;
+    const sf_count_t frames = input.info.frames;
+    if (wav && regular) {
+        input.declared_frames = wav_declared_frames(fd);
+    } else if (wav && frames != SF_COUNT_MAX) {
+        const double bytes = static_cast<double>(frames) * input.info.channels * sample_bytes(input.info.format);
+        if (bytes > 0 && bytes < 0x7FFF0000)
+            input.declared_frames = frames;
+    } else if (!wav && frames != SF_COUNT_MAX) {
+        input.declared_frames = frames;
+    } else if (major == SF_FORMAT_OGG && regular) {
+        input.length_unknown = true;   // libsndfile finds the end of a whole Ogg file
+    }
+    if (fd >= 0 && !from_stdin)
+        close(fd);
 }
 
 // Output I/O on the replacement's descriptor; see OutputIo.
@@ -207,7 +228,9 @@ Status read_stereo(AudioInput &input, std::span<int16_t> stereo, int64_t &frames
     }
     // The frames before a read error are kept; the input ends there.
     if (got < 0 || sf_error(input.file.get()) != SF_ERR_NO_ERROR) {
-        input.read_error = sf_strerror(input.file.get());
+        // libsndfile's decoder messages start "Error : ".
+        const std::string_view text = sf_strerror(input.file.get());
+        input.read_error = text.starts_with("Error : ") ? text.substr(8) : text;
         got = std::max<sf_count_t>(got, 0);
     }
     frames_read = got;
