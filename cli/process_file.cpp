@@ -5,6 +5,7 @@
 #include "engine_handle.h"
 #include "interrupt.h"
 #include "resampler.h"
+#include "tag_keys.h"
 #include "tags.h"
 
 #include <chrono>
@@ -74,7 +75,9 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
     summary.format_label = format_label(*format);
     summary.lossy = is_lossy(*format);
     summary.quality = request.quality;
-    summary.tags = write_tags(output.file.get(), *format, read_tags(input.file.get()));
+    const TagValues tags = read_tags(input.file.get());
+    summary.tags = write_tags(output.file.get(), *format, tags);
+    add_uncarried_tags(request.input_path, tags, summary.tags);
 
     Resampler resampler;
     std::vector<float> converted;

@@ -6,6 +6,12 @@
 #include <sndfile.h>
 #include <soxr.h>
 
+#include <taglib/fileref.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/tpropertymap.h>
+
 #include <cmath>
 #include <filesystem>
 
@@ -212,6 +218,42 @@ TEST(CliCodecs, LongTagsAreShortenedToWhatTheFormatKeepsAndTheSummarySaysSo)
         else
             EXPECT_NE(run.out.find("title, artist, comment kept\n"), std::string::npos) << run.out;
     }
+}
+
+// Tags under keys libsndfile never shows (other tools write a comment as a
+// FLAC DESCRIPTION or an MP3 TXXX:comment) are named in the summary, not
+// lost without a word.
+TEST(CliCodecs, TagsKorvaCannotCarryAreNamedInTheSummary)
+{
+    ScratchDir dir;
+    write_tagged(dir.file("in.flac"), {{SF_STR_TITLE, "Song"}});
+    {
+        TagLib::FileRef file(dir.file("in.flac").c_str());
+        ASSERT_FALSE(file.isNull());
+        TagLib::PropertyMap properties = file.file()->properties();
+        properties.insert("DESCRIPTION", TagLib::StringList("a note"));
+        properties.insert("ALBUMARTIST", TagLib::StringList("Various"));
+        file.file()->setProperties(properties);
+        ASSERT_TRUE(file.save());
+    }
+    const RunResult flac = run_korva({"process", dir.file("in.flac"), dir.file("out.mp3")});
+    ASSERT_EQ(flac.exit_code, 0) << flac.err;
+    EXPECT_NE(flac.out.find("tags:        title kept; albumartist, description not kept (korva carries only title, "
+                            "artist, album, track number, date, genre and comment)\n"),
+              std::string::npos) << flac.out;
+
+    {
+        TagLib::MPEG::File file(dir.file("out.mp3").c_str());
+        auto *frame = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::UTF8);
+        frame->setDescription("comment");
+        frame->setText("a note");
+        file.ID3v2Tag(true)->addFrame(frame);
+        ASSERT_TRUE(file.save());
+    }
+    const RunResult mp3 = run_korva({"process", dir.file("out.mp3"), dir.file("back.flac")});
+    ASSERT_EQ(mp3.exit_code, 0) << mp3.err;
+    EXPECT_NE(mp3.out.find("title kept; comment not kept (stored under a key korva cannot read)\n"), std::string::npos)
+        << mp3.out;
 }
 
 } // namespace
