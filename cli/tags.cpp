@@ -99,7 +99,8 @@ std::string utf8_from_latin1(const std::string &text)
 //   CAF: the info chunk keeps about 16 KiB in all; 2048 a tag, for all seven.
 //   Opus: the comment header keeps about 50 KB a tag and about 90 KB in
 //         all; 8192 a tag.
-// FLAC, Ogg Vorbis and MP3 keep tags of a megabyte and more.
+// FLAC, Ogg Vorbis and MP3 keep seven tags of 1 MiB each; FLAC loses every
+// tag past 16 MiB in all (its metadata block's size), so 1 MiB a tag.
 std::size_t tag_limit(int format)
 {
     switch (format & SF_FORMAT_TYPEMASK) {
@@ -111,9 +112,9 @@ std::size_t tag_limit(int format)
     case SF_FORMAT_CAF:
         return 2048;
     case SF_FORMAT_OGG:
-        return (format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS ? 8192 : 0;
+        return (format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS ? 8192 : 1 << 20;
     default:
-        return 0;
+        return 1 << 20;
     }
 }
 

@@ -41,7 +41,7 @@ struct TagReport {
     std::vector<TagDrop> dropped;
 };
 
-// The most bytes of text per tag `format` keeps; 0 for no limit.
+// The most bytes of text per tag `format` keeps.
 std::size_t tag_limit(int format);
 
 TagValues read_tags(SNDFILE *file);
