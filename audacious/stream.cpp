@@ -1,6 +1,6 @@
 #include "stream.h"
 
-#include "frontdoor/samples.h"
+#include "engine/samples.h"
 
 #include <new>
 

@@ -63,6 +63,8 @@ FileResult process_item(const BatchItem &item, Shared &shared, int worker)
     }
     if (outcome.ok())
         result.state = FileState::done;
+    else if (outcome.exit_code == kExitInputEndedEarly)
+        result.state = FileState::ended_early;
     else if (outcome.exit_code > 128 && interrupted_signal() != 0)
         result.state = FileState::interrupted;
     else
@@ -95,6 +97,7 @@ const char *state_text(FileState state)
     case FileState::failed: return "FAILED";
     case FileState::kept: return "kept";
     case FileState::interrupted: return "interrupted";
+    case FileState::ended_early: return "cut short";
     default: return "not started";
     }
 }
@@ -149,7 +152,7 @@ std::string format_batch_table(const std::vector<BatchItem> &items, const std::v
         const FileResult &result = results[i];
         text += items[i].input;
         text.append(width - text_width(items[i].input), ' ');
-        if (result.state == FileState::done) {
+        if (result.state == FileState::done || result.state == FileState::ended_early) {
             std::string peak = "(";
             peak += dbfs(result.summary.out.peak);
             peak += ')';

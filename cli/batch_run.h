@@ -12,11 +12,13 @@
 #include <string>
 #include <vector>
 
-enum class FileState { not_started, done, failed, kept, interrupted };
+// ended_early: written from what the input held before it ended early
+// (process_file.h).
+enum class FileState { not_started, done, failed, kept, interrupted, ended_early };
 
 struct FileResult {
     FileState state = FileState::not_started;
-    std::string message;   // why it failed, or was kept
+    std::string message;   // why it failed, was kept or ended early
     RunSummary summary;
 };
 

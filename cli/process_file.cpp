@@ -5,6 +5,7 @@
 #include "engine_handle.h"
 #include "interrupt.h"
 #include "resampler.h"
+#include "tag_keys.h"
 #include "tags.h"
 
 #include <chrono>
@@ -76,7 +77,9 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
     summary.format_label = format_label(*format);
     summary.lossy = is_lossy(*format);
     summary.quality = request.quality;
-    summary.tags = write_tags(output.file.get(), *format, read_tags(input.file.get()));
+    const TagValues tags = read_tags(input.file.get());
+    summary.tags = write_tags(output.file.get(), *format, tags);
+    add_uncarried_tags(request.input_path, tags, summary.tags);
 
     Resampler resampler;
     std::vector<float> converted;
@@ -163,10 +166,14 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
     if (Status status = commit_output(target); !status.ok())
         return status;
 
+    summary.shortfall = input_shortfall(input, summary.frames);
     summary.loudness.in = read_loudness(meter_in);
     summary.loudness.out = read_loudness(meter_out);
     summary.wall_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (!request.quiet)
         std::fputs(format_summary(summary).c_str(), stdout);
+    if (!summary.shortfall.empty())
+        return failure(request.input_path + ": " + summary.shortfall + "; the output holds what was read",
+                       kExitInputEndedEarly);
     return success();
 }

@@ -17,6 +17,10 @@
 
 inline constexpr int kBlockFrames = 4096;
 
+// The exit status of a run whose input ended before its header's length
+// (cut short or damaged): the output holds what could be read.
+inline constexpr int kExitInputEndedEarly = 3;
+
 struct ProcessRequest {
     std::string input_path;
     std::string output_path;
@@ -34,6 +38,9 @@ struct ProcessRequest {
 // The input's text tags go to the output where its format holds them.
 // The output appears only when the whole run succeeded; a failure or an
 // interruption leaves no file behind (exit code 128 + signal on interruption).
+// An input that ends early (input_shortfall) is processed as far as it can
+// be read: the output is written, the summary says so, and the status is
+// kExitInputEndedEarly with the shortfall as its message.
 // On success `summary` holds the figures (printed unless quiet).
 Status process_file(const ProcessRequest &request, RunSummary &summary);
 

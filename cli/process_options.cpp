@@ -6,7 +6,9 @@
 #include "param_options.h"
 #include "process_file.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -22,6 +24,17 @@ std::string extension_error(const std::string &extension)
 {
     if (!format_for_name("x." + without_dot(extension)))
         return "unknown output type ." + without_dot(extension) + "; use one of " + known_extensions();
+    return {};
+}
+
+// Option values that are numbers must be finite: NaN passes every range
+// comparison, so it is refused here before CLI::Range sees it.
+std::string finite_number(const std::string &text)
+{
+    char *end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0' || !std::isfinite(value))
+        return "not a finite number: " + text;
     return {};
 }
 
@@ -71,9 +84,10 @@ Status run_many(const ProcessOptions &options)
     std::fflush(stdout);
 
     std::size_t failed = 0;
+    std::size_t ended_early = 0;
     for (const FileResult &result : results) {
-        if (result.state == FileState::failed) {
-            ++failed;
+        if (result.state == FileState::failed || result.state == FileState::ended_early) {
+            ++(result.state == FileState::failed ? failed : ended_early);
             std::fprintf(stderr, "korva: %s\n", result.message.c_str());
         } else if (result.state == FileState::kept && !options.quiet) {
             std::fprintf(stderr, "korva: %s\n", result.message.c_str());
@@ -84,6 +98,9 @@ Status run_many(const ProcessOptions &options)
                        "; the files in progress were not written", 128 + signal_number);
     if (failed > 0)
         return failure(std::to_string(failed) + " of " + std::to_string(items.size()) + " files failed");
+    if (ended_early > 0)
+        return failure(std::to_string(ended_early) + " of " + std::to_string(items.size()) +
+                       " inputs ended early; their outputs hold what was read", kExitInputEndedEarly);
     return success();
 }
 
@@ -100,6 +117,7 @@ CLI::App *add_process_command(CLI::App &app, ProcessOptions &options)
     add_param_options(process, options.sources);
     process->add_option("--quality", options.quality,
                         "lossy outputs (.ogg, .opus, .mp3): 0 smallest file to 10 best sound")
+        ->check(finite_number)
         ->check(CLI::Range(0.0, 10.0))
         ->capture_default_str();
     process->add_flag("-q,--quiet", options.quiet, "print neither the summary nor progress");
@@ -134,7 +152,8 @@ CLI::App *add_process_command(CLI::App &app, ProcessOptions &options)
     process->footer(process->get_footer() + "\n\nOutput types: " + known_extensions() +
                     " (a device or FIFO without one of them gets WAV).\n\n"
                     "Exit status: 0 success, 1 a file failed, 2 usage error (a bad option or --set value, an "
-                    "unknown output type, an output that is the input), 128+N stopped by signal N.");
+                    "unknown output type, an output that is the input), 3 an input ended early (its output holds what "
+                    "was read), 128+N stopped by signal N.");
     return process;
 }
 

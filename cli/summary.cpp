@@ -62,7 +62,8 @@ std::string elapsed_and_left(double elapsed_seconds, double fraction_done)
 
 namespace {
 
-// "title, artist kept; album, genre not kept (the format cannot hold it)".
+// "title, artist kept; comment shortened to 2000 bytes (the most the format
+// keeps); album, genre not kept (the format cannot hold it)".
 std::string tag_line(const TagReport &tags)
 {
     std::string text;
@@ -70,6 +71,12 @@ std::string tag_line(const TagReport &tags)
         text += (text.empty() ? "" : ", ") + name;
     if (!text.empty())
         text += " kept";
+    std::string shortened;
+    for (const std::string &name : tags.shortened)
+        shortened += (shortened.empty() ? "" : ", ") + name;
+    if (!shortened.empty())
+        text += (text.empty() ? "" : "; ") + shortened + " shortened to " + std::to_string(tags.limit) +
+                " bytes (the most the format keeps)";
     std::vector<std::string> reasons;
     for (const TagDrop &drop : tags.dropped)
         if (std::find(reasons.begin(), reasons.end(), drop.reason) == reasons.end())
@@ -97,6 +104,8 @@ std::string format_summary(const RunSummary &summary)
     text += ")\n";
     text += printf_string("frames:      %lld (%.3f s at %d Hz)\n",
                           static_cast<long long>(summary.frames), duration, summary.sample_rate);
+    if (!summary.shortfall.empty())
+        text += "cut short:   " + summary.shortfall + "\n";
     if (summary.output_rate != summary.sample_rate)
         text += printf_string("rate:        resampled to %d Hz after processing (%s cannot carry %d Hz)\n",
                               summary.output_rate, summary.format_label.c_str(), summary.sample_rate);

@@ -26,6 +26,7 @@ struct RunSummary {
     bool lossy = false;
     double quality = 0.0;       // the lossy encoder's --quality
     int64_t frames = 0;         // input frames processed
+    std::string shortfall;      // how the input ended early (audio_file.h); empty when it did not
     int sample_rate = 0;        // the input's rate, at which the engine ran
     int output_rate = 0;        // the rate written; differs when resampled
     Levels in;

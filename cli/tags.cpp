@@ -28,6 +28,15 @@ unsigned tags_held(int format)
     }
 }
 
+// Shortened to at most `limit` bytes without splitting a UTF-8 character.
+std::string shortened_utf8(const std::string &text, std::size_t limit)
+{
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<uint8_t>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
 // libsndfile hands MP3 tags to LAME, which stores them as ISO 8859-1 (ID3v1,
 // and ID3v2 frames marked Latin-1): UTF-8 text must be converted first or
 // players show it as mojibake. Nothing when the text is not valid UTF-8 or
@@ -82,6 +91,33 @@ std::string utf8_from_latin1(const std::string &text)
 
 } // namespace
 
+// libsndfile 1.2 does not shorten text too long for a container: it drops
+// the tag, and in WAV and Opus every other tag with it. The limits, found by
+// writing and reading back, and the margin kept below each:
+//   WAV, RF64: the INFO list keeps 2045 bytes a tag; 2000.
+//   AIFF: its text chunks keep 8189 bytes; 8000.
+//   CAF: the info chunk keeps about 16 KiB in all; 2048 a tag, for all seven.
+//   Opus: the comment header keeps about 50 KB a tag and about 90 KB in
+//         all; 8192 a tag.
+// FLAC, Ogg Vorbis and MP3 keep seven tags of 1 MiB each; FLAC loses every
+// tag past 16 MiB in all (its metadata block's size), so 1 MiB a tag.
+std::size_t tag_limit(int format)
+{
+    switch (format & SF_FORMAT_TYPEMASK) {
+    case SF_FORMAT_WAV:
+    case SF_FORMAT_RF64:
+        return 2000;
+    case SF_FORMAT_AIFF:
+        return 8000;
+    case SF_FORMAT_CAF:
+        return 2048;
+    case SF_FORMAT_OGG:
+        return (format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS ? 8192 : 1 << 20;
+    default:
+        return 1 << 20;
+    }
+}
+
 TagValues read_tags(SNDFILE *file)
 {
     // libsndfile passes an MP3's ID3v1 text on as it is stored, in Latin-1;
@@ -99,6 +135,7 @@ TagReport write_tags(SNDFILE *file, int format, const TagValues &tags)
     TagReport report;
     const unsigned held = tags_held(format);
     const bool mpeg = (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+    report.limit = tag_limit(format);
     for (std::size_t i = 0; i < kTextTags.size(); ++i) {
         if (tags[i].empty())
             continue;
@@ -116,10 +153,13 @@ TagReport write_tags(SNDFILE *file, int format, const TagValues &tags)
             }
             text = *latin1;
         }
+        const bool shorten = report.limit != 0 && text.size() > report.limit;
+        if (shorten)
+            text = shortened_utf8(text, report.limit);
         if (sf_set_string(file, kTextTags[i].id, text.c_str()) != SF_ERR_NO_ERROR)
             report.dropped.push_back({name, "the format refused it"});
         else
-            report.kept.push_back(name);
+            (shorten ? report.shortened : report.kept).push_back(name);
     }
     return report;
 }

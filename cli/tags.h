@@ -1,6 +1,7 @@
 // The text tags korva carries from an input file to its output: title,
 // artist, album, track number, date, genre and comment, as libsndfile reads
-// and writes them. Each output format keeps only the tags it can hold.
+// and writes them. Each output format keeps only the tags it can hold, and
+// text longer than a format keeps is shortened (tag_limit).
 #ifndef KORVA_CLI_TAGS_H
 #define KORVA_CLI_TAGS_H
 
@@ -34,9 +35,14 @@ struct TagDrop {
 };
 
 struct TagReport {
-    std::vector<std::string> kept;
+    std::vector<std::string> kept;        // written whole
+    std::vector<std::string> shortened;   // written, cut to the format's limit
+    std::size_t limit = 0;                // that limit in bytes
     std::vector<TagDrop> dropped;
 };
+
+// The most bytes of text per tag `format` keeps.
+std::size_t tag_limit(int format);
 
 TagValues read_tags(SNDFILE *file);
 

@@ -1,6 +1,6 @@
 #include "plugin_core.h"
 
-#include "samples.h"
+#include "engine/samples.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,5 +1,7 @@
 #include "audio_source.h"
 
+#include "engine/samples.h"
+
 #include <algorithm>
 
 namespace {
@@ -27,6 +29,8 @@ bool open_current(AudioSource &source, std::string &error)
     if (source.file == nullptr)
         return false;
     source.file_channels = info.channels;
+    const int subtype = info.format & SF_FORMAT_SUBMASK;
+    source.file_is_float = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
     return true;
 }
 
@@ -71,8 +75,17 @@ int64_t audio_source_read(AudioSource &source, int16_t *out, int64_t frames, std
     int64_t done = 0;
     while (done < frames && source.file != nullptr) {
         const auto want = static_cast<size_t>(frames - done);
-        source.scratch.resize(want * static_cast<size_t>(source.file_channels));
-        const sf_count_t got = sf_readf_short(source.file, source.scratch.data(), static_cast<sf_count_t>(want));
+        const size_t count = want * static_cast<size_t>(source.file_channels);
+        source.scratch.resize(count);
+        sf_count_t got = 0;
+        if (source.file_is_float) {
+            source.float_scratch.resize(count);
+            got = sf_readf_float(source.file, source.float_scratch.data(), static_cast<sf_count_t>(want));
+            for (size_t i = 0; i < static_cast<size_t>(std::max<sf_count_t>(got, 0)) * source.file_channels; ++i)
+                source.scratch[i] = korva_sample_from_float(source.float_scratch[i]);
+        } else {
+            got = sf_readf_short(source.file, source.scratch.data(), static_cast<sf_count_t>(want));
+        }
         if (sf_error(source.file) != SF_ERR_NO_ERROR) {
             error = source.paths[source.current] + ": " + sf_strerror(source.file);
             return done;

@@ -1,6 +1,8 @@
 /*
  * Decoded input: the files to play, read through libsndfile one after the
  * other as signed 16-bit samples and spread onto the player's channel count.
+ * Floating-point files are read as floats and rounded to 16 bits as
+ * engine/samples.h says (x * 32768, to nearest, clipped).
  */
 #ifndef KORVA_HOST_AUDIO_SOURCE_H
 #define KORVA_HOST_AUDIO_SOURCE_H
@@ -19,7 +21,9 @@ struct AudioSource {
     size_t current = 0;            // index of the open file
     SNDFILE *file = nullptr;
     int file_channels = 0;
+    bool file_is_float = false;    // 32- or 64-bit float samples
     std::vector<int16_t> scratch;  // one block of the file's own frames
+    std::vector<float> float_scratch;
 };
 
 // Opens every file once to check it and to learn the rate and length; keeps

@@ -3,7 +3,7 @@
 // engine run directly.
 #include "audacious/settings.h"
 #include "audacious/stream.h"
-#include "frontdoor/samples.h"
+#include "engine/samples.h"
 
 #include "engine/param_fields.h"
 #include "tests/support/scratch.h"

@@ -197,6 +197,26 @@ TEST(CliBatch, AnUnwritableOutputDirectoryFailsEveryFileAndLeavesNothing)
     chmod(dir.file("locked").c_str(), 0755);
 }
 
+// A file cut short (as by a copy still running, or truncated mid-batch) is
+// written as far as it goes, named in the table and on stderr, and the batch
+// ends with status 3; a failure elsewhere would make it 1.
+TEST(CliBatch, AnInputCutShortIsWrittenAndReportedWithStatusThree)
+{
+    ScratchDir dir;
+    fs::create_directories(dir.path / "in");
+    write_audio(dir.file("in/whole.wav"), make_signal(9000, 2, 44100), wav16);
+    write_audio(dir.file("in/cut.wav"), make_signal(9000, 2, 44100), wav16);
+    fs::resize_file(dir.file("in/cut.wav"), fs::file_size(dir.file("in/cut.wav")) / 2);
+
+    const RunResult run = run_korva({"process", "--out-dir", dir.file("out"), dir.file("in/whole.wav"), dir.file("in/cut.wav")});
+    EXPECT_EQ(run.exit_code, 3) << run.err;
+    EXPECT_NE(row_of(run.out, "cut.wav").find("cut short"), std::string::npos) << run.out;
+    EXPECT_NE(row_of(run.out, "whole.wav").find("ok"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("of 9000 frames read"), std::string::npos) << run.err;
+    EXPECT_EQ(read_audio(dir.file("out/whole.wav")).frames(), 9000);
+    EXPECT_LT(read_audio(dir.file("out/cut.wav")).frames(), 4600);
+}
+
 TEST(CliBatch, AnInterruptStopsEveryWorkerAndLeavesNoPartialFile)
 {
     ScratchDir dir;

@@ -6,6 +6,12 @@
 #include <sndfile.h>
 #include <soxr.h>
 
+#include <taglib/fileref.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/tpropertymap.h>
+
 #include <cmath>
 #include <filesystem>
 
@@ -106,11 +112,14 @@ TEST(CliCodecs, QualityChangesTheEncodingWithinItsRange)
         ASSERT_EQ(run_korva({"process", dir.file("in.wav"), high, "-q", "--quality", "9"}).exit_code, 0);
         EXPECT_GT(std::filesystem::file_size(high), 2 * std::filesystem::file_size(low));
     }
-    for (const char *bad : {"-1", "10.5", "loud"}) {
-        const RunResult run = run_korva({"process", dir.file("in.wav"), dir.file("x.mp3"), "--quality", bad});
-        EXPECT_EQ(run.exit_code, 2) << bad;
-        EXPECT_FALSE(std::filesystem::exists(dir.file("x.mp3")));
+    for (const char *bad : {"-1", "10.5", "loud", "nan", "NaN", "-nan", "inf", "5x"}) {
+        for (const char *out : {"x.mp3", "x.ogg"}) {
+            const RunResult run = run_korva({"process", dir.file("in.wav"), dir.file(out), "--quality", bad});
+            EXPECT_EQ(run.exit_code, 2) << bad << " " << out << run.err;
+        }
     }
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"high.mp3", "high.ogg", "high.opus", "in.wav", "low.mp3",
+                                                       "low.ogg", "low.opus"}));
 }
 
 void write_tagged(const std::string &path, const std::vector<std::pair<int, std::string>> &tags)
@@ -182,6 +191,67 @@ TEST(CliCodecs, TagsAreCopiedWhereTheFormatHoldsThemAndTheSummarySaysWhich)
     EXPECT_EQ(tag_of(dir.file("back.flac"), SF_STR_TITLE), "Sähkö");
     EXPECT_EQ(tag_of(dir.file("back.flac"), SF_STR_GENRE), "Jazz");
     EXPECT_EQ(tag_of(dir.file("back.flac"), SF_STR_ARTIST), "");
+}
+
+// Text longer than a format keeps is shortened to the format's limit, at a
+// character boundary, and the other tags stay; the summary says which.
+TEST(CliCodecs, LongTagsAreShortenedToWhatTheFormatKeepsAndTheSummarySaysSo)
+{
+    ScratchDir dir;
+    std::string title = "x";
+    while (title.size() < 1200000)
+        title += "ä";   // two bytes: a limit can fall inside one
+    write_tagged(dir.file("in.flac"), {{SF_STR_TITLE, title}, {SF_STR_ARTIST, "Band"}, {SF_STR_COMMENT, title}});
+
+    const std::vector<std::pair<const char *, std::size_t>> cases{
+        {"out.wav", 2000},  {"out.aiff", 8000},    {"out.caf", 2048},
+        {"out.opus", 8192}, {"out.flac", 1 << 20}, {"out.ogg", 1 << 20}};
+    for (const auto &[name, limit] : cases) {
+        SCOPED_TRACE(name);
+        const RunResult run = run_korva({"process", dir.file("in.flac"), dir.file(name)});
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        // Every limit is even: the byte at limit - 1 starts an "ä".
+        EXPECT_EQ(tag_of(dir.file(name), SF_STR_TITLE), title.substr(0, limit - 1));
+        EXPECT_EQ(tag_of(dir.file(name), SF_STR_ARTIST), "Band");
+        EXPECT_NE(run.out.find("artist kept; title, comment shortened to " + std::to_string(limit) + " bytes"),
+                  std::string::npos) << run.out;
+    }
+}
+
+// Tags under keys libsndfile never shows (other tools write a comment as a
+// FLAC DESCRIPTION or an MP3 TXXX:comment) are named in the summary, not
+// lost without a word.
+TEST(CliCodecs, TagsKorvaCannotCarryAreNamedInTheSummary)
+{
+    ScratchDir dir;
+    write_tagged(dir.file("in.flac"), {{SF_STR_TITLE, "Song"}});
+    {
+        TagLib::FileRef file(dir.file("in.flac").c_str());
+        ASSERT_FALSE(file.isNull());
+        TagLib::PropertyMap properties = file.file()->properties();
+        properties.insert("DESCRIPTION", TagLib::StringList("a note"));
+        properties.insert("ALBUMARTIST", TagLib::StringList("Various"));
+        file.file()->setProperties(properties);
+        ASSERT_TRUE(file.save());
+    }
+    const RunResult flac = run_korva({"process", dir.file("in.flac"), dir.file("out.mp3")});
+    ASSERT_EQ(flac.exit_code, 0) << flac.err;
+    EXPECT_NE(flac.out.find("tags:        title kept; albumartist, description not kept (korva carries only title, "
+                            "artist, album, track number, date, genre and comment)\n"),
+              std::string::npos) << flac.out;
+
+    {
+        TagLib::MPEG::File file(dir.file("out.mp3").c_str());
+        auto *frame = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::UTF8);
+        frame->setDescription("comment");
+        frame->setText("a note");
+        file.ID3v2Tag(true)->addFrame(frame);
+        ASSERT_TRUE(file.save());
+    }
+    const RunResult mp3 = run_korva({"process", dir.file("out.mp3"), dir.file("back.flac")});
+    ASSERT_EQ(mp3.exit_code, 0) << mp3.err;
+    EXPECT_NE(mp3.out.find("title kept; comment not kept (stored under a key korva cannot read)\n"), std::string::npos)
+        << mp3.out;
 }
 
 } // namespace

@@ -101,7 +101,7 @@ TEST(CliMessages, UsageErrorsExitWithTwo)
     EXPECT_TRUE(has(bogus.err, "unknown subcommand 'bogus'")) << bogus.err;
     EXPECT_TRUE(has(bogus.err, "process, demo, preset")) << bogus.err;
     const RunResult preset = run_korva({"preset", "bogus"});
-    EXPECT_TRUE(has(preset.err, "show, save, export-lv2")) << preset.err;
+    EXPECT_TRUE(has(preset.err, "show, list, save, export-lv2")) << preset.err;
 }
 
 TEST(CliMessages, ConfigWithoutTheSectionIsReported)

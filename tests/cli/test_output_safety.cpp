@@ -143,6 +143,33 @@ TEST(CliOutputSafety, AWriteErrorIsReported)
     EXPECT_TRUE(S_ISCHR(status.st_mode));
 }
 
+// A full file system, for every output format: the run fails and the old
+// output stays. libsndfile's MP3 writer reports failed writes as done and
+// sf_close drops the failure of its last flush, so only korva's own I/O
+// sees them; the same holds for a link to /dev/full.
+TEST(CliOutputSafety, AFullDiskFailsEveryFormatAndKeepsTheOldOutput)
+{
+    korva_test::TinyFs fs;
+    KORVA_REQUIRE_TINYFS(fs);
+    ScratchDir dir;
+    write_audio(dir.file("in.wav"), make_signal(3 * 48000, 2, 48000), wav16);
+    for (const char *name : {"out.mp3", "out.wav", "out.flac", "out.ogg", "out.opus"}) {
+        SCOPED_TRACE(name);
+        const std::string old = std::string("old ") + name;
+        write_file(fs.file(name), old);
+        const RunResult run = run_korva({"process", dir.file("in.wav"), fs.file(name), "-q", "--quality", "10"});
+        EXPECT_EQ(run.exit_code, 1) << run.err;
+        EXPECT_NE(run.err.find("No space left"), std::string::npos) << run.err;
+        EXPECT_EQ(read_file(fs.file(name)), old);
+    }
+    EXPECT_EQ(fs.dir.entries(), (std::vector<std::string>{"out.flac", "out.mp3", "out.ogg", "out.opus", "out.wav"}));
+
+    ASSERT_EQ(symlink("/dev/full", dir.file("full.mp3").c_str()), 0);
+    const RunResult run = run_korva({"process", dir.file("in.wav"), dir.file("full.mp3"), "-q"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.err.find("No space left"), std::string::npos) << run.err;
+}
+
 // The input is a FIFO fed by a thread; korva is stopped by signals while its
 // temporary output exists. With `stall` the feeder sends a header and a few
 // blocks and then nothing: korva sits in a read that libsndfile restarts

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <cmath>
+#include <filesystem>
+
 namespace {
 
 constexpr int wav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
@@ -207,6 +210,111 @@ TEST(CliSummary, ReportsFramesPeaksAndClippedSamples)
     EXPECT_EQ(quiet.exit_code, 0);
     EXPECT_EQ(quiet.out, "");
     EXPECT_EQ(quiet.err, "");
+}
+
+// Floating-point files in every container are rounded to 16 bits as float
+// hosts round them: x * 32768 to nearest, clipped; never read as raw
+// integers (silence).
+TEST(CliProcess, FloatInputsAreScaledAndRoundedLikeFloatHosts)
+{
+    ScratchDir dir;
+    const int frames = 6000;
+    std::vector<double> values(2 * frames);
+    std::vector<int16_t> expected(values.size());
+    for (int i = 0; i < 2 * frames; ++i) {
+        // Off the rounding ties, so float and double files round alike.
+        const double lsb = std::round(20000.0 * std::sin(i * 0.013 + (i % 2))) + 0.1 + 0.06 * ((i * 7) % 10);
+        values[i] = lsb / 32768.0;
+        expected[i] = static_cast<int16_t>(std::lround(lsb));
+    }
+    values[0] = 1.5;      // beyond full scale: clipped
+    expected[0] = 32767;
+    values[1] = -1.0;
+    expected[1] = -32768;
+    const std::vector<int16_t> reference = process_directly(params_with({}), 44100, expected);
+
+    const std::vector<std::pair<const char *, int>> files{
+        {"f32.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT}, {"f64.wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE},
+        {"f32.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT}, {"f64.w64", SF_FORMAT_W64 | SF_FORMAT_DOUBLE},
+        {"f32.au", SF_FORMAT_AU | SF_FORMAT_FLOAT}};
+    for (const auto &[name, format] : files) {
+        SCOPED_TRACE(name);
+        SF_INFO info{};
+        info.samplerate = 44100;
+        info.channels = 2;
+        info.format = format;
+        SNDFILE *file = sf_open(dir.file(name).c_str(), SFM_WRITE, &info);
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(sf_writef_double(file, values.data(), frames), frames);
+        sf_close(file);
+
+        const RunResult run = run_korva({"process", dir.file(name), dir.file("out.wav")});
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        EXPECT_NE(run.out.find("peak in:     32768 (0.00 dBFS)"), std::string::npos) << run.out;
+        const std::vector<int16_t> out = read_audio(dir.file("out.wav")).samples;
+        ASSERT_EQ(out.size(), reference.size());
+        int worst = 0;
+        for (std::size_t i = 0; i < out.size(); ++i)
+            worst = std::max(worst, std::abs(out[i] - reference[i]));
+        EXPECT_LE(worst, 1);
+    }
+}
+
+// Rates no real file has are refused before anything is set up: a header
+// claiming 1 Hz would ask the resampler for 48000 output frames per frame.
+TEST(CliProcess, InputRatesOutsideOneToSevenHundredSixtyEightKilohertzAreRefused)
+{
+    ScratchDir dir;
+    for (const int rate : {1, 7, 100, 999, 768001}) {
+        SCOPED_TRACE(rate);
+        write_audio(dir.file("odd.wav"), make_signal(2000, 2, rate), wav16);
+        const RunResult run = run_korva({"process", dir.file("odd.wav"), dir.file("out.mp3"), "-q"});
+        EXPECT_EQ(run.exit_code, 1);
+        EXPECT_NE(run.err.find("1000 to 768000 Hz"), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out.mp3")));
+    }
+    for (const int rate : {1000, 768000}) {
+        SCOPED_TRACE(rate);
+        write_audio(dir.file("edge.wav"), make_signal(2000, 2, rate), wav16);
+        EXPECT_EQ(run_korva({"process", dir.file("edge.wav"), dir.file("out.mp3"), "-q"}).exit_code, 0);
+    }
+}
+
+// An input cut short is processed as far as it goes, in every format alike:
+// exit status 3, the frames read against the header's count on stderr and
+// in the summary. Whole files of the same formats pass as before.
+TEST(CliProcess, InputsCutShortAreReportedWithWhatWasReadAndExitThree)
+{
+    ScratchDir dir;
+    const std::vector<std::pair<const char *, int>> files{
+        {"a.wav", wav16},
+        {"a.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+        {"a.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+        {"a.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS},
+        {"a.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III}};
+    const int frames = 5 * 48000;
+    for (const auto &[name, format] : files) {
+        SCOPED_TRACE(name);
+        write_audio(dir.file(name), make_signal(frames, 2, 48000), format);
+        const RunResult whole = run_korva({"process", dir.file(name), dir.file("whole.wav")});
+        EXPECT_EQ(whole.exit_code, 0) << whole.err;
+        EXPECT_EQ(whole.out.find("cut short"), std::string::npos) << whole.out;
+
+        const std::string bytes = read_file(dir.file(name));
+        const std::string cut = dir.file(std::string("cut-") + name);
+        write_file(cut, bytes.substr(0, bytes.size() / 3));
+        const RunResult run = run_korva({"process", cut, dir.file("out.wav")});
+        EXPECT_EQ(run.exit_code, 3) << run.err;
+        EXPECT_NE(run.err.find("ends early"), std::string::npos) << run.err;
+        EXPECT_NE(run.out.find("cut short:"), std::string::npos) << run.out;
+        const int64_t written = read_audio(dir.file("out.wav")).frames();
+        EXPECT_GT(written, frames / 8);
+        EXPECT_LT(written, frames / 2);
+        if (format == wav16) {
+            EXPECT_NE(run.err.find(std::to_string(written) + " of " + std::to_string(frames) + " frames read"),
+                      std::string::npos) << run.err;
+        }
+    }
 }
 
 } // namespace

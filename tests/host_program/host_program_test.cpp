@@ -98,6 +98,31 @@ TEST_F(HostProgram, OutputEqualsTheEngineRunDirectlyWithTheSavedSettings)
     }
 }
 
+// A float file holding s / 32768 is read back as exactly s (x * 32768,
+// rounded), so it renders like its 16-bit twin; libsndfile's own integer
+// reads would give silence.
+TEST_F(HostProgram, FloatFilesRenderLikeTheirSixteenBitTwin)
+{
+    const std::vector<int16_t> expected = processed(source.samples, settings, 48000);
+    std::vector<double> values(source.samples.begin(), source.samples.end());
+    for (double &value : values)
+        value /= 32768.0;
+    for (const int subtype : {SF_FORMAT_FLOAT, SF_FORMAT_DOUBLE}) {
+        SCOPED_TRACE(subtype);
+        SF_INFO info{};
+        info.samplerate = 48000;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | subtype;
+        SNDFILE *file = sf_open(input.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(sf_writef_double(file, values.data(), 30000), 30000);
+        sf_close(file);
+        const HostRun run = render({});
+        ASSERT_EQ(run.status, 0) << run.errors;
+        EXPECT_EQ(korva_test::read_wav(output).samples, expected);
+    }
+}
+
 TEST_F(HostProgram, ExplicitLittleEndianIsProcessedLikeNative)
 {
     const HostRun run = render({"--format", "s16le"});

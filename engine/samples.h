@@ -1,5 +1,6 @@
 /*
- * Float samples of a plug-in host against the engine's 16-bit samples.
+ * Float samples against the engine's 16-bit samples: how plug-in hosts,
+ * floating-point audio files and the programs that read them meet the engine.
  *
  *   to 16 bits:   s = clip(round(x * 32768), -32768, 32767)   (ties to even)
  *   to float:     x = s / 32768
@@ -7,8 +8,8 @@
  * Both are exact for every 16-bit value: a host that reads a 16-bit file as
  * s/32768 and writes x*32768 gives back exactly the engine's samples.
  */
-#ifndef KORVA_FRONTDOOR_SAMPLES_H
-#define KORVA_FRONTDOOR_SAMPLES_H
+#ifndef KORVA_ENGINE_SAMPLES_H
+#define KORVA_ENGINE_SAMPLES_H
 
 #include <math.h>
 #include <stdint.h>
