@@ -6,6 +6,7 @@
 #include "param_options.h"
 #include "run_program.h"
 #include "sink_fragment.h"
+#include "sink_plugin.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -118,7 +119,8 @@ SinkNode find_sink_node()
     return node;
 }
 
-// The plug-in path an installed fragment names, or empty.
+// The plug-in path an installed fragment names (its quoted string read back),
+// or empty.
 std::string plugin_in_fragment(const std::string &path)
 {
     std::ifstream in(path);
@@ -127,9 +129,15 @@ std::string plugin_in_fragment(const std::string &path)
         const auto key = line.find("plugin = \"");
         if (key == std::string::npos)
             continue;
-        const auto start = key + 10;
-        const auto end = line.find('"', start);
-        return end == std::string::npos ? std::string() : line.substr(start, end - start);
+        std::string plugin;
+        for (std::size_t i = key + 10; i < line.size(); ++i) {
+            if (line[i] == '"')
+                return plugin;
+            if (line[i] == '\\' && i + 1 < line.size())
+                ++i;
+            plugin += line[i];
+        }
+        return {};
     }
     return {};
 }
@@ -184,9 +192,8 @@ Status run_install(const ParamSources &sources)
     std::string plugin;
     if (Status status = sink_parts(sources, params, plugin); !status.ok())
         return status;
-    if (!is_regular_file(plugin))
-        return failure(plugin + ": the Korva LADSPA plug-in is not there: install the project (cmake --install) "
-                       "or name the plug-in with KORVA_LADSPA_PLUGIN");
+    if (Status status = check_ladspa_plugin(plugin); !status.ok())
+        return status;
     std::string fragment;
     if (Status status = sink_fragment(sink_template(), plugin, params, fragment); !status.ok())
         return status;
@@ -314,9 +321,13 @@ Status run_pulse_line(const ParamSources &sources)
     std::string plugin;
     if (Status status = sink_parts(sources, params, plugin); !status.ok())
         return status;
-    if (!is_regular_file(plugin))
-        std::fprintf(stderr, "korva: warning: %s does not exist yet\n", plugin.c_str());
-    std::printf("%s\n", pulse_line(plugin, params).c_str());
+    std::string line;
+    if (Status status = pulse_line(plugin, params, line); !status.ok())
+        return status;
+    // The line may be meant for another machine: a plug-in not here yet is a warning.
+    if (Status status = check_ladspa_plugin(plugin); !status.ok())
+        std::fprintf(stderr, "korva: warning: %s\n", status.message.c_str());
+    std::printf("%s\n", line.c_str());
     return success();
 }
 

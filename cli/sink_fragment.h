@@ -25,9 +25,12 @@ std::string_view sink_template();
 // when set and not empty, otherwise where the project installs it.
 std::string ladspa_plugin_path();
 
-// Checks that `path` can be written into the fragment and the module line:
-// absolute, and free of quotes, backslashes, spaces and control characters.
+// Checks that `path` is absolute: the fragment can carry any such path.
 Status check_plugin_path(const std::string &path);
+
+// `text` as the inside of a quoted string of PipeWire's configuration syntax
+// (SPA JSON): quotes, backslashes and control characters escaped.
+std::string spa_json_string_content(std::string_view text);
 
 // The template with the plug-in path and every control set from `params`.
 // Fails when the template lacks a control line for some field.
@@ -36,7 +39,9 @@ Status sink_fragment(std::string_view template_text, const std::string &plugin_p
 
 // load-module module-ladspa-sink sink_name=korva sink_properties=device.description=Korva
 // plugin=PATH label=korva control=v1,...,v32 (the 32 values in port order).
-std::string pulse_line(const std::string &plugin_path, const KorvaParams &params);
+// A path with spaces is put in double quotes; one with quotes, backslashes or
+// control characters is refused.
+Status pulse_line(const std::string &plugin_path, const KorvaParams &params, std::string &line);
 
 // The Props value for pw-cli set-param: { params = [ "korva:FIELD" VALUE ... ] }.
 struct SinkControl {

@@ -13,7 +13,8 @@
 namespace {
 
 // Points HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR into a fresh directory (no
-// PipeWire answers there) and names a stand-in plug-in file.
+// PipeWire answers there) and names a copy of the built plug-in in a folder
+// whose name has a space, as a home folder may.
 struct SinkHome {
     ScratchDir dir;
     std::string fragment;
@@ -28,8 +29,9 @@ struct SinkHome {
         unsetenv("PIPEWIRE_REMOTE");
         unsetenv("PIPEWIRE_RUNTIME_DIR");
         fragment = dir.file("config/pipewire/pipewire.conf.d/korva-sink.conf");
-        plugin = dir.file("korva.so");
-        write_file(plugin, "stand-in");
+        std::filesystem::create_directories(dir.path / "my plug-ins");
+        plugin = dir.file("my plug-ins/korva.so");
+        std::filesystem::copy_file(KORVA_BUILT_PLUGIN, plugin);
         setenv("KORVA_LADSPA_PLUGIN", plugin.c_str(), 1);
     }
 };
@@ -121,7 +123,8 @@ TEST(SinkCli, InstallRefusesWhatWouldBreakTheSoundServerOrTheFile)
     const std::vector<std::pair<std::string, std::string>> bad_plugins = {
         {home.dir.file("missing.so"), "is not there"},
         {"korva.so", "not absolute"},
-        {home.dir.file("a\"b.so"), "quote"},
+        {"/etc/passwd", "is not a loadable plug-in library"},
+        {home.dir.path.string(), "is not a file"},
     };
     for (const auto &[plugin, reason] : bad_plugins) {
         setenv("KORVA_LADSPA_PLUGIN", plugin.c_str(), 1);
@@ -129,6 +132,14 @@ TEST(SinkCli, InstallRefusesWhatWouldBreakTheSoundServerOrTheFile)
         EXPECT_EQ(result.exit_code, 1) << plugin;
         EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
         EXPECT_FALSE(std::filesystem::exists(home.fragment)) << plugin;
+    }
+    // A LADSPA plug-in, but another one.
+    if (std::filesystem::exists("/usr/lib/ladspa/amp.so")) {
+        setenv("KORVA_LADSPA_PLUGIN", "/usr/lib/ladspa/amp.so", 1);
+        const RunResult other = run_korva({"sink", "install"});
+        EXPECT_EQ(other.exit_code, 1);
+        EXPECT_NE(other.err.find("without the label korva"), std::string::npos) << other.err;
+        EXPECT_FALSE(std::filesystem::exists(home.fragment));
     }
     setenv("KORVA_LADSPA_PLUGIN", home.plugin.c_str(), 1);
 
@@ -140,6 +151,29 @@ TEST(SinkCli, InstallRefusesWhatWouldBreakTheSoundServerOrTheFile)
     const RunResult blocked = run_korva({"sink", "install"});
     EXPECT_EQ(blocked.exit_code, 1);
     EXPECT_NE(blocked.err.find("is a directory"), std::string::npos) << blocked.err;
+}
+
+TEST(SinkCli, AnyAbsolutePluginPathIsQuotedForPipeWire)
+{
+    SinkHome home;
+    const std::string folder = home.dir.file("say \"hi\" \\ there");
+    std::filesystem::create_directories(folder);
+    const std::string plugin = folder + "/korva.so";
+    std::filesystem::copy_file(home.plugin, plugin);
+    setenv("KORVA_LADSPA_PLUGIN", plugin.c_str(), 1);
+    const RunResult install = run_korva({"sink", "install"});
+    ASSERT_EQ(install.exit_code, 0) << install.err;
+    const std::string quoted = "plugin = \"" + home.dir.file("say \\\"hi\\\" \\\\ there") + "/korva.so\"";
+    EXPECT_NE(read_file(home.fragment).find(quoted), std::string::npos) << quoted;
+    EXPECT_NE(run_korva({"sink", "status"}).out.find("plug-in: " + plugin + "\n"), std::string::npos);
+
+    // The PulseAudio line quotes a space and refuses what it cannot carry.
+    const RunResult line = run_korva({"sink", "pulse-line"});
+    EXPECT_EQ(line.exit_code, 1);
+    EXPECT_NE(line.err.find("cannot carry"), std::string::npos) << line.err;
+    setenv("KORVA_LADSPA_PLUGIN", home.plugin.c_str(), 1);
+    EXPECT_NE(run_korva({"sink", "pulse-line"}).out.find(" plugin=\"" + home.plugin + "\" label=korva "),
+              std::string::npos);
 }
 
 TEST(SinkCli, PulseLineGivesAllValuesInPortOrder)
@@ -155,7 +189,7 @@ TEST(SinkCli, PulseLineGivesAllValuesInPortOrder)
         values += std::to_string(korva_param_get(&params, &korva_param_fields[i]));
     }
     EXPECT_EQ(line.out, "load-module module-ladspa-sink sink_name=korva sink_properties=device.description=Korva "
-                        "plugin=" + home.plugin + " label=korva control=" + values + "\n");
+                        "plugin=\"" + home.plugin + "\" label=korva control=" + values + "\n");
 }
 
 TEST(SinkCli, SetNeedsARunningSinkAndValidFields)
