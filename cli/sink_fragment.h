@@ -1,6 +1,5 @@
 // The text that puts Korva on the desktop: the PipeWire configuration
-// fragment, the PulseAudio module line and the live control change, each
-// built from a parameter block. No file or process is touched here.
+// fragment and the PulseAudio module line, each built from a parameter block. No file or process is touched here.
 #ifndef KORVA_CLI_SINK_FRAGMENT_H
 #define KORVA_CLI_SINK_FRAGMENT_H
 
@@ -10,7 +9,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 // The names PipeWire knows the sink by.
 inline constexpr const char *kSinkNodeName = "korva_sink";
@@ -42,24 +40,5 @@ Status sink_fragment(std::string_view template_text, const std::string &plugin_p
 // A path with spaces is put in double quotes; one with quotes, backslashes or
 // control characters is refused.
 Status pulse_line(const std::string &plugin_path, const KorvaParams &params, std::string &line);
-
-// The Props value for pw-cli set-param: { params = [ "korva:FIELD" VALUE ... ] }.
-struct SinkControl {
-    std::string field;
-    int32_t value;
-};
-std::string sink_props(const std::vector<SinkControl> &controls);
-
-// One control of the running sink as `pw-dump korva_sink` shows it: the
-// value in the node's Props, and the range the plug-in declares in PropInfo.
-struct LiveControl {
-    bool found = false;
-    bool toggle = false;   // shown as true/false (value 1/0, range 0..1)
-    double value = 0.0;
-    bool has_range = false;
-    double minimum = 0.0;
-    double maximum = 0.0;
-};
-LiveControl live_control(std::string_view dump, std::string_view field);
 
 #endif

@@ -92,7 +92,8 @@ TEST(SinkCli, InstallWritesEveryControlFromPresetAndSetsAndRemoveTakesItAway)
     EXPECT_NE(written.find("plugin = \"" + home.plugin + "\""), std::string::npos);
     EXPECT_NE(written.find("node.name = \"korva_sink\""), std::string::npos);
     EXPECT_EQ(list_directory(home.dir.file("config/pipewire/pipewire.conf.d")),
-              std::vector<std::string>{"korva-sink.conf"}) << "no temporary file stays behind";
+              (std::vector<std::string>{".korva-sink.conf.lock", "korva-sink.conf"}))
+        << "no temporary file stays behind, only the writers' lock";
 
     // Installing again replaces the settings; with none given, the shipped
     // file's defaults, which are the engine's.
@@ -106,7 +107,7 @@ TEST(SinkCli, InstallWritesEveryControlFromPresetAndSetsAndRemoveTakesItAway)
     const RunResult status = run_korva({"sink", "status"});
     EXPECT_EQ(status.exit_code, 0);
     EXPECT_NE(status.out.find("installed: yes"), std::string::npos) << status.out;
-    EXPECT_NE(status.out.find("running: unknown"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("running: no, PipeWire is not running"), std::string::npos) << status.out;
 
     const RunResult removed = run_korva({"sink", "remove"});
     EXPECT_EQ(removed.exit_code, 0);
@@ -192,15 +193,50 @@ TEST(SinkCli, PulseLineGivesAllValuesInPortOrder)
                         "plugin=\"" + home.plugin + "\" label=korva control=" + values + "\n");
 }
 
-TEST(SinkCli, SetNeedsARunningSinkAndValidFields)
+TEST(SinkCli, SetChecksEveryFieldFirstAndSavesWithoutARunningSink)
 {
     SinkHome home;
-    const RunResult unknown = run_korva({"sink", "set", "superbas=1"});
-    EXPECT_EQ(unknown.exit_code, 1);
-    EXPECT_NE(unknown.err.find("unknown field"), std::string::npos) << unknown.err;
-
-    // Nothing listens in this runtime directory: a clear failure, never success.
+    // Nothing listens in this runtime directory and nothing is installed:
+    // a clear failure, never success.
     const RunResult no_server = run_korva({"sink", "set", "superbass=10"});
     EXPECT_EQ(no_server.exit_code, 1);
-    EXPECT_NE(no_server.err.find("cannot reach PipeWire"), std::string::npos) << no_server.err;
+    EXPECT_NE(no_server.err.find("PipeWire is not running"), std::string::npos) << no_server.err;
+
+    ASSERT_EQ(run_korva({"sink", "install"}).exit_code, 0);
+    const std::string installed = read_file(home.fragment);
+    // A bad field anywhere stops the whole set: the fields before it are not saved.
+    for (const auto &[field, reason] : std::vector<std::pair<std::string, std::string>>{
+             {"superbas=1", "unknown field"}, {"preamp=x", "not a decimal integer"}, {"preamp", "FIELD=VALUE"}}) {
+        const RunResult bad = run_korva({"sink", "set", "superbass=10", field});
+        EXPECT_EQ(bad.exit_code, 1) << field;
+        EXPECT_NE(bad.err.find(reason), std::string::npos) << bad.err;
+        EXPECT_EQ(read_file(home.fragment), installed) << field;
+    }
+
+    // With the sink installed but PipeWire away, the change is saved for its
+    // next start; values beyond a control's range are clamped with a warning.
+    const RunResult saved = run_korva({"sink", "set", "superbass=2147483647", "preamp=-1", "enable_extfx=1"});
+    EXPECT_EQ(saved.exit_code, 0) << saved.err;
+    EXPECT_NE(saved.out.find("PipeWire is not running"), std::string::npos) << saved.out;
+    EXPECT_NE(saved.err.find("superbass=2147483647 is outside the plug-in's range 0..256: the sink uses 256"),
+              std::string::npos) << saved.err;
+    expect_controls(read_file(home.fragment), params_with({"superbass=256", "preamp=0", "enable_extfx=1"}));
+
+    // --no-save needs the live sink.
+    const RunResult live_only = run_korva({"sink", "set", "--no-save", "preamp=7"});
+    EXPECT_EQ(live_only.exit_code, 1);
+    EXPECT_NE(live_only.err.find("PipeWire is not running"), std::string::npos) << live_only.err;
+    expect_controls(read_file(home.fragment), params_with({"superbass=256", "preamp=0", "enable_extfx=1"}));
+
+    // A fragment edited by hand into something unreadable is named with its
+    // line and left as it is.
+    const std::string broken = replace_all(installed, "\"fidelity\" = 64", "\"fidelity\" = lots");
+    write_file(home.fragment, broken);
+    const RunResult refused = run_korva({"sink", "set", "superbass=1"});
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_NE(refused.err.find(home.fragment + ":34: the control fidelity has the value lots"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(read_file(home.fragment), broken);
+    EXPECT_NE(run_korva({"sink", "status"}).out.find("installed: unreadable: " + home.fragment + ":34:"),
+              std::string::npos);
 }
