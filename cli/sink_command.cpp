@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,33 +20,16 @@
 
 namespace {
 
-constexpr const char *kFragmentName = "korva-sink.conf";
 constexpr const char *kRestartHint = "systemctl --user restart pipewire";
 
-// Where PipeWire looks for the user's fragments: $XDG_CONFIG_HOME/pipewire/
-// pipewire.conf.d, or ~/.config/pipewire/pipewire.conf.d without it.
-Status fragment_directory(std::string &directory)
-{
-    const char *config_home = std::getenv("XDG_CONFIG_HOME");
-    if (config_home != nullptr && config_home[0] == '/') {
-        directory = std::string(config_home) + "/pipewire/pipewire.conf.d";
-        return success();
-    }
-    const char *home = std::getenv("HOME");
-    if (home == nullptr || home[0] != '/')
-        return failure("cannot tell where the PipeWire configuration lives: neither XDG_CONFIG_HOME nor HOME "
-                       "is an absolute path");
-    directory = std::string(home) + "/.config/pipewire/pipewire.conf.d";
-    return success();
-}
-
-// The sink's fragment in that directory.
+// The sink's fragment, where PipeWire looks for the user's fragments.
 Status fragment_path(std::string &path)
 {
-    std::string directory;
-    if (Status status = fragment_directory(directory); !status.ok())
-        return status;
-    path = directory + "/" + kFragmentName;
+    char found[PATH_MAX];
+    KorvaFragmentError error{};
+    if (!korva_fragment_path(found, sizeof found, &error))
+        return failure(error.message);
+    path = found;
     return success();
 }
 

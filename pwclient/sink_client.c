@@ -89,9 +89,10 @@ static void disconnect(KorvaSinkClient *c)
     }
 }
 
-static void arm_retry(KorvaSinkClient *c)
+/* Connects on the client thread after `seconds` (0: at once). */
+static void arm_retry(KorvaSinkClient *c, int seconds)
 {
-    struct timespec when = {.tv_sec = RETRY_SECONDS, .tv_nsec = 0};
+    struct timespec when = {.tv_sec = seconds, .tv_nsec = seconds == 0 ? 1 : 0};
     pw_loop_update_timer(pw_thread_loop_get_loop(c->loop), c->retry, &when, NULL, false);
 }
 
@@ -253,7 +254,7 @@ static void on_core_error(void *data, uint32_t id, int seq, int res, const char 
     if (id == PW_ID_CORE && res == -EPIPE) {   /* the daemon went away */
         disconnect(c);
         set_state(c, KORVA_SINK_PIPEWIRE_DOWN);
-        arm_retry(c);
+        arm_retry(c, RETRY_SECONDS);
     }
 }
 
@@ -268,7 +269,7 @@ static void connect_now(KorvaSinkClient *c)
     c->core = pw_context_connect(c->context, NULL, 0);
     if (c->core == NULL) {
         set_state(c, KORVA_SINK_PIPEWIRE_DOWN);
-        arm_retry(c);
+        arm_retry(c, RETRY_SECONDS);
         return;
     }
     pw_core_add_listener(c->core, &c->core_listener, &core_events, c);
@@ -314,8 +315,9 @@ KorvaSinkClient *korva_sink_client_new(const KorvaSinkCallbacks *callbacks, char
         free(c);
         return NULL;
     }
+    /* The first attempt runs on the client thread too, so every callback does. */
     pw_thread_loop_lock(c->loop);
-    connect_now(c);
+    arm_retry(c, 0);
     pw_thread_loop_unlock(c->loop);
     return c;
 }

@@ -328,6 +328,27 @@ bool read_whole(const char *path, std::string &text, KorvaFragmentError *error)
 
 extern "C" {
 
+bool korva_fragment_path(char *path, size_t size, KorvaFragmentError *error)
+{
+    const char *config_home = std::getenv("XDG_CONFIG_HOME");
+    const char *home = std::getenv("HOME");
+    int length = -1;
+    if (config_home != nullptr && config_home[0] == '/')
+        length = std::snprintf(path, size, "%s/pipewire/pipewire.conf.d/korva-sink.conf", config_home);
+    else if (home != nullptr && home[0] == '/')
+        length = std::snprintf(path, size, "%s/.config/pipewire/pipewire.conf.d/korva-sink.conf", home);
+    else {
+        fail(error, 0, "cannot tell where the PipeWire configuration lives: neither XDG_CONFIG_HOME nor HOME is an "
+                       "absolute path");
+        return false;
+    }
+    if (length < 0 || static_cast<size_t>(length) >= size) {
+        fail(error, 0, "the PipeWire configuration's path is too long");
+        return false;
+    }
+    return true;
+}
+
 bool korva_fragment_parse(const char *text, size_t size, KorvaFragmentContents *contents, KorvaFragmentError *error)
 {
     const std::string_view source(text, size);

@@ -35,6 +35,12 @@ typedef struct KorvaFragmentContents {
     char plugin[PATH_MAX];
 } KorvaFragmentContents;
 
+/* Where PipeWire looks for the sink's fragment: $XDG_CONFIG_HOME/pipewire/
+ * pipewire.conf.d/korva-sink.conf, or under ~/.config without it. False
+ * (with `error` filled) when neither variable is an absolute path or the
+ * path does not fit in `size` bytes. */
+bool korva_fragment_path(char *path, size_t size, KorvaFragmentError *error);
+
 /* Reads `size` bytes of fragment text. */
 bool korva_fragment_parse(const char *text, size_t size, KorvaFragmentContents *contents, KorvaFragmentError *error);
 
