@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
@@ -232,11 +233,12 @@ TEST(SinkCli, SetChecksEveryFieldFirstAndSavesWithoutARunningSink)
     // line and left as it is.
     const std::string broken = replace_all(installed, "\"fidelity\" = 64", "\"fidelity\" = lots");
     write_file(home.fragment, broken);
+    const std::string line = std::to_string(1 + std::count(broken.begin(), broken.begin() + broken.find("lots"), '\n'));
     const RunResult refused = run_korva({"sink", "set", "superbass=1"});
     EXPECT_EQ(refused.exit_code, 1);
-    EXPECT_NE(refused.err.find(home.fragment + ":34: the control fidelity has the value lots"), std::string::npos)
+    EXPECT_NE(refused.err.find(home.fragment + ":" + line + ": the control fidelity has the value lots"), std::string::npos)
         << refused.err;
     EXPECT_EQ(read_file(home.fragment), broken);
-    EXPECT_NE(run_korva({"sink", "status"}).out.find("installed: unreadable: " + home.fragment + ":34:"),
+    EXPECT_NE(run_korva({"sink", "status"}).out.find("installed: unreadable: " + home.fragment + ":" + line + ":"),
               std::string::npos);
 }
