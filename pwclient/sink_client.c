@@ -215,9 +215,11 @@ static void on_global(void *data, uint32_t id, uint32_t permissions, const char 
         return;
     c->node_id = id;
     pw_node_add_listener(c->node, &c->node_listener, &node_events, c);
-    /* Changes are reported on the node's info; enum answers follow it. */
+    /* Changes are reported on the node's info; a node with no Props at all
+     * is known by the first read's empty answer. */
     uint32_t ids[] = {SPA_PARAM_Props};
     pw_node_subscribe_params(c->node, ids, 1);
+    start_read(c);
 }
 
 static void on_global_remove(void *data, uint32_t id)

@@ -324,7 +324,8 @@ TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLi
                                 << read_file(desktop.session->log);
     const RunResult status = run_korva({"sink", "status"});
     EXPECT_NE(status.out.find("running: yes"), std::string::npos) << status.out << status.err;
-    EXPECT_NE(status.out.find(" superbass=160 "), std::string::npos) << "the live controls:\n" << status.out;
+    EXPECT_NE(status.out.find(" superbass=160 ", status.out.find("\nlive:")), std::string::npos)
+        << "the live controls:\n" << status.out;
 
     // Four seconds of signal, then one of silence that carries the last
     // frames through to the recorder.
@@ -419,6 +420,21 @@ TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLi
     // sink comes back with the saved values.
     desktop = Desktop{};
     EXPECT_TRUE(eventually(10, [&] { return korva_sink_client_state(client.get()) == KORVA_SINK_PIPEWIRE_DOWN; }));
+    // A node of that name that is not Korva's (a stream named korva_sink, in
+    // a PipeWire without the fragment) is refused, and the client says so.
+    std::filesystem::rename(fragment, fragment + ".away");
+    {
+        Background server({"pipewire"}, dir.file("impostor-pipewire.log"));
+        ASSERT_TRUE(eventually(10, [] { return !ask({"pw-cli", "info", "0"}).empty(); }));
+        Background impostor({"pw-play", "-P", "node.name=korva_sink", input_path}, dir.file("impostor.log"));
+        EXPECT_TRUE(eventually(10, [&] { return korva_sink_client_state(client.get()) == KORVA_SINK_NOT_KORVA; }))
+            << read_file(impostor.log);
+        const RunResult refused = run_korva({"sink", "set", "--no-save", "preamp=3"});
+        EXPECT_EQ(refused.exit_code, 1);
+        EXPECT_NE(refused.err.find("is not Korva's sink"), std::string::npos) << refused.err;
+    }
+    std::filesystem::rename(fragment + ".away", fragment);
+
     Desktop again = start_desktop(dir, "second");
     ASSERT_TRUE(again.linked) << "the sink did not come back\n" << read_file(again.server->log);
     EXPECT_TRUE(eventually(10, [&] { return korva_sink_client_state(client.get()) == KORVA_SINK_CONNECTED; }));
