@@ -92,9 +92,9 @@ struct LiveSink {
         case KORVA_SINK_CONNECTING: return "PipeWire did not answer within 5 seconds";
         case KORVA_SINK_PIPEWIRE_DOWN: return "PipeWire is not running";
         case KORVA_SINK_NOT_RUNNING:
-            return std::string("PipeWire has no node ") + kSinkNodeName + ": the sink is not running";
+            return std::string("PipeWire has no node ") + KORVA_SINK_NODE_NAME + ": the sink is not running";
         case KORVA_SINK_NOT_KORVA:
-            return std::string("the PipeWire node ") + kSinkNodeName +
+            return std::string("the PipeWire node ") + KORVA_SINK_NODE_NAME +
                    " is not Korva's sink (it has no korva: controls): another program made it";
         }
         return "unknown state";
@@ -178,7 +178,21 @@ Status run_remove()
     std::string path;
     if (Status status = fragment_path(path); !status.ok())
         return status;
-    if (unlink(path.c_str()) != 0) {
+    // Under the writers' lock, so a `set` at the same moment cannot put the
+    // file back. The lock file stays: a writer may be waiting on it.
+    struct stat folder {};
+    int lock = -1;
+    if (stat(path.substr(0, path.rfind('/')).c_str(), &folder) == 0) {
+        KorvaFragmentError error{};
+        lock = korva_fragment_lock(path.c_str(), kAnswerMs, &error);
+        if (lock < 0)
+            return failure(error.message);
+    }
+    const int removed = unlink(path.c_str());
+    const int unlink_error = errno;
+    korva_fragment_unlock(lock);
+    if (removed != 0) {
+        errno = unlink_error;
         if (errno == ENOENT) {
             std::printf("not installed: %s does not exist\n", path.c_str());
             return success();
@@ -216,7 +230,7 @@ Status run_status()
     const LiveSink live;
     KorvaSinkValues values{};
     if (live.state == KORVA_SINK_CONNECTED && korva_sink_client_values(live.client, &values))
-        text += std::string("running: yes, node ") + kSinkNodeName + "\nlive:" + values_text(values) + "\n";
+        text += std::string("running: yes, node ") + KORVA_SINK_NODE_NAME + "\nlive:" + values_text(values) + "\n";
     else
         text += "running: no, " + live.why_not() + "\n";
     std::fputs(text.c_str(), stdout);
@@ -270,7 +284,7 @@ Status set_live(const LiveSink &live, const std::vector<KorvaSinkChange> &change
     korva_sink_client_values(live.client, &before);
     for (const KorvaSinkChange &change : changes)
         if (!before.present[change.field])
-            return failure(std::string("the node ") + kSinkNodeName + " has no control korva:" +
+            return failure(std::string("the node ") + KORVA_SINK_NODE_NAME + " has no control korva:" +
                            korva_param_fields[change.field].name + " (a sink of another Korva version?): nothing changed");
     if (!korva_sink_client_set(live.client, changes.data(), static_cast<int>(changes.size())))
         return failure(std::string("the sink went away before the change was sent: ") + live.why_not());
@@ -279,7 +293,7 @@ Status set_live(const LiveSink &live, const std::vector<KorvaSinkChange> &change
         return failure(std::string("the sink did not answer after the change (") + live.why_not() + ")");
     for (const KorvaSinkChange &change : changes)
         if (static_cast<float>(after.value[change.field]) != change.value)
-            return failure(std::string(kSinkNodeName) + " did not take " + korva_param_fields[change.field].name +
+            return failure(std::string(KORVA_SINK_NODE_NAME) + " did not take " + korva_param_fields[change.field].name +
                            "=" + number_text(change.value) + " (it holds " +
                            number_text(after.value[change.field]) + ")");
     return success();
@@ -324,7 +338,7 @@ Status run_set(const std::vector<std::string> &assignments, bool save)
     }
     if (Status status = set_live(live, changes); !status.ok())
         return status;
-    std::printf("%s:%s\n%s", kSinkNodeName, changes_text(changes).c_str(),
+    std::printf("%s:%s\n%s", KORVA_SINK_NODE_NAME, changes_text(changes).c_str(),
                 save ? saved.c_str() : "not saved: the sink goes back to its saved values when PipeWire restarts\n");
     return success();
 }

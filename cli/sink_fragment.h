@@ -10,11 +10,6 @@
 #include <string>
 #include <string_view>
 
-// The names PipeWire knows the sink by.
-inline constexpr const char *kSinkNodeName = "korva_sink";
-// The filter graph's node name: filter-chain names a control "korva:FIELD".
-inline constexpr const char *kSinkGraphNode = "korva";
-
 // The fragment template as the project ships it (with the plug-in path still
 // a placeholder and every control at the engine's default).
 std::string_view sink_template();
