@@ -20,6 +20,7 @@ struct KorvaSinkClient {
     struct spa_source *retry;        /* connects again while PipeWire is down */
 
     struct pw_core *core;            /* null while disconnected */
+    bool broken;                     /* the daemon went away; core still to drop */
     struct spa_hook core_listener;
     struct pw_registry *registry;
     struct spa_hook registry_listener;
@@ -254,9 +255,10 @@ static void on_core_error(void *data, uint32_t id, int seq, int res, const char 
     (void)seq;
     (void)message;
     if (id == PW_ID_CORE && res == -EPIPE) {   /* the daemon went away */
-        disconnect(c);
+        /* The core is dropped from the timer, not inside its own event. */
+        c->broken = true;
         set_state(c, KORVA_SINK_PIPEWIRE_DOWN);
-        arm_retry(c, RETRY_SECONDS);
+        arm_retry(c, 0);
     }
 }
 
@@ -284,8 +286,13 @@ static void on_retry(void *data, uint64_t expirations)
 {
     KorvaSinkClient *c = data;
     (void)expirations;
-    if (c->core == NULL)
+    if (c->broken) {
+        disconnect(c);
+        c->broken = false;
+        arm_retry(c, RETRY_SECONDS);
+    } else if (c->core == NULL) {
         connect_now(c);
+    }
 }
 
 /* --- the calls --- */
@@ -389,7 +396,7 @@ bool korva_sink_client_set(KorvaSinkClient *c, const KorvaSinkChange *changes, i
     }
     pw_thread_loop_lock(c->loop);
     bool sent = false;
-    if (c->node != NULL && c->state == KORVA_SINK_CONNECTED) {
+    if (c->node != NULL && c->state == KORVA_SINK_CONNECTED && !c->broken) {
         /* 32 names of at most 40 bytes and their values fit with room. */
         uint8_t buffer[8192];
         struct spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);
@@ -413,21 +420,26 @@ bool korva_sink_client_set(KorvaSinkClient *c, const KorvaSinkChange *changes, i
 
 static bool read_ended(KorvaSinkClient *c, int seq)
 {
-    return c->node == NULL || c->core == NULL || c->read_done == seq || c->read_seq != seq;
+    return c->node == NULL || c->broken || c->read_done == seq || c->read_seq != seq;
 }
 
 bool korva_sink_client_refresh(KorvaSinkClient *c, KorvaSinkValues *values, int timeout_ms)
 {
     pw_thread_loop_lock(c->loop);
     bool fresh = false;
-    if (c->node != NULL && c->core != NULL) {
+    if (c->node != NULL && c->core != NULL && !c->broken) {
         start_read(c);
-        const int seq = c->read_seq;
-        /* A read started later (an outside change) ends with newer values. */
-        fresh = wait_until(c, read_ended, seq, timeout_ms) && c->node != NULL && c->have_values &&
-                (c->read_done == seq || c->read_seq != seq);
-        if (fresh && c->read_seq != seq)
-            fresh = wait_until(c, read_ended, c->read_seq, timeout_ms) && c->have_values;
+        /* A read started meanwhile (an outside change) answers later and
+         * newer: its values are the ones to give. */
+        for (int reads = 0; reads < 4; reads++) {
+            const int seq = c->read_seq;
+            if (!wait_until(c, read_ended, seq, timeout_ms) || c->node == NULL || c->broken)
+                break;
+            if (c->read_done == seq) {
+                fresh = c->have_values;
+                break;
+            }
+        }
         if (fresh && values != NULL)
             *values = c->values;
     }

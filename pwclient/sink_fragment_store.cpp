@@ -389,28 +389,34 @@ char *korva_fragment_rewrite(const char *text, size_t size, const KorvaSinkChang
         std::size_t begin, end;
         std::string text;
     };
-    std::vector<Edit> edits;
-    std::string added;
+    // A field given twice counts with its last value.
+    bool given[KORVA_PARAM_FIELD_COUNT] = {};
+    float wanted[KORVA_PARAM_FIELD_COUNT] = {};
     for (int i = 0; i < count; ++i) {
         if (changes[i].field < 0 || changes[i].field >= KORVA_PARAM_FIELD_COUNT) {
             fail(error, 0, "no parameter field number %d", changes[i].field);
             return nullptr;
         }
-        const char *name = korva_param_fields[changes[i].field].name;
-        const Value *value = parsed.controls->member(source, name);
-        const std::string number = value_text(changes[i].value);
-        if (value != nullptr) {
-            bool replaced = false;
-            for (Edit &edit : edits)
-                if (edit.begin == value->begin) {
-                    edit.text = number;   // given twice: the last one
-                    replaced = true;
-                }
-            if (!replaced)
-                edits.push_back({value->begin, value->end, number});
-        } else {
-            added += "  \"" + std::string(name) + "\" = " + number + "\n";
+        given[changes[i].field] = true;
+        wanted[changes[i].field] = changes[i].value;
+    }
+    std::vector<Edit> edits;
+    std::string added;
+    for (int f = 0; f < KORVA_PARAM_FIELD_COUNT; ++f) {
+        if (!given[f])
+            continue;
+        const char *name = korva_param_fields[f].name;
+        const std::string number = value_text(wanted[f]);
+        // Every line that sets the control: PipeWire would take the last.
+        bool found = false;
+        for (const auto &[key, value] : parsed.controls->members) {
+            if (key.text(source) == name) {
+                edits.push_back({value.begin, value.end, number});
+                found = true;
+            }
         }
+        if (!found)
+            added += "  \"" + std::string(name) + "\" = " + number + "\n";
     }
     std::string result(source);
     if (!added.empty()) {
