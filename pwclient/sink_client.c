@@ -28,6 +28,7 @@ struct KorvaSinkClient {
 
     struct pw_node *node;            /* korva_sink, when bound */
     struct spa_hook node_listener;
+    struct pw_node_info *node_info;  /* what the node told so far, merged */
     uint32_t node_id;
     int read_seq;                    /* the sync that ends the latest read */
     int read_done;                   /* the latest read that ended */
@@ -71,6 +72,9 @@ static void drop_node(KorvaSinkClient *c)
     spa_hook_remove(&c->node_listener);
     pw_proxy_destroy((struct pw_proxy *)c->node);
     c->node = NULL;
+    if (c->node_info != NULL)
+        pw_node_info_free(c->node_info);
+    c->node_info = NULL;
     c->node_id = SPA_ID_INVALID;
     c->have_values = false;
 }
@@ -168,20 +172,23 @@ static void finish_read(KorvaSinkClient *c)
     pw_thread_loop_signal(c->loop, false);
 }
 
-static void on_node_info(void *data, const struct pw_node_info *info)
+static void on_node_info(void *data, const struct pw_node_info *update)
 {
     KorvaSinkClient *c = data;
-    if (!(info->change_mask & PW_NODE_CHANGE_MASK_PARAMS))
+    /* Merged, a parameter whose serial changed (from whichever client's
+     * change) has its `user` count raised; the first info raises every one. */
+    c->node_info = pw_node_info_merge(c->node_info, update, false);
+    if (c->node_info == NULL || !(update->change_mask & PW_NODE_CHANGE_MASK_PARAMS))
         return;
-    /* The first info lists every parameter as changed; later ones flag Props
-     * when a control changed, from whichever client. */
-    for (uint32_t i = 0; i < info->n_params; i++) {
-        if (info->params[i].id == SPA_PARAM_Props && info->params[i].user > 0) {
-            info->params[i].user = 0;
-            start_read(c);
-            return;
+    bool props_changed = false;
+    for (uint32_t i = 0; i < c->node_info->n_params; i++) {
+        if (c->node_info->params[i].id == SPA_PARAM_Props && c->node_info->params[i].user > 0) {
+            c->node_info->params[i].user = 0;
+            props_changed = true;
         }
     }
+    if (props_changed)
+        start_read(c);
 }
 
 static void on_node_param(void *data, int seq, uint32_t id, uint32_t index, uint32_t next,
