@@ -1,6 +1,8 @@
 // The saved controls in the sink's fragment: a hand-edited file keeps every
 // byte outside the changed values, an unreadable one is named with its line
-// and left alone, and writers wait for each other's lock.
+// and left alone, writers wait for each other's lock, and a drag is saved a
+// few times a second with its last value.
+#include "pwclient/sink_fragment_saver.h"
 #include "pwclient/sink_fragment_store.h"
 #include "tests/cli/cli_harness.h"
 
@@ -8,6 +10,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -160,4 +164,43 @@ TEST(SinkFragmentStore, AWriterWaitsForTheLockAndBothChangesLand)
     EXPECT_NE(std::string(error.message).find("another writer holds"), std::string::npos) << error.message;
     korva_fragment_unlock(again);
     EXPECT_EQ(read_file(path), "a = { label = korva control = { \"preamp\" = 5 \"superbass\" = 7 } }\n");
+}
+
+TEST(SinkFragmentStore, ADragIsSavedAtMostOncePerIntervalAndItsLastValueLands)
+{
+    ScratchDir dir;
+    const std::string path = dir.file("korva-sink.conf");
+    write_file(path, "a = { label = korva control = { \"preamp\" = 1 } }\n");
+    auto saved = [&] {
+        KorvaFragmentContents contents{};
+        KorvaFragmentError error{};
+        return korva_fragment_read(path.c_str(), &contents, &error) ? contents.controls.value[field("preamp")] : -1.0;
+    };
+    std::unique_ptr<KorvaFragmentSaver, void (*)(KorvaFragmentSaver *)> saver(
+        korva_fragment_saver_new(path.c_str(), 1000), korva_fragment_saver_free);
+    KorvaFragmentError error{};
+    // The first step is written at once, the rest of the drag held back.
+    for (int step = 2; step <= 21; ++step) {
+        const KorvaSinkChange change{field("preamp"), static_cast<float>(step)};
+        ASSERT_TRUE(korva_fragment_saver_change(saver.get(), &change, 1, &error)) << error.message;
+    }
+    EXPECT_TRUE(korva_fragment_saver_poll(saver.get(), &error));
+    EXPECT_EQ(saved(), 2.0);
+    EXPECT_TRUE(korva_fragment_saver_pending(saver.get()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    EXPECT_TRUE(korva_fragment_saver_poll(saver.get(), &error));
+    EXPECT_EQ(saved(), 21.0);
+    EXPECT_FALSE(korva_fragment_saver_pending(saver.get()));
+
+    // A held-back change is written by a flush; one whose write failed
+    // stays held for the next.
+    const KorvaSinkChange last{field("preamp"), 22};
+    ASSERT_TRUE(korva_fragment_saver_change(saver.get(), &last, 1, &error));
+    const std::string text = read_file(path);
+    std::filesystem::remove(path);
+    EXPECT_FALSE(korva_fragment_saver_flush(saver.get(), &error));
+    EXPECT_TRUE(korva_fragment_saver_pending(saver.get()));
+    write_file(path, text);
+    EXPECT_TRUE(korva_fragment_saver_flush(saver.get(), &error)) << error.message;
+    EXPECT_EQ(saved(), 22.0);
 }
