@@ -306,7 +306,11 @@ TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLi
     setenv("HOME", dir.path.c_str(), 1);
     setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    setenv("KORVA_LADSPA_PLUGIN", plugin.c_str(), 1);
+    // The plug-in in a folder whose name PipeWire's configuration must quote.
+    const std::string folder = dir.file("Korva \"plug-ins\" \\ mine");
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(plugin, folder + "/korva.so");
+    setenv("KORVA_LADSPA_PLUGIN", (folder + "/korva.so").c_str(), 1);
     for (const char *name : {"PIPEWIRE_REMOTE", "PIPEWIRE_RUNTIME_DIR", "PIPEWIRE_CONFIG_DIR", "DBUS_SESSION_BUS_ADDRESS"})
         unsetenv(name);
 
