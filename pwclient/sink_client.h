@@ -9,7 +9,12 @@
  * run on that thread, never inside a korva_sink_client_* call of another
  * thread: a GLib/GTK program hands them to its main loop (g_idle_add) and
  * copies what it needs, as the records passed are valid only during the call.
- * Every function may be called from any thread, the callbacks' included.
+ * Every function may be called from any thread; those that wait (wait,
+ * refresh, free) not from a callback.
+ *
+ * After PipeWire comes back the node's values are read afresh and reported
+ * through values_changed like any other change: nothing held by the client
+ * is sent back on its own.
  *
  * Setting a value the node already holds produces no change event, so a
  * caller never waits for an event as the answer to its own change:
