@@ -45,7 +45,8 @@ struct Value {
     enum Kind { scalar, object, array } kind = scalar;
     std::size_t begin = 0, end = 0;   // the bytes it covers, brackets and quotes included
     int line = 0;
-    std::vector<std::pair<Value, Value>> members;   // object: key, value
+    std::vector<Value> keys, values;                 // object: its members, in order
+
     std::vector<Value> items;                        // array
 
     // A scalar's text, a quoted one unescaped.
@@ -68,9 +69,9 @@ struct Value {
 
     const Value *member(std::string_view source, std::string_view key) const
     {
-        for (const auto &[name, value] : members)
-            if (name.kind == scalar && name.text(source) == key)
-                return &value;
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            if (keys[i].kind == scalar && keys[i].text(source) == key)
+                return &values[i];
         return nullptr;
     }
 };
@@ -175,7 +176,8 @@ struct Parser {
             Value member;
             if (!any(member, depth))
                 return false;
-            value.members.emplace_back(std::move(key), std::move(member));
+            value.keys.push_back(std::move(key));
+            value.values.push_back(std::move(member));
         }
     }
 
@@ -202,8 +204,8 @@ const Value *find_controls(std::string_view source, const Value &value)
         if (label != nullptr && label->kind == Value::scalar && label->text(source) == "korva" &&
             control != nullptr && control->kind == Value::object)
             return control;
-        for (const auto &member : value.members)
-            if (const Value *found = find_controls(source, member.second))
+        for (const Value &member : value.values)
+            if (const Value *found = find_controls(source, member))
                 return found;
     } else if (value.kind == Value::array) {
         for (const Value &item : value.items)
@@ -242,7 +244,9 @@ bool parse(std::string_view text, Parsed &parsed, KorvaSinkValues *values, Korva
         return false;
     }
     KorvaSinkValues read{};
-    for (const auto &[key, value] : parsed.controls->members) {
+    for (std::size_t i = 0; i < parsed.controls->keys.size(); ++i) {
+        const Value &key = parsed.controls->keys[i];
+        const Value &value = parsed.controls->values[i];
         const KorvaParamField *field = korva_param_field_find(key.text(text).c_str());
         if (field == nullptr)
             continue;   // PipeWire's to judge; kept as it is
@@ -366,8 +370,8 @@ bool korva_fragment_parse(const char *text, size_t size, KorvaFragmentContents *
         const Value *path = value->member(source, "plugin");
         if (label != nullptr && label->text(source) == "korva" && path != nullptr && path->kind == Value::scalar)
             plugin = path->text(source);
-        for (const auto &member : value->members)
-            stack.push_back(&member.second);
+        for (const Value &member : value->values)
+            stack.push_back(&member);
         for (const Value &item : value->items)
             stack.push_back(&item);
     }
@@ -409,8 +413,9 @@ char *korva_fragment_rewrite(const char *text, size_t size, const KorvaSinkChang
         const std::string number = value_text(wanted[f]);
         // Every line that sets the control: PipeWire would take the last.
         bool found = false;
-        for (const auto &[key, value] : parsed.controls->members) {
-            if (key.text(source) == name) {
+        for (std::size_t k = 0; k < parsed.controls->keys.size(); ++k) {
+            if (parsed.controls->keys[k].text(source) == name) {
+                const Value &value = parsed.controls->values[k];
                 edits.push_back({value.begin, value.end, number});
                 found = true;
             }
