@@ -222,7 +222,8 @@ Status run_status()
             const std::string plugin = saved.plugin;
             Status loadable = plugin.empty() ? failure("(not named in the file)") : check_ladspa_plugin(plugin);
             text += "plug-in: " + (plugin.empty() ? std::string("(not named in the file)") : plugin) +
-                    (loadable.ok() || plugin.empty() ? "" : " (PipeWire cannot create the sink: " + loadable.message + ")") +
+                    (loadable.ok() || plugin.empty() ? "" : " (PipeWire cannot create the sink: " + loadable.message +
+                                                                ")") +
                     "\n";
             text += "saved:" + values_text(saved.controls) + "\n";
         }
@@ -285,7 +286,8 @@ Status set_live(const LiveSink &live, const std::vector<KorvaSinkChange> &change
     for (const KorvaSinkChange &change : changes)
         if (!before.present[change.field])
             return failure(std::string("the node ") + KORVA_SINK_NODE_NAME + " has no control korva:" +
-                           korva_param_fields[change.field].name + " (a sink of another Korva version?): nothing changed");
+                           korva_param_fields[change.field].name +
+                           " (a sink of another Korva version?): nothing changed");
     if (!korva_sink_client_set(live.client, changes.data(), static_cast<int>(changes.size())))
         return failure(std::string("the sink went away before the change was sent: ") + live.why_not());
     KorvaSinkValues after{};
@@ -293,8 +295,8 @@ Status set_live(const LiveSink &live, const std::vector<KorvaSinkChange> &change
         return failure(std::string("the sink did not answer after the change (") + live.why_not() + ")");
     for (const KorvaSinkChange &change : changes)
         if (static_cast<float>(after.value[change.field]) != change.value)
-            return failure(std::string(KORVA_SINK_NODE_NAME) + " did not take " + korva_param_fields[change.field].name +
-                           "=" + number_text(change.value) + " (it holds " +
+            return failure(std::string(KORVA_SINK_NODE_NAME) + " did not take " +
+                           korva_param_fields[change.field].name + "=" + number_text(change.value) + " (it holds " +
                            number_text(after.value[change.field]) + ")");
     return success();
 }
@@ -332,12 +334,15 @@ Status run_set(const std::vector<std::string> &assignments, bool save)
     }
 
     if (!unreachable.empty()) {
-        std::printf("%s%s: %s; the sink starts with these values\n", saved.c_str(), changes_text(changes).substr(1).c_str(),
-                    unreachable.c_str());
+        std::printf("%s%s: %s; the sink starts with these values\n", saved.c_str(),
+                    changes_text(changes).substr(1).c_str(), unreachable.c_str());
         return success();
     }
-    if (Status status = set_live(live, changes); !status.ok())
+    if (Status status = set_live(live, changes); !status.ok()) {
+        if (!saved.empty())
+            status.message += "; the change is saved in " + path + " for the sink's next start";
         return status;
+    }
     std::printf("%s:%s\n%s", KORVA_SINK_NODE_NAME, changes_text(changes).c_str(),
                 save ? saved.c_str() : "not saved: the sink goes back to its saved values when PipeWire restarts\n");
     return success();

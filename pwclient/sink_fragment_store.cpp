@@ -85,7 +85,10 @@ struct Parser {
     int line = 1;
     KorvaFragmentError *error;
 
-    static bool separator(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ':' || c == '='; }
+    static bool separator(char c)
+    {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ':' || c == '=';
+    }
 
     void skip()
     {

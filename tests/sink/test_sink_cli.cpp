@@ -236,7 +236,8 @@ TEST(SinkCli, SetChecksEveryFieldFirstAndSavesWithoutARunningSink)
     const std::string line = std::to_string(1 + std::count(broken.begin(), broken.begin() + broken.find("lots"), '\n'));
     const RunResult refused = run_korva({"sink", "set", "superbass=1"});
     EXPECT_EQ(refused.exit_code, 1);
-    EXPECT_NE(refused.err.find(home.fragment + ":" + line + ": the control fidelity has the value lots"), std::string::npos)
+    EXPECT_NE(refused.err.find(home.fragment + ":" + line + ": the control fidelity has the value lots"),
+              std::string::npos)
         << refused.err;
     EXPECT_EQ(read_file(home.fragment), broken);
     EXPECT_NE(run_korva({"sink", "status"}).out.find("installed: unreadable: " + home.fragment + ":" + line + ":"),

@@ -89,9 +89,11 @@ TEST(SinkFragmentStore, OnlyTheKorvaNodesValuesChange)
     // A control list whose brace has a line of its own gets the new line
     // indented like the others; a control set twice in the file changes in
     // both places (PipeWire takes the last).
-    const std::string own_line = "nodes = [ { label = korva control = {\n    preamp = 1\n    \"preamp\" = 4\n  }\n} ]\n";
+    const std::string own_line =
+        "nodes = [ { label = korva control = {\n    preamp = 1\n    \"preamp\" = 4\n  }\n} ]\n";
     EXPECT_EQ(rewrite(own_line, {{field("vs_mode"), 2}, {field("preamp"), 9}, {field("vs_mode"), 3}}, error),
-              "nodes = [ { label = korva control = {\n    preamp = 9\n    \"preamp\" = 9\n    \"vs_mode\" = 3\n  }\n} ]\n");
+              "nodes = [ { label = korva control = {\n"
+              "    preamp = 9\n    \"preamp\" = 9\n    \"vs_mode\" = 3\n  }\n} ]\n");
 }
 
 TEST(SinkFragmentStore, AnUnreadableFragmentIsNamedWithItsLine)
