@@ -153,6 +153,8 @@ TEST(SinkCli, InstallRefusesWhatWouldBreakTheSoundServerOrTheFile)
     const RunResult blocked = run_korva({"sink", "install"});
     EXPECT_EQ(blocked.exit_code, 1);
     EXPECT_NE(blocked.err.find("is a directory"), std::string::npos) << blocked.err;
+    EXPECT_NE(run_korva({"sink", "status"}).out.find("installed: unreadable: " + home.fragment + ": is not a regular file"),
+              std::string::npos);
 }
 
 TEST(SinkCli, AnyAbsolutePluginPathIsQuotedForPipeWire)
