@@ -153,8 +153,9 @@ TEST(SinkCli, InstallRefusesWhatWouldBreakTheSoundServerOrTheFile)
     const RunResult blocked = run_korva({"sink", "install"});
     EXPECT_EQ(blocked.exit_code, 1);
     EXPECT_NE(blocked.err.find("is a directory"), std::string::npos) << blocked.err;
-    EXPECT_NE(run_korva({"sink", "status"}).out.find("installed: unreadable: " + home.fragment + ": is not a regular file"),
-              std::string::npos);
+    const std::string status = run_korva({"sink", "status"}).out;
+    EXPECT_NE(status.find("installed: unreadable: " + home.fragment + ": is not a regular file"), std::string::npos)
+        << status;
 }
 
 TEST(SinkCli, AnyAbsolutePluginPathIsQuotedForPipeWire)
