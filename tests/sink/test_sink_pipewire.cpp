@@ -397,7 +397,7 @@ TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLi
     // changes nothing, live or saved.
     const std::string fragment = dir.file("config/pipewire/pipewire.conf.d/korva-sink.conf");
     const RunResult bad = run_korva({"sink", "set", "preamp=5", "superbas=1"});
-    EXPECT_EQ(bad.exit_code, 1);
+    EXPECT_EQ(bad.exit_code, 2);
     EXPECT_NE(bad.err.find("unknown field"), std::string::npos) << bad.err;
     EXPECT_EQ(live_value("preamp"), 128.0);
     EXPECT_EQ(saved_value(fragment, "preamp"), 128.0);
