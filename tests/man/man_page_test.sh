@@ -1,8 +1,10 @@
 #!/bin/bash
-# korva.1 renders without warnings (groff -ww) and through man, and holds
-# every subcommand's help and the hand-written sections.
+# A manual page renders without warnings (groff -ww) and through man, and
+# the rendered page holds each TEXT (help sections, hand-written sections).
+#   man_page_test.sh PAGE TEXT...
 set -euo pipefail
 page="$1"
+shift
 fail() { echo "FAIL: $*" >&2; exit 1; }
 [ -s "$page" ] || fail "$page is missing or empty"
 
@@ -13,13 +15,13 @@ groff -ww -man -Tutf8 "$page" >"$scratch/groff.out" 2>"$scratch/groff.err" || fa
 [ ! -s "$scratch/groff.err" ] || fail "groff warns: $(cat "$scratch/groff.err")"
 
 # man with a path containing a slash reads that file; --warnings passes -ww on.
-cp "$page" "$scratch/korva.1"
-(cd "$scratch" && MANWIDTH=80 man --warnings ./korva.1 >man.out 2>man.err) ||
+name="$(basename "$page")"
+cp "$page" "$scratch/$name"
+(cd "$scratch" && MANWIDTH=80 man --warnings "./$name" >man.out 2>man.err) ||
   fail "man failed: $(cat "$scratch/man.err")"
 [ ! -s "$scratch/man.err" ] || fail "man warns: $(cat "$scratch/man.err")"
 
-for text in "korva process:" "korva demo:" "korva preset show:" "korva preset save:" "korva response:" \
-            "--png FILE" "NAME" "SYNOPSIS" "EXAMPLES" "FILES" "EXIT STATUS"; do
+for text in "$@"; do
   grep -qF -- "$text" "$scratch/man.out" || fail "the rendered page lacks \"$text\""
 done
-echo "korva.1: renders without warnings, $(wc -l <"$scratch/man.out") lines"
+echo "$name: renders without warnings, $(wc -l <"$scratch/man.out") lines"
