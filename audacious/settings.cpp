@@ -1,7 +1,8 @@
 #include "settings.h"
 
 #include "engine/param_fields.h"
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
+#include "settings/korva_settings.h"
 
 #include <array>
 #include <climits>
@@ -13,8 +14,6 @@ static_assert(KORVA_AUD_FIELD_COUNT == KORVA_PARAM_FIELD_COUNT);
 
 namespace {
 
-constexpr const char *kXmmsSection = "xmkorva-5";
-constexpr const char *kXmmsPrefix = "xmkorva_";
 constexpr const char *kDefaultPath = "~/";
 
 bool has_line_break(const char *text)
@@ -42,14 +41,6 @@ void publish(KorvaAudStream *stream, const KorvaParams &block, bool clear_state)
     korva_params_write(stream->engine, &block);
     if (clear_state)
         korva_clear_state(stream->engine);
-}
-
-// The three fields that Reset and a preset load never change.
-void keep_master_switches(KorvaParams &block, const KorvaParams &kept)
-{
-    block.enable_global = kept.enable_global;
-    block.spc_swapstereo = kept.spc_swapstereo;
-    block.spc_phaseinvert = kept.spc_phaseinvert;
 }
 
 bool has_engine(const KorvaAudStream *stream)
@@ -150,7 +141,7 @@ extern "C" void korva_aud_reset(const KorvaAudStore *store, KorvaAudStream *stre
         korva_aud_read_params(store, &kept);
     KorvaParams block;
     korva_default_params(&block);
-    keep_master_switches(block, kept);
+    korva_params_keep_switches(&block, &kept);
     if (has_engine(stream))
         publish(stream, block, true);
     korva_aud_write_params(store, &block);
@@ -167,7 +158,7 @@ extern "C" int korva_aud_load_preset(const KorvaAudStore *store, KorvaAudStream 
         return 0;
     KorvaParams kept;
     korva_params_read(stream->engine, &kept);
-    keep_master_switches(loaded, kept);
+    korva_params_keep_switches(&loaded, &kept);
     publish(stream, loaded, false);
     korva_aud_write_params(store, &loaded);
     korva_aud_set_last_preset(store, path);
@@ -205,11 +196,10 @@ extern "C" int korva_aud_import_xmms(const KorvaAudStore *store, const char *xmm
                           ? xmms_cfg_open_file(xmms_config_path)
                           : nullptr;
     if (cfg != nullptr) {
-        for (const KorvaParamField &field : korva_param_fields) {
-            char key[64];
-            std::snprintf(key, sizeof key, "%s%s", kXmmsPrefix, field.name);
+        for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
+            const KorvaParamField &field = korva_param_fields[i];
             int value = 0;
-            if (!xmms_cfg_read_int(cfg, kXmmsSection, key, &value))
+            if (!xmms_cfg_read_int(cfg, KORVA_SETTINGS_SECTION, korva_settings_key(i), &value))
                 continue;
             // Truncated to the field's width on the way in, as the player did.
             KorvaParams block;
@@ -218,9 +208,7 @@ extern "C" int korva_aud_import_xmms(const KorvaAudStore *store, const char *xmm
             ++imported;
         }
         char *path = nullptr;
-        char path_key[64];
-        std::snprintf(path_key, sizeof path_key, "%s%s", kXmmsPrefix, KORVA_AUD_PATH_KEY);
-        if (xmms_cfg_read_string(cfg, kXmmsSection, path_key, &path)) {
+        if (xmms_cfg_read_string(cfg, KORVA_SETTINGS_SECTION, KORVA_SETTINGS_PATH_KEY, &path)) {
             if (!has_line_break(path)) {
                 korva_aud_set_last_preset(store, path);
                 ++imported;

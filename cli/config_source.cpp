@@ -1,6 +1,6 @@
 #include "config_source.h"
 
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 #include "settings/korva_settings.h"
 
 #include <cerrno>

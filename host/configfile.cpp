@@ -3,7 +3,7 @@
 // everything at its edge and returns its documented failure result.
 #include "config_io.h"
 #include "config_model.h"
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 
 #include <cerrno>
 #include <climits>

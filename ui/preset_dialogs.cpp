@@ -2,9 +2,9 @@
 // own name field and the selector stays open for another try.
 
 #include "dialogs.h"
-#include "record_rewrite.h"
+#include "model_access.h"
 
-#include "plugin/korva_plugin.h"
+#include "engine/preset_write.h"
 #include "settings/korva_settings.h"
 
 #include <sys/stat.h>
@@ -110,13 +110,13 @@ extern "C" void on_file_Load(GtkButton *, gpointer user_data)
     gchar *path = selected_name(selector);
     // The file is read and checked first; the engine changes only after a
     // complete, valid read.
-    KorvaParams loaded;
-    if (!korva || !korva_read_preset(path, &loaded)) {
+    KorvaParams in_force, loaded;
+    if (!korva_ui::read_block(in_force) || !korva_read_preset(path, &loaded)) {
         g_free(path);
         gtk_file_selection_set_filename(selector, kLoadFailed);
         return;
     }
-    korva_ui::rewrite_record(&loaded);
+    korva_ui::replace_block(&loaded);
     korva_set_last_preset_file(path);
     g_free(path);
     gtk_widget_destroy(GTK_WIDGET(selector));
@@ -131,7 +131,8 @@ extern "C" void on_file_Save(GtkButton *, gpointer user_data)
         return;
 
     gchar *path = selected_name(selector);
-    const bool saved = korva && korva_save(korva, path);
+    KorvaParams block;
+    const bool saved = korva_ui::read_block(block) && korva::preset::write_file(block, path);
     if (saved)
         korva_set_last_preset_file(path);
     g_free(path);

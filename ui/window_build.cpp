@@ -3,7 +3,6 @@
 #include "callbacks.h"
 #include "widgets.h"
 
-#include "plugin/korva_plugin.h"
 
 namespace korva_ui {
 

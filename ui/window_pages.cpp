@@ -6,7 +6,6 @@
 #include "widgets.h"
 #include "window_build.h"
 
-#include "plugin/korva_plugin.h"
 
 namespace korva_ui {
 

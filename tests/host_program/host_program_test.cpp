@@ -3,7 +3,7 @@
 // pass through untouched; bad input ends in one clear message.
 #include "engine/korva.h"
 #include "host_run.h"
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 #include "settings/korva_settings.h"
 #include "tests/support/scratch.h"
 #include "tests/support/stage_settings.h"

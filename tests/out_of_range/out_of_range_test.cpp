@@ -17,7 +17,7 @@
 #include "engine/korva.h"
 #include "engine/param_fields.h"
 #include "plugin/korva_plugin.h"
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 #include "settings/korva_settings.h"
 #include "tests/support/scratch.h"
 #include "tests/support/stage_settings.h"

@@ -9,7 +9,7 @@
 // not a slow machine.
 #include "engine/korva.h"
 #include "plugin/korva_plugin.h"
-#include "plugin/xmms_plugin.h"
+#include "host/xmms_plugin.h"
 #include "rt_support.h"
 #include "tests/support/stage_settings.h"
 

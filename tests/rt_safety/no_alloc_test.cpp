@@ -9,7 +9,7 @@
 // inside libxmkorva.so, which the first test proves.
 #include "engine/korva.h"
 #include "plugin/korva_plugin.h"
-#include "plugin/xmms_plugin.h"
+#include "host/xmms_plugin.h"
 #include "counting_calls.h"
 #include "rt_support.h"
 #include "tests/support/stage_settings.h"

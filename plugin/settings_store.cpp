@@ -1,12 +1,10 @@
 // The plug-in's settings in the player's configuration file: read once at
 // start-up into the global engine, written back whenever the window closes
-// and at clean-up.
-#include "korva_settings.h"
+// and at clean-up. Interface thread only.
+#include "korva_plugin.h"
 
-#include "plugin/korva_plugin.h"
-#include "plugin/xmms_configfile.h"
-
-char last_preset_file[KORVA_PRESET_PATH_SIZE] = "~/";  // C linkage from the header
+#include "host/xmms_configfile.h"
+#include "settings/korva_settings.h"
 
 extern "C" int cfg_retrieve(void)
 {
