@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -106,8 +107,17 @@ bool parse_int(const std::string &text, int &value) noexcept
     return true;
 }
 
+// A handle that lost a key write is never saved: the file keeps its old
+// content rather than a configuration without the key. Said once per handle.
 bool save(ConfigFile *cfg, const char *path, bool make_parent)
 {
+    if (cfg->write_lost) {
+        if (!cfg->write_lost_told)
+            std::fputs("xmms_cfg: a key could not be set (out of memory); the configuration file is left as it was\n",
+                       stderr);
+        cfg->write_lost_told = true;
+        return false;
+    }
     const std::string text = korva::config::serialize(cfg->lines, cfg->eol);
     return korva::config::replace_file(path, text, make_parent);
 }
@@ -209,6 +219,7 @@ extern "C" void xmms_cfg_write_int(ConfigFile *cfg, const char *section, const c
     try {
         korva::config::set_entry(cfg->lines, cfg->eol, section, key, std::to_string(value));
     } catch (...) {
+        cfg->write_lost = true;
     }
 }
 
@@ -219,6 +230,7 @@ extern "C" void xmms_cfg_write_string(ConfigFile *cfg, const char *section, cons
     try {
         korva::config::set_entry(cfg->lines, cfg->eol, section, key, value);
     } catch (...) {
+        cfg->write_lost = true;
     }
 }
 
