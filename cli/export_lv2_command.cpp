@@ -39,8 +39,8 @@ void clamp_to_port_ranges(const std::string &preset_path, KorvaParams &params)
 {
     clamp_to_ports(params, [&](int i, int32_t was, int32_t kept) {
         std::fprintf(stderr, "korva: warning: %s: %s=%d is outside the port's range %d..%d; exported as %d\n",
-                     preset_path.c_str(), korva_param_fields[i].name, was, korva_ports[i].minimum,
-                     korva_ports[i].maximum, kept);
+                     preset_path.c_str(), korva_param_fields[i].name, was, korva_controls[i].minimum,
+                     korva_controls[i].maximum, kept);
     });
 }
 

@@ -163,7 +163,7 @@ Status build_sink_params(const ParamSources &sources, KorvaParams &params)
         return status;
     clamp_to_ports(params, [](int i, int32_t was, int32_t used) {
         std::fprintf(stderr, "korva: warning: %s=%d is outside the plug-in's range %d..%d: the sink uses %d\n",
-                     korva_param_fields[i].name, was, korva_ports[i].minimum, korva_ports[i].maximum, used);
+                     korva_param_fields[i].name, was, korva_controls[i].minimum, korva_controls[i].maximum, used);
     });
     return success();
 }

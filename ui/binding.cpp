@@ -7,25 +7,30 @@
 #include "model_access.h"
 #include "widgets.h"
 
+#include "engine/controls.h"
 #include "engine/param_fields.h"
 
+#include <cstdint>
 #include <initializer_list>
 
-#include <cstdint>
+namespace {
+// The frequencies and names of the four modes, as the control catalogue lists them.
+const KorvaControlPoint *const kModes = korva_controls[KORVA_CONTROL_BW_FQ].points;
+}  // namespace
 
 extern "C" {
 
 const BwMode bwcfg[KORVA_BW_MODES] = {
-    {15000,
+    {kModes[0].value,
      "Concentration mode\n\nIn this state, high brainwave frequency is synthesized, which helps to "
      "concentrate. However, in some circumstances it may cause headache or exactly opposite effect."},
-    {7000,
+    {kModes[1].value,
      "Light relaxation\n\nNormal state for doing some relaxed work like reading mail, news or learning "
      "some information."},
-    {3600,
+    {kModes[2].value,
      "Normal relaxation\n\nShould be used as general purpose relaxation. Often cures headache, helps mind "
      "to set up meditation. When used often, improves sleeping tonight."},
-    {2000,
+    {kModes[3].value,
      "Deep relaxation\n\nThis state is designed for you if you want to go even deeper relaxation after "
      "being some time in state of \"Normal relaxation\"."},
 };

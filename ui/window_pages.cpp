@@ -6,6 +6,8 @@
 #include "widgets.h"
 #include "window_build.h"
 
+#include "engine/controls.h"
+
 
 namespace korva_ui {
 
@@ -81,9 +83,7 @@ void build_general_page(GtkWidget *notebook)
     gtk_label_set_justify(GTK_LABEL(label8), GTK_JUSTIFY_RIGHT);
     pack(hbox3, label8, FALSE, FALSE, 0);
     KEEP(chChainer, gtk_option_menu_new());
-    fill_option_menu(chChainer, chChainer_menu,
-                     {"extSpace, extFX, 3D Surround", "extSpace, 3D Surround, extFX", "3D Surround, extSpace, extFX",
-                      "3D Surround, extFX, extSpace", "extFX, 3D Surround, extSpace", "extFX, extSpace, 3D Surround"});
+    fill_option_menu(chChainer, chChainer_menu, korva_controls[KORVA_CONTROL_CHAIN_INDEX]);
     pack(hbox3, chChainer, TRUE, TRUE, 8);
 
     // The pre-amplifier column on the right.
@@ -114,7 +114,7 @@ void build_surround_page(GtkWidget *notebook)
     pack(vbox5, table2, FALSE, FALSE, 0);
     KEEP(label10, row_label("Effect mode:", true));
     KEEP(ch3DSurround, gtk_option_menu_new());
-    fill_option_menu(ch3DSurround, ch3DSurround_menu, {"Disable", "Normal", "Extra (x2)", "Overload (x3)"});
+    fill_option_menu(ch3DSurround, ch3DSurround_menu, korva_controls[KORVA_CONTROL_3DSURROUND_MODE]);
     attach_row(table2, label10, ch3DSurround, 0);
     KEEP(label11, row_label("3D depth:", true));
     KEEP(sl3DDepth, horizontal_slider());
@@ -143,7 +143,7 @@ void build_extspace_page(GtkWidget *notebook)
     pack(vbox6, table3, FALSE, FALSE, 0);
     KEEP(label13, row_label("Effect mode:", true));
     KEEP(chExtSpace, gtk_option_menu_new());
-    fill_option_menu(chExtSpace, chExtSpace_menu, {"Disable", "Active", "Wide"});
+    fill_option_menu(chExtSpace, chExtSpace_menu, korva_controls[KORVA_CONTROL_EXTSPACE_MODE]);
     attach_row(table3, label13, chExtSpace, 0);
 
     KEEP(hseparator6, gtk_hseparator_new());
@@ -166,7 +166,7 @@ void build_extfx_page(GtkWidget *notebook)
     pack(vbox7, table4, FALSE, FALSE, 0);
     KEEP(label14, row_label("Effect mode:", true));
     KEEP(chExtFX, gtk_option_menu_new());
-    fill_option_menu(chExtFX, chExtFX_menu, {"Disable", "Active"});
+    fill_option_menu(chExtFX, chExtFX_menu, korva_controls[KORVA_CONTROL_EXTFX_MODE]);
     attach_row(table4, label14, chExtFX, 0);
     KEEP(label15, row_label("Space:", true));
     KEEP(slSpace, horizontal_slider());
@@ -195,7 +195,7 @@ void build_subwoofer_page(GtkWidget *notebook)
     pack(vbox8, table5, FALSE, FALSE, 0);
     KEEP(label17, row_label("Effect mode:", true));
     KEEP(chVS, gtk_option_menu_new());
-    fill_option_menu(chVS, chVS_menu, {"Disable", "Active"});
+    fill_option_menu(chVS, chVS_menu, korva_controls[KORVA_CONTROL_VS_MODE]);
     attach_row(table5, label17, chVS, 0);
     KEEP(label18, row_label("Overdrive:", true));
     KEEP(slOverdrive, horizontal_slider());
@@ -252,6 +252,17 @@ void build_speakers_page(GtkWidget *notebook)
 
 namespace {
 
+// Brainwave mode `mode` of the control catalogue, its label set off by two
+// spaces, in the group of `first` (a new group when null).
+GtkWidget *mode_button(GtkWidget *first, int mode)
+{
+    gchar *label = g_strconcat("  ", korva_controls[KORVA_CONTROL_BW_FQ].points[mode].label, nullptr);
+    GtkWidget *button = first ? gtk_radio_button_new_with_label_from_widget(GTK_RADIO_BUTTON(first), label)
+                              : gtk_radio_button_new_with_label(nullptr, label);
+    g_free(label);
+    return button;
+}
+
 GtkWidget *column_heading(const char *text)
 {
     GtkWidget *label = gtk_label_new(text);
@@ -275,7 +286,7 @@ void build_brainwave_page(GtkWidget *notebook)
     pack(vbox10, table6, FALSE, FALSE, 0);
     KEEP(label24, row_label("Effect mode:", true));
     KEEP(chBW, gtk_option_menu_new());
-    fill_option_menu(chBW, chBW_menu, {"Disable", "Normal", "Extra (x2)"});
+    fill_option_menu(chBW, chBW_menu, korva_controls[KORVA_CONTROL_BW_MODE]);
     attach_row(table6, label24, chBW, 0);
 
     // Three equal columns: mode, description, signal level.
@@ -287,13 +298,10 @@ void build_brainwave_page(GtkWidget *notebook)
     pack(hbox10, vbox11, TRUE, TRUE, 0);
     KEEP(label25, column_heading("Mode:"));
     pack(vbox11, label25, FALSE, FALSE, 4);
-    KEEP(rbConcentration, gtk_radio_button_new_with_label(nullptr, "  Concentration"));
-    KEEP(rbLightRelax, gtk_radio_button_new_with_label_from_widget(GTK_RADIO_BUTTON(rbConcentration),
-                                                                   "  Light relaxation"));
-    KEEP(rbNormalRelax, gtk_radio_button_new_with_label_from_widget(GTK_RADIO_BUTTON(rbConcentration),
-                                                                    "  Normal relaxation"));
-    KEEP(rbDeepRelax, gtk_radio_button_new_with_label_from_widget(GTK_RADIO_BUTTON(rbConcentration),
-                                                                  "  Deep relaxation"));
+    KEEP(rbConcentration, mode_button(nullptr, 0));
+    KEEP(rbLightRelax, mode_button(rbConcentration, 1));
+    KEEP(rbNormalRelax, mode_button(rbConcentration, 2));
+    KEEP(rbDeepRelax, mode_button(rbConcentration, 3));
     for (GtkWidget *radio : {rbConcentration, rbLightRelax, rbNormalRelax, rbDeepRelax}) {
         gtk_toggle_button_set_mode(GTK_TOGGLE_BUTTON(radio), FALSE);
         pack(vbox11, radio, FALSE, FALSE, 0);
