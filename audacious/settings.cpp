@@ -1,10 +1,12 @@
 #include "settings.h"
 
+#include "engine/controls.h"
 #include "engine/param_fields.h"
 #include "host/xmms_configfile.h"
 #include "settings/korva_settings.h"
 
 #include <array>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +45,22 @@ void publish(KorvaAudStream *stream, const KorvaParams &block, bool clear_state)
         korva_clear_state(stream->engine);
 }
 
+// A whole decimal number within the 32-bit range, optional sign, as the
+// player's configuration reader takes one; anything else (empty, words,
+// trailing text, overflow) is none.
+bool whole_number(const char *text, int &value)
+{
+    if (*text == '\0')
+        return false;
+    errno = 0;
+    char *end = nullptr;
+    const long long parsed = std::strtoll(text, &end, 10);
+    if (errno != 0 || *end != '\0' || parsed < INT_MIN || parsed > INT_MAX)
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
 bool has_engine(const KorvaAudStream *stream)
 {
     return stream != nullptr && stream->engine != nullptr;
@@ -78,8 +96,12 @@ extern "C" const char *const *korva_aud_defaults(void)
 
 extern "C" void korva_aud_read_params(const KorvaAudStore *store, KorvaParams *params)
 {
-    for (const KorvaParamField &field : korva_param_fields)
-        korva_param_set(params, &field, store->get_int(store->context, field.name));
+    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
+        char text[32];
+        store->get_str(store->context, korva_param_fields[i].name, text, sizeof text);
+        int value = 0;
+        korva_param_set(params, &korva_param_fields[i], whole_number(text, value) ? value : korva_control_default(i));
+    }
 }
 
 extern "C" void korva_aud_write_params(const KorvaAudStore *store, const KorvaParams *params)

@@ -57,7 +57,9 @@ const char *const *korva_aud_defaults(void);
 /*
  * Reads the 32 keys into `params`, each value truncated to its field's width
  * (its low 8 or 16 bits for the narrow fields, two's complement), as the old
- * player's configuration file was read: 300 in an 8-bit flag is 44.
+ * player's configuration file was read: 300 in an 8-bit flag is 44. A key
+ * that is absent or holds no whole number (a word, "12abc", a value beyond
+ * 32 bits) gives its field the engine's default; the other keys still count.
  */
 void korva_aud_read_params(const KorvaAudStore *store, KorvaParams *params);
 

@@ -188,6 +188,28 @@ TEST(AudaciousSettings, EveryFieldPositionNamesItsKey)
     EXPECT_EQ(cfg.values.size(), KORVA_PARAM_FIELD_COUNT + 2u);   // no stray keys
 }
 
+// A hand-edited key that is no number gives its field the default; the
+// keys beside it keep their values.
+TEST(AudaciousSettings, ANonNumberGivesTheDefaultAndKeepsTheRest)
+{
+    MapStore cfg;
+    cfg.values["dewoofer"] = "loud";
+    cfg.values["fidelity"] = "12abc";
+    cfg.values["bw_fq"] = "99999999999";
+    cfg.values["enable_global"] = "";
+    cfg.values["preamp"] = "200";
+    cfg.values["vs_intensity"] = "-3";
+    KorvaParams defaults, p;
+    korva_default_params(&defaults);
+    korva_aud_read_params(&cfg.store, &p);
+    EXPECT_EQ(p.dewoofer, defaults.dewoofer);
+    EXPECT_EQ(p.fidelity, defaults.fidelity);
+    EXPECT_EQ(p.bw_fq, defaults.bw_fq);
+    EXPECT_EQ(p.enable_global, defaults.enable_global);
+    EXPECT_EQ(p.preamp, 200);
+    EXPECT_EQ(p.vs_intensity, -3);
+}
+
 TEST(AudaciousSettings, ResetAndPresetLoadKeepTheMasterSwitches)
 {
     korva_test::ScratchDir dir;
