@@ -2,6 +2,8 @@
 
 #include "engine/controls.h"
 #include "engine/param_fields.h"
+#include "fileio/directories.h"
+#include "host/home_config.h"
 #include "host/xmms_configfile.h"
 #include "settings/korva_settings.h"
 
@@ -24,15 +26,20 @@ bool has_line_break(const char *text)
 }
 
 // "~/x" is the home directory's x, as the old window's file selector read it.
-// Written into `out`, so that nothing on these C paths allocates or throws;
-// false when the result does not fit.
+// Written into `out`; false when the result does not fit, or memory for the
+// home directory's name ran out (no exception leaves the C calls below).
 bool expand_home(const char *path, char (&out)[PATH_MAX])
 {
-    const char *home = std::getenv("HOME");
-    const bool in_home = path[0] == '~' && path[1] == '/' && home != nullptr && *home != '\0';
-    const int n = in_home ? std::snprintf(out, sizeof out, "%s%s", home, path + 1)
-                          : std::snprintf(out, sizeof out, "%s", path);
-    return n >= 0 && static_cast<std::size_t>(n) < sizeof out;
+    try {
+        const bool tilde = path[0] == '~' && path[1] == '/';
+        const std::string home = tilde ? korva::fileio::home_directory() : std::string();
+        const bool in_home = tilde && !home.empty();
+        const int n = in_home ? std::snprintf(out, sizeof out, "%s%s", home.c_str(), path + 1)
+                              : std::snprintf(out, sizeof out, "%s", path);
+        return n >= 0 && static_cast<std::size_t>(n) < sizeof out;
+    } catch (...) {
+        return false;
+    }
 }
 
 // Replaces the engine's whole block at a block boundary: the audio thread
@@ -248,9 +255,9 @@ extern "C" void korva_aud_xmms_config_path(char *out, std::size_t size)
     if (out == nullptr || size == 0)
         return;
     // Cut to `size` like any other copy into it.
-    const char *home = std::getenv("HOME");
-    if (home != nullptr && *home != '\0')
-        std::snprintf(out, size, "%s/.xmms/config", home);
-    else
+    try {
+        std::snprintf(out, size, "%s", korva::config::home_config_name().c_str());
+    } catch (...) {
         out[0] = '\0';
+    }
 }

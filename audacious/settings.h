@@ -128,7 +128,7 @@ void korva_aud_set_last_preset(const KorvaAudStore *store, const char *path);
  */
 int korva_aud_import_xmms(const KorvaAudStore *store, const char *xmms_config_path);
 
-/* ~/.xmms/config from $HOME; "" without a home directory. */
+/* ~/.xmms/config (host/home_config.h); "" without a home directory. */
 void korva_aud_xmms_config_path(char *out, std::size_t size);
 
 }

@@ -2,6 +2,7 @@
 
 #include "atomic_output.h"
 #include "engine/param_fields.h"
+#include "fileio/directories.h"
 #include "frontdoor/ports.h"
 #include "param_options.h"
 #include "run_program.h"
@@ -30,11 +31,11 @@ Status fragment_directory(std::string &directory)
         directory = std::string(config_home) + "/pipewire/pipewire.conf.d";
         return success();
     }
-    const char *home = std::getenv("HOME");
-    if (home == nullptr || home[0] != '/')
-        return failure("cannot tell where the PipeWire configuration lives: neither XDG_CONFIG_HOME nor HOME "
-                       "is an absolute path");
-    directory = std::string(home) + "/.config/pipewire/pipewire.conf.d";
+    const std::string home = korva::fileio::home_directory();
+    if (home.empty() || home[0] != '/')
+        return failure("cannot tell where the PipeWire configuration lives: neither XDG_CONFIG_HOME nor the "
+                       "home directory is an absolute path");
+    directory = home + "/.config/pipewire/pipewire.conf.d";
     return success();
 }
 
@@ -51,16 +52,8 @@ Status fragment_path(std::string &path)
 // Creates `directory` and every missing parent (mode 0777 less the umask).
 Status make_directories(const std::string &directory)
 {
-    for (size_t slash = 1; slash <= directory.size(); ++slash) {
-        if (slash != directory.size() && directory[slash] != '/')
-            continue;
-        const std::string part = directory.substr(0, slash);
-        if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
-            return failure(part + ": cannot create the directory: " + std::strerror(errno));
-    }
-    struct stat status {};
-    if (stat(directory.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
-        return failure(directory + ": is not a directory");
+    if (int why = 0; !korva::fileio::make_directories(directory.c_str(), 0777, &why))
+        return failure(directory + ": cannot create the directory: " + std::strerror(why));
     return success();
 }
 

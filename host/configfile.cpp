@@ -1,9 +1,13 @@
 // The player's configuration calls. No exception leaves them: each entry
 // point that reaches C++ code which can throw (allocation, a lock) catches
 // everything at its edge and returns its documented failure result.
-#include "config_io.h"
 #include "config_model.h"
+#include "home_config.h"
 #include "host/xmms_configfile.h"
+
+#include "fileio/directories.h"
+#include "fileio/file_read.h"
+#include "fileio/file_replace.h"
 
 #include <cerrno>
 #include <climits>
@@ -13,8 +17,6 @@
 #include <mutex>
 #include <string>
 
-#include <pwd.h>
-#include <unistd.h>
 
 namespace {
 
@@ -27,24 +29,6 @@ char *copy_string(const std::string &s) noexcept
     if (copy != nullptr)
         std::memcpy(copy, s.c_str(), s.size() + 1);
     return copy;
-}
-
-// ~/.xmms/config, with $HOME or, without it, the password database.
-std::string home_config_name()
-{
-    const char *home = std::getenv("HOME");
-    std::string dir = home != nullptr ? home : "";
-    if (dir.empty()) {
-        struct passwd entry {};
-        struct passwd *found = nullptr;
-        char buffer[4096];
-        if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
-            found->pw_dir != nullptr)
-            dir = found->pw_dir;
-    }
-    if (dir.empty())
-        return {};
-    return dir + "/.xmms/config";
 }
 
 struct DefaultName {
@@ -63,18 +47,18 @@ DefaultName default_name()
     const char *env = std::getenv("XMMS_CONFIG_FILE");
     if (env != nullptr && *env != '\0')
         return {env, false};
-    return {home_config_name(), true};
+    return {korva::config::home_config_name(), true};
 }
 
 ConfigFile *load(const char *path, bool missing_is_empty)
 {
     std::string text;
-    switch (korva::config::read_file(path, text)) {
-    case korva::config::ReadStatus::failed:
+    switch (korva::fileio::read_file(path, text)) {
+    case korva::fileio::ReadStatus::failed:
         return nullptr;
-    case korva::config::ReadStatus::missing:
+    case korva::fileio::ReadStatus::missing:
         return missing_is_empty ? new ConfigFile() : nullptr;
-    case korva::config::ReadStatus::ok:
+    case korva::fileio::ReadStatus::ok:
         break;
     }
     auto *cfg = new ConfigFile();
@@ -118,11 +102,28 @@ bool save(ConfigFile *cfg, const char *path, bool make_parent)
         cfg->write_lost_told = true;
         return false;
     }
+    if (path == nullptr || *path == '\0')
+        return false;
     const std::string text = korva::config::serialize(cfg->lines, cfg->eol);
-    return korva::config::replace_file(path, text, make_parent);
+    // The file's own directory (~/.xmms), with 0755 less the umask.
+    if (make_parent) {
+        const std::string target = path;
+        const std::size_t slash = target.rfind('/');
+        if (slash != std::string::npos && slash > 0 &&
+            !korva::fileio::make_directories(target.substr(0, slash).c_str(), 0755))
+            return false;
+    }
+    // An existing target that is not a regular file is refused.
+    return korva::fileio::replace_file(path, text.data(), text.size(), korva::fileio::NonRegular::refuse);
 }
 
 }  // namespace
+
+std::string korva::config::home_config_name()
+{
+    const std::string home = korva::fileio::home_directory();
+    return home.empty() ? std::string() : home + "/.xmms/config";
+}
 
 extern "C" ConfigFile *xmms_cfg_new(void)
 {
