@@ -1,9 +1,9 @@
 #include "loudness_match.h"
 
 #include "audio_file.h"
-#include "engine_handle.h"
 #include "interrupt.h"
 
+#include "engine/engine_handle.h"
 #include "engine/sample16.h"
 
 #include <cmath>

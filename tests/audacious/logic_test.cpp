@@ -215,7 +215,7 @@ TEST(AudaciousSettings, ResetAndPresetLoadKeepTheMasterSwitches)
     korva_test::ScratchDir dir;
     MapStore cfg;
     StreamPtr s(korva_aud_open(&cfg.store));
-    const KorvaParams custom = korva_test::every_stage_on();
+    const KorvaParams custom = korva_test::stages_far_from_defaults();
     korva_params_write(s->engine, &custom);
     const std::string preset = dir.file("all-on.kp");
     ASSERT_EQ(korva_aud_save_preset(&cfg.store, s.get(), preset.c_str()), 1);
@@ -296,7 +296,7 @@ TEST(AudaciousStream, RandomBlocksAreExactAgainstTheEngine)
             KorvaParams p;
             korva_default_params(&p);
             if (stages)
-                p = korva_test::every_stage_on();
+                p = korva_test::stages_far_from_defaults();
             korva_params_write(s->engine, &p);
             int channels = 2, r = rate;
             korva_aud_start(s.get(), channels, r);
@@ -312,7 +312,7 @@ TEST(AudaciousStream, AfterAFlushNothingOfTheOldPositionComesOut)
 {
     MapStore cfg;
     StreamPtr s(korva_aud_open(&cfg.store));
-    const KorvaParams p = korva_test::every_stage_on();
+    const KorvaParams p = korva_test::stages_far_from_defaults();
     korva_params_write(s->engine, &p);
     korva_aud_start(s.get(), 2, 44100);
     std::vector<float> before = as_float(korva_test::stereo_signal(20000, 1));

@@ -78,7 +78,7 @@ protected:
     std::string config = scratch.file("config");
     std::string input = scratch.file("in.wav");
     std::string output = scratch.file("out.wav");
-    KorvaParams settings = korva_test::every_stage_on();
+    KorvaParams settings = korva_test::stages_far_from_defaults();
     Audio source = stereo_input(30000, 48000);
 };
 
