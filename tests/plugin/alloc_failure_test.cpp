@@ -252,11 +252,8 @@ TEST(OutOfMemory, AKeyLostToMemoryKeepsTheFileAsItWas)
 {
     ScratchDir scratch;
     const std::string config = scratch.file("config");
-    ConfigFile *seed = xmms_cfg_new();
-    xmms_cfg_write_int(seed, "xmkorva-5", "xmkorva_superbass", 200);
-    ASSERT_TRUE(xmms_cfg_write_file(seed, config.c_str()));
-    xmms_cfg_free(seed);
-    const std::string before = korva_test::read_file(config);
+    const std::string before = "[xmkorva-5]\nxmkorva_superbass=200\n";
+    korva_test::write_file(config, before);
 
     xmms_cfg_set_default_filename(config.c_str());
     ConfigFile *cfg = xmms_cfg_open_default_file();

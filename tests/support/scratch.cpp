@@ -35,16 +35,6 @@ void write_file(const std::string &path, const std::string &bytes)
         ADD_FAILURE() << "cannot write " << path;
 }
 
-std::vector<std::string> list_directory(const std::filesystem::path &dir)
-{
-    std::vector<std::string> names;
-    std::error_code failed;
-    for (std::filesystem::directory_iterator it(dir, failed), end; !failed && it != end; it.increment(failed))
-        names.push_back(it->path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 mode_t mode_of(const std::string &path)
 {
     struct stat st {};

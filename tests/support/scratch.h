@@ -26,8 +26,6 @@ struct ScratchDir : TempDir {
 std::string read_file(const std::string &path);
 // Creates or truncates the file and writes the bytes.
 void write_file(const std::string &path, const std::string &bytes);
-// Names of the entries of a directory, sorted.
-std::vector<std::string> list_directory(const std::filesystem::path &dir);
 // Permission bits, set-id and sticky bits of the file (07777).
 mode_t mode_of(const std::string &path);
 

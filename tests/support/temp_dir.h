@@ -13,6 +13,17 @@
 
 namespace korva_test {
 
+// Names of the entries of a directory, sorted; none when it cannot be read.
+inline std::vector<std::string> list_directory(const std::filesystem::path &dir)
+{
+    std::vector<std::string> names;
+    std::error_code failed;
+    for (std::filesystem::directory_iterator it(dir, failed), end; !failed && it != end; it.increment(failed))
+        names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 struct TempDir {
     std::filesystem::path path;  // empty when no directory could be made
 
@@ -38,15 +49,7 @@ struct TempDir {
     std::string file(const std::string &name) const { return (path / name).string(); }
 
     // Names of the entries, sorted.
-    std::vector<std::string> entries() const
-    {
-        std::vector<std::string> names;
-        std::error_code failed;
-        for (std::filesystem::directory_iterator it(path, failed), end; !failed && it != end; it.increment(failed))
-            names.push_back(it->path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> entries() const { return list_directory(path); }
 
     // Removes every entry, keeping the directory.
     void clear() const
