@@ -129,11 +129,14 @@ void on_save()
         aud_ui_show_error(str_printf("Korva: the preset cannot be saved as %s.", name ? name : "(no file)"));
 }
 
-// The window's amounts: 0..256, the two gains 0..384 (here not inverted: a
-// larger number is more gain, as in the configuration).
-template <int I> constexpr PreferencesWidget amount(const char *label, double max = 256)
+// The window's amounts, over the control's range: 0..256, the two gains
+// 0..384 (here not inverted: a larger number is more gain, as in the
+// configuration).
+template <int I> PreferencesWidget amount(const char *label)
 {
-    return WidgetSpin(label, WidgetInt(values[I], on_value<I>, kRefreshHook), {0, max, 1, nullptr});
+    const KorvaControl &control = korva_controls[I];
+    return WidgetSpin(label, WidgetInt(values[I], on_value<I>, kRefreshHook),
+                      {static_cast<double>(control.minimum), static_cast<double>(control.maximum), 1, nullptr});
 }
 
 template <int I> constexpr PreferencesWidget check(const char *label)
@@ -180,7 +183,7 @@ const PreferencesWidget general_page[] = {
     amount<KORVA_AUD_SUPERBASS>("SuperBass:"),
     amount<KORVA_AUD_DEWOOFER>("DeWoofer:"),
     amount<KORVA_AUD_FIDELITY>("Fidelty:"),
-    amount<KORVA_AUD_PREAMP>("preAmp:", 384),
+    amount<KORVA_AUD_PREAMP>("preAmp:"),
     WidgetSeparator({true}),
     check<KORVA_AUD_ENABLE_3DSURROUND>("Enable 3D Surround"),
     check<KORVA_AUD_ENABLE_EXTSPACE>("Enable extSpace"),
@@ -230,7 +233,7 @@ const PreferencesWidget bw_page[] = {
     bw_radio(1),
     bw_radio(2),
     bw_radio(3),
-    amount<KORVA_AUD_BW_SIGPREAMP>("BWamp:", 384),
+    amount<KORVA_AUD_BW_SIGPREAMP>("BWamp:"),
     WidgetLabel("READ MANUAL CAREFULLY BEFORE USING BRAINWAVE SYNTH!"),
 };
 
