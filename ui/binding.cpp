@@ -14,25 +14,30 @@
 #include <initializer_list>
 
 namespace {
+
 // The frequencies and names of the four modes, as the control catalogue lists them.
 const KorvaControlPoint *const kModes = korva_controls[KORVA_CONTROL_BW_FQ].points;
+
+const char *const kDescriptions[KORVA_BW_MODES] = {
+    "Concentration mode\n\nIn this state, high brainwave frequency is synthesized, which helps to concentrate. "
+    "However, in some circumstances it may cause headache or exactly opposite effect.",
+    "Light relaxation\n\nNormal state for doing some relaxed work like reading mail, news or learning some "
+    "information.",
+    "Normal relaxation\n\nShould be used as general purpose relaxation. Often cures headache, helps mind to set up "
+    "meditation. When used often, improves sleeping tonight.",
+    "Deep relaxation\n\nThis state is designed for you if you want to go even deeper relaxation after being some "
+    "time in state of \"Normal relaxation\".",
+};
+
 }  // namespace
 
 extern "C" {
 
 const BwMode bwcfg[KORVA_BW_MODES] = {
-    {kModes[0].value,
-     "Concentration mode\n\nIn this state, high brainwave frequency is synthesized, which helps to "
-     "concentrate. However, in some circumstances it may cause headache or exactly opposite effect."},
-    {kModes[1].value,
-     "Light relaxation\n\nNormal state for doing some relaxed work like reading mail, news or learning "
-     "some information."},
-    {kModes[2].value,
-     "Normal relaxation\n\nShould be used as general purpose relaxation. Often cures headache, helps mind "
-     "to set up meditation. When used often, improves sleeping tonight."},
-    {kModes[3].value,
-     "Deep relaxation\n\nThis state is designed for you if you want to go even deeper relaxation after "
-     "being some time in state of \"Normal relaxation\"."},
+    {kModes[0].value, kDescriptions[0]},
+    {kModes[1].value, kDescriptions[1]},
+    {kModes[2].value, kDescriptions[2]},
+    {kModes[3].value, kDescriptions[3]},
 };
 
 int gui_updating = 0;
