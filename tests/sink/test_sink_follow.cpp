@@ -145,8 +145,11 @@ TEST(SinkFollow, EachOutputGetsItsProfileWithinSecondsAndAGonePresetLeavesTheSin
         std::printf("moved to %s: the profile's preset in force after %ld ms\n", target.c_str(), delay);
         EXPECT_GE(delay, 0);
     }
-    EXPECT_EQ(read_follow_state(state_file)["applied"], "yes");
-    EXPECT_EQ(read_follow_state(state_file)["output"], "hp");
+    // The state is written just after the controls are sent.
+    EXPECT_TRUE(eventually(5, [&] {
+        auto state = read_follow_state(state_file);
+        return state["output"] == "hp" && state["applied"] == "yes" && state["preset"] == hp;
+    })) << read_file(state_file);
 
     // Saved as the sink's settings too.
     KorvaFragmentContents saved{};
@@ -176,6 +179,10 @@ TEST(SinkFollow, EachOutputGetsItsProfileWithinSecondsAndAGonePresetLeavesTheSin
     ASSERT_TRUE(sink.read(live));
     EXPECT_EQ(live.superbass, 77);
     EXPECT_EQ(mismatch(live, hp_preset, switches), "superbass=77 (want 0)");
+    const RunResult status = run_korva({"sink", "status"});
+    for (const char *line : {"\n  spk\n", "\n  hp\n", "\n  third\n", "\nkorva plays into: spk\n",
+                             "\nfollow: output spk, profile spk"})
+        EXPECT_NE(status.out.find(line), std::string::npos) << line << " in\n" << status.out;
     const RunResult list = run_korva({"sink", "profile", "list"});
     EXPECT_NE(list.out.find("(cannot be applied: " + spk), std::string::npos) << list.out;
 }
