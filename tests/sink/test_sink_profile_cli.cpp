@@ -18,6 +18,7 @@ struct ProfileHome {
         setenv("HOME", dir.path.c_str(), 1);
         setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
         setenv("XDG_RUNTIME_DIR", dir.file("runtime").c_str(), 1);
+        unsetenv("PIPEWIRE_REMOTE");
         file = dir.file("config/korva/sink-profiles");
     }
 };
