@@ -106,7 +106,8 @@ void on_node_info(void *data, const pw_node_info *info)
     ask_sync(n->watch);
 }
 
-// Every member not named stays null.
+// The events tables: every member not named stays null (a designated
+// initializer would have to name them all to build without warnings).
 pw_node_events make_node_events()
 {
     pw_node_events e{};
@@ -197,7 +198,6 @@ void on_device_info(void *data, const pw_device_info *update)
         ask_sync(d->watch);
 }
 
-// Every member not named stays null.
 pw_device_events make_device_events()
 {
     pw_device_events e{};
@@ -240,7 +240,8 @@ void on_global(void *data, uint32_t id, uint32_t permissions, const char *type, 
     const char *media_class = lookup(props, PW_KEY_MEDIA_CLASS);
     const char *name = lookup(props, PW_KEY_NODE_NAME);
     if (std::strcmp(type, PW_TYPE_INTERFACE_Node) == 0 && media_class != nullptr &&
-        (std::strcmp(media_class, "Audio/Sink") == 0 || (name != nullptr && std::strcmp(name, kKorvaOutputStream) == 0))) {
+        (std::strcmp(media_class, "Audio/Sink") == 0 ||
+         (name != nullptr && std::strcmp(name, kKorvaOutputStream) == 0))) {
         // Bound for card.profile.device, which only the node's info carries.
         auto n = std::make_unique<WatchedNode>();
         n->watch = w;
@@ -294,7 +295,6 @@ void on_global_remove(void *data, uint32_t id)
         notify(w);
 }
 
-// Every member not named stays null.
 pw_registry_events make_registry_events()
 {
     pw_registry_events e{};
@@ -355,7 +355,6 @@ void on_core_error(void *data, uint32_t id, int seq, int res, const char *messag
     }
 }
 
-// Every member not named stays null.
 pw_core_events make_core_events()
 {
     pw_core_events e{};

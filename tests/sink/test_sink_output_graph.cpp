@@ -47,7 +47,8 @@ const char *const kDump = R"([
     "info": { "props": { "node.name": "alsa_output.pci-0000_00_1f.3.analog-stereo", "media.class": "Audio/Sink",
                          "device.id": 40, "card.profile.device": 4 } } },
   { "id": 51, "type": "PipeWire:Interface:Node",
-    "info": { "props": { "node.name": "alsa_output.pci-0000_00_1f.3-platform-skl_hda_dsp_generic.HiFi__hw_sofhdadsp__sink",
+    "info": { "props": {
+      "node.name": "alsa_output.pci-0000_00_1f.3-platform-skl_hda_dsp_generic.HiFi__hw_sofhdadsp__sink",
                          "media.class": "Audio/Sink", "device.id": 41, "card.profile.device": 3 } } },
   { "id": 52, "type": "PipeWire:Interface:Node",
     "info": { "props": { "node.name": "null_out", "media.class": "Audio/Sink" } } },
