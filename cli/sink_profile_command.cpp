@@ -5,6 +5,7 @@
 #include "sink_profiles.h"
 
 #include "pwclient/output_watch.h"
+#include "pwclient/sink_fragment_store.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -37,12 +38,21 @@ Status change_profiles(const std::function<Status(SinkProfiles &)> &change)
     std::string path;
     if (Status status = sink_profiles_path(path); !status.ok())
         return status;
+    // Under a lock beside the file, so two changes at the same moment both land.
+    std::error_code made;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), made);
+    KorvaFragmentError error{};
+    const int lock = korva_fragment_lock(path.c_str(), 5000, &error);
+    if (lock < 0)
+        return failure(error.message);
     SinkProfiles profiles;
-    if (Status status = read_sink_profiles(path, profiles); !status.ok())
-        return status;
-    if (Status status = change(profiles); !status.ok())
-        return status;
-    return write_korva_file(path, sink_profiles_text(profiles));
+    Status status = read_sink_profiles(path, profiles);
+    if (status.ok())
+        status = change(profiles);
+    if (status.ok())
+        status = write_korva_file(path, sink_profiles_text(profiles));
+    korva_fragment_unlock(lock);
+    return status;
 }
 
 Status run_set(const SinkProfileOptions &options)

@@ -2,7 +2,8 @@
 // and `korva sink follow` reads, and the rule that picks an output's preset.
 //
 // The file is $XDG_CONFIG_HOME/korva/sink-profiles (~/.config without
-// XDG_CONFIG_HOME), written whole through the file-safety module:
+// XDG_CONFIG_HOME), written whole through the file-safety module under the
+// writers' lock of sink_fragment_store.h (.sink-profiles.lock beside it):
 //
 //   # comment
 //   profile "DEVICE" "PRESET"
