@@ -168,15 +168,15 @@ void add_sink_profile_commands(CLI::App *sink, SinkProfileOptions &options)
 {
     options.profile = sink->add_subcommand("profile", "a preset per output device, applied by korva sink follow");
     options.profile->require_subcommand(1);
-    options.profile->footer(
-        "DEVICE is an output's node.name as korva sink status lists it, or node.name:ROUTE for one route of it "
-        "(analog-output-headphones, [Out] Headphones). A profile for node.name:ROUTE wins over one for node.name, "
-        "which wins over the fallback.\nProfiles are kept in $XDG_CONFIG_HOME/korva/sink-profiles.");
     options.set = options.profile->add_subcommand("set", "give an output, or every output without one, a preset");
     options.set->add_option("DEVICE", options.device, "node.name or node.name:ROUTE");
     options.set->add_option("PRESET", options.preset, "preset file or factory preset name");
     options.set->add_option("--fallback", options.fallback, "the preset of every output without a profile")
         ->type_name("PRESET");
+    options.set->footer(
+        "DEVICE is an output's node.name as korva sink status lists it, or node.name:ROUTE for one route of it "
+        "(analog-output-headphones, [Out] Headphones). A profile for node.name:ROUTE wins over one for node.name, "
+        "which wins over the fallback.\nProfiles are kept in $XDG_CONFIG_HOME/korva/sink-profiles.");
     options.remove = options.profile->add_subcommand("remove", "forget an output's profile, or the fallback");
     options.remove->add_option("DEVICE", options.device, "node.name or node.name:ROUTE");
     options.remove->add_flag("--fallback", options.remove_fallback, "forget the fallback");
