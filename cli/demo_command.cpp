@@ -5,9 +5,10 @@
 #include "demo_synth.h"
 #include "process_file.h"
 
+#include "fileio/directories.h"
+
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include <cstring>
 
 namespace {
 
@@ -32,10 +33,8 @@ Status write_demo_input(const std::string &path)
 
 Status run_demo(const std::string &directory, bool quiet)
 {
-    std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    if (error)
-        return failure(directory + ": cannot create the directory: " + error.message());
+    if (int why = 0; !korva::fileio::make_directories(directory.c_str(), 0777, &why))
+        return failure(directory + ": cannot create the directory: " + std::strerror(why));
 
     const std::string input_path = directory + "/demo-in.wav";
     const std::string output_path = directory + "/demo-out.wav";

@@ -1,6 +1,7 @@
 // korva: the Korva effect chain on audio files, and preset files by hand.
 #include "commands.h"
 #include "interrupt.h"
+#include "korva_version.h"
 #include "param_options.h"
 #include "preset_library.h"
 #include "process_options.h"
@@ -57,7 +58,7 @@ int main(int argc, char **argv)
 
     CLI::App app{"Korva stereo sound enhancer: the effect chain on audio files."};
     app.require_subcommand(1);
-    app.set_version_flag("--version", "korva " KORVA_VERSION);
+    app.set_version_flag("--version", "korva " KORVA_RELEASE_VERSION);
 
     ProcessOptions process_options;
     std::string demo_directory = "demo-out";

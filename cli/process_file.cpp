@@ -2,7 +2,7 @@
 
 #include "atomic_output.h"
 #include "audio_file.h"
-#include "engine_handle.h"
+#include "engine/engine_handle.h"
 #include "interrupt.h"
 #include "resampler.h"
 #include "tag_keys.h"

@@ -1,6 +1,6 @@
 #include "response_measure.h"
 
-#include "engine_handle.h"
+#include "engine/engine_handle.h"
 #include "interrupt.h"
 
 #include <algorithm>

@@ -2,6 +2,7 @@
 
 #include "atomic_output.h"
 #include "engine/param_fields.h"
+#include "fileio/directories.h"
 #include "frontdoor/ports.h"
 #include "param_options.h"
 #include "sink_follow_service.h"
@@ -37,16 +38,8 @@ Status fragment_path(std::string &path)
 // Creates `directory` and every missing parent (mode 0777 less the umask).
 Status make_directories(const std::string &directory)
 {
-    for (size_t slash = 1; slash <= directory.size(); ++slash) {
-        if (slash != directory.size() && directory[slash] != '/')
-            continue;
-        const std::string part = directory.substr(0, slash);
-        if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
-            return failure(part + ": cannot create the directory: " + std::strerror(errno));
-    }
-    struct stat status {};
-    if (stat(directory.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
-        return failure(directory + ": is not a directory");
+    if (int why = 0; !korva::fileio::make_directories(directory.c_str(), 0777, &why))
+        return failure(directory + ": cannot create the directory: " + std::strerror(why));
     return success();
 }
 
@@ -127,7 +120,7 @@ Status build_sink_params(const ParamSources &sources, KorvaParams &params)
         return status;
     clamp_to_ports(params, [](int i, int32_t was, int32_t used) {
         std::fprintf(stderr, "korva: warning: %s=%d is outside the plug-in's range %d..%d: the sink uses %d\n",
-                     korva_param_fields[i].name, was, korva_ports[i].minimum, korva_ports[i].maximum, used);
+                     korva_param_fields[i].name, was, korva_controls[i].minimum, korva_controls[i].maximum, used);
     });
     return success();
 }
@@ -260,10 +253,10 @@ Status sink_changes(const std::vector<std::string> &assignments, std::vector<Kor
         const KorvaParamField *field = korva_param_field_find(name.c_str());
         const int index = static_cast<int>(field - korva_param_fields);
         const int32_t value = korva_param_get(&scratch, field);
-        const int32_t used = std::clamp(value, korva_ports[index].minimum, korva_ports[index].maximum);
+        const int32_t used = std::clamp(value, korva_controls[index].minimum, korva_controls[index].maximum);
         if (used != value)
             std::fprintf(stderr, "korva: warning: %s=%d is outside the plug-in's range %d..%d: the sink uses %d\n",
-                         field->name, value, korva_ports[index].minimum, korva_ports[index].maximum, used);
+                         field->name, value, korva_controls[index].minimum, korva_controls[index].maximum, used);
         // A field given twice is sent once, with its last value.
         auto same = std::find_if(changes.begin(), changes.end(),
                                  [&](const KorvaSinkChange &change) { return change.field == index; });

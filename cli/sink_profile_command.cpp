@@ -4,6 +4,7 @@
 #include "sink_follow.h"
 #include "sink_profiles.h"
 
+#include "fileio/directories.h"
 #include "pwclient/output_watch.h"
 #include "pwclient/sink_fragment_store.h"
 
@@ -39,8 +40,7 @@ Status change_profiles(const std::function<Status(SinkProfiles &)> &change)
     if (Status status = sink_profiles_path(path); !status.ok())
         return status;
     // Under a lock beside the file, so two changes at the same moment both land.
-    std::error_code made;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), made);
+    korva::fileio::make_directories(std::filesystem::path(path).parent_path().c_str());
     KorvaFragmentError error{};
     const int lock = korva_fragment_lock(path.c_str(), 5000, &error);
     if (lock < 0)

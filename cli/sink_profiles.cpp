@@ -3,8 +3,11 @@
 #include "atomic_output.h"
 #include "param_sources.h"
 
+#include "fileio/directories.h"
+
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -17,8 +20,8 @@ constexpr const char *kHeader =
     "#   profile \"DEVICE\" \"PRESET\"   DEVICE is node.name or node.name:ROUTE\n"
     "#   fallback \"PRESET\"           for every output without a profile\n";
 
-// $VARIABLE when it is absolute, otherwise $HOME/home_part; `what` names the
-// folder in a failure.
+// $VARIABLE when it is absolute, otherwise home_part in the home directory
+// (none for a null home_part).
 Status xdg_folder(const char *variable, const char *home_part, std::string &folder)
 {
     const char *value = std::getenv(variable);
@@ -26,12 +29,12 @@ Status xdg_folder(const char *variable, const char *home_part, std::string &fold
         folder = value;
         return success();
     }
-    const char *home = std::getenv("HOME");
-    if (home_part == nullptr || home == nullptr || home[0] != '/')
+    const std::string home = home_part == nullptr ? std::string() : korva::fileio::home_directory();
+    if (home.empty() || home[0] != '/')
         return failure(std::string("cannot tell where Korva's files go: ") + variable +
                        (home_part == nullptr ? " is not set to an absolute path"
-                                             : std::string(" and HOME are not set to absolute paths")));
-    folder = std::string(home) + "/" + home_part;
+                                             : " is not set to an absolute path and there is no home directory"));
+    folder = home + "/" + home_part;
     return success();
 }
 
@@ -187,11 +190,10 @@ std::string sink_profiles_text(const SinkProfiles &profiles)
 
 Status write_korva_file(const std::string &path, const std::string &text)
 {
-    std::error_code error;
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    std::filesystem::create_directories(folder, error);
-    if (error)
-        return failure(folder.string() + ": cannot create the folder: " + error.message());
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    int why = 0;
+    if (!korva::fileio::make_directories(folder.c_str(), 0777, &why))
+        return failure(folder + ": cannot create the folder: " + std::strerror(why));
     korva::fileio::Error written;
     if (!korva::fileio::replace_file(path.c_str(), text.data(), text.size(), korva::fileio::NonRegular::refuse,
                                      &written))

@@ -1,5 +1,7 @@
 #include "sink_fragment_store.h"
 
+#include "fileio/directories.h"
+
 #include "fileio/file_replace.h"
 
 #include <fcntl.h>
@@ -338,15 +340,15 @@ extern "C" {
 bool korva_fragment_path(char *path, size_t size, KorvaFragmentError *error)
 {
     const char *config_home = std::getenv("XDG_CONFIG_HOME");
-    const char *home = std::getenv("HOME");
+    const std::string home = korva::fileio::home_directory();
     int length = -1;
     if (config_home != nullptr && config_home[0] == '/')
         length = std::snprintf(path, size, "%s/pipewire/pipewire.conf.d/korva-sink.conf", config_home);
-    else if (home != nullptr && home[0] == '/')
-        length = std::snprintf(path, size, "%s/.config/pipewire/pipewire.conf.d/korva-sink.conf", home);
+    else if (!home.empty() && home[0] == '/')
+        length = std::snprintf(path, size, "%s/.config/pipewire/pipewire.conf.d/korva-sink.conf", home.c_str());
     else {
-        fail(error, 0, "cannot tell where the PipeWire configuration lives: neither XDG_CONFIG_HOME nor HOME is an "
-                       "absolute path");
+        fail(error, 0, "cannot tell where the PipeWire configuration lives: neither XDG_CONFIG_HOME nor the "
+                       "home directory is an absolute path");
         return false;
     }
     if (length < 0 || static_cast<size_t>(length) >= size) {
