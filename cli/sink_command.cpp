@@ -5,6 +5,7 @@
 #include "fileio/directories.h"
 #include "plugin_core/ports.h"
 #include "param_options.h"
+#include "sink_follow_service.h"
 #include "sink_fragment.h"
 #include "sink_plugin.h"
 #include "pwclient/sink_client.h"
@@ -163,6 +164,7 @@ Status run_install(const ParamSources &sources)
         return written;
     std::printf("wrote %s\nrestart PipeWire to load it:\n  %s\nthen choose \"Korva\" as the output.\n",
                 path.c_str(), kRestartHint);
+    enable_follow_service();
     return success();
 }
 
@@ -193,6 +195,7 @@ Status run_remove()
         return failure(path + ": cannot remove the sink configuration: " + std::strerror(errno));
     }
     std::printf("removed %s\nrestart PipeWire to drop the sink:\n  %s\n", path.c_str(), kRestartHint);
+    disable_follow_service();
     return success();
 }
 
@@ -227,6 +230,8 @@ Status run_status()
         text += std::string("running: yes, node ") + KORVA_SINK_NODE_NAME + "\nlive:" + values_text(values) + "\n";
     else
         text += "running: no, " + live.why_not() + "\n";
+    if (live.state != KORVA_SINK_PIPEWIRE_DOWN)
+        text += sink_outputs_text();
     std::fputs(text.c_str(), stdout);
     return success();
 }
@@ -377,6 +382,7 @@ CLI::App *add_sink_command(CLI::App &app, SinkOptions &options)
                           "change the running sink only: PipeWire's next start brings back the saved values");
     options.pulse_line = sink->add_subcommand("pulse-line", "print the PulseAudio load-module line");
     add_param_options(options.pulse_line, options.sources);
+    add_sink_profile_commands(sink, options.profile);
     return sink;
 }
 
@@ -390,5 +396,7 @@ Status run_sink_command(const SinkOptions &options)
         return run_status();
     if (options.set->parsed())
         return run_set(options.assignments, !options.no_save);
+    if (sink_profile_parsed(options.profile))
+        return run_sink_profile_command(options.profile);
     return run_pulse_line(options.sources);
 }

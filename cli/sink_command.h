@@ -4,10 +4,12 @@
 //   status                                            installed? running?
 //   set [--no-save] FIELD=VALUE...                    change the running sink's controls and save them
 //   pulse-line [--preset FILE] [--set FIELD=VALUE]... the PulseAudio equivalent
+//   profile ..., follow                               a preset per output device (sink_profile_command.h)
 #ifndef KORVA_CLI_SINK_COMMAND_H
 #define KORVA_CLI_SINK_COMMAND_H
 
 #include "param_sources.h"
+#include "sink_profile_command.h"
 #include "status.h"
 
 #include <CLI/CLI.hpp>
@@ -24,6 +26,7 @@ struct SinkOptions {
     CLI::App *status = nullptr;
     CLI::App *set = nullptr;
     CLI::App *pulse_line = nullptr;
+    SinkProfileOptions profile;            // profile, follow
 };
 
 // Adds "sink" and its subcommands to the program; their values land in `options`.

@@ -16,7 +16,7 @@ cmake --install "$build" --prefix "$prefix" >"$prefix/install.log" || { cat "$pr
 
 expected=(bin/korva)
 [ "$gui" = gui ] && expected+=(bin/korva-host lib/korva/libxmms.so.1 lib/xmms/Effect/libxmkorva.so)
-for f in "${expected[@]}"; do
+for f in "${expected[@]}" lib/systemd/user/korva-follow.service; do
   [ -f "$prefix/$f" ] || fail "$f is not installed"
 done
 # Nothing installed may look for libraries in the build tree.

@@ -14,7 +14,7 @@
 namespace {
 
 // Points HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR into a fresh directory (no
-// PipeWire answers there) and names a copy of the built plug-in in a folder
+// PipeWire or user systemd answers there) and names a copy of the built plug-in in a folder
 // whose name has a space, as a home folder may.
 struct SinkHome {
     ScratchDir dir;
@@ -29,6 +29,7 @@ struct SinkHome {
         setenv("XDG_RUNTIME_DIR", dir.file("runtime").c_str(), 1);
         unsetenv("PIPEWIRE_REMOTE");
         unsetenv("PIPEWIRE_RUNTIME_DIR");
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");   // install must not reach a real user systemd
         fragment = dir.file("config/pipewire/pipewire.conf.d/korva-sink.conf");
         std::filesystem::create_directories(dir.path / "my plug-ins");
         plugin = dir.file("my plug-ins/korva.so");

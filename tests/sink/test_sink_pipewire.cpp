@@ -12,6 +12,7 @@
 #include "cli/run_program.h"
 #include "pwclient/sink_client.h"
 #include "pwclient/sink_fragment_store.h"
+#include "tests/sink/private_pipewire.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -33,108 +34,11 @@
 
 namespace {
 
+using namespace korva_test;
+
 constexpr int kRate = 44100;
-constexpr const char *kServerTemplate = "/usr/share/pipewire/minimal.conf";
 const std::vector<std::string> kSettings = {"--set", "superbass=160", "--set", "enable_vs=1",
                                             "--set", "enable_extfx=1", "--set", "spc_mode=1"};
-
-void pause_for(int milliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-// A program started in its own session; the whole process group (for
-// dbus-run-session also its dbus-daemon) ends when this goes out of scope.
-struct Background {
-    pid_t pid = -1;
-    std::string log;
-
-    Background(const std::vector<std::string> &argv, std::string log_path) : log(std::move(log_path))
-    {
-        pid = fork();
-        if (pid == 0) {
-            setsid();
-            const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(fd, STDOUT_FILENO);
-            dup2(fd, STDERR_FILENO);
-            std::vector<char *> args;
-            for (const std::string &arg : argv)
-                args.push_back(const_cast<char *>(arg.c_str()));
-            args.push_back(nullptr);
-            execvp(args[0], args.data());
-            _exit(127);
-        }
-    }
-    Background(const Background &) = delete;
-    Background &operator=(const Background &) = delete;
-    ~Background() { stop(SIGTERM); }
-
-    // Waits up to `seconds` for the program to end by itself; true if it did.
-    bool wait(int seconds)
-    {
-        for (int i = 0; pid > 0 && i < seconds * 20; ++i) {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return true;
-            }
-            pause_for(50);
-        }
-        return pid <= 0;
-    }
-
-    // Signals the group, gives it five seconds, then kills what is left.
-    void stop(int signal_number)
-    {
-        if (pid <= 0)
-            return;
-        kill(-pid, signal_number);
-        if (!wait(5)) {
-            kill(-pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            pid = -1;
-        }
-    }
-};
-
-bool eventually(int seconds, const std::function<bool()> &condition)
-{
-    for (int i = 0; i < seconds * 5; ++i) {
-        if (condition())
-            return true;
-        pause_for(200);
-    }
-    return condition();
-}
-
-// minimal.conf with only a dummy driver and a null sink, clocked at kRate.
-bool write_server_config(const std::string &path)
-{
-    std::string text = read_file(kServerTemplate);
-    const auto objects = text.find("\ncontext.objects = [");
-    const auto objects_end = objects == std::string::npos ? objects : text.find("\n]", objects + 1);
-    const auto rate = text.find("#default.clock.rate");
-    if (objects_end == std::string::npos || rate == std::string::npos)
-        return false;
-    text.replace(objects, objects_end - objects,
-                 "\ncontext.objects = [\n"
-                 "  { factory = spa-node-factory args = { factory.name = support.node.driver "
-                 "node.name = Dummy-Driver node.group = pipewire.dummy priority.driver = 20000 } }\n"
-                 "  { factory = adapter args = { factory.name = support.null-audio-sink "
-                 "node.name = \"test_out\" media.class = Audio/Sink audio.position = [ FL FR ] } }");
-    text.replace(rate, 1, "");   // "#default.clock.rate = 48000" -> "default.clock.rate = ..."
-    const auto value = text.find("48000", rate);
-    text.replace(value, 5, std::to_string(kRate));
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    write_file(path, text);
-    return true;
-}
-
-std::string ask(const std::vector<std::string> &argv)
-{
-    const ProgramRun run = run_program(argv);
-    return run.exit_code == 0 ? run.output : std::string();
-}
 
 // Plays `input` into the sink while recording test_out; `during` runs while
 // the file plays.
@@ -266,28 +170,6 @@ double saved_value(const std::string &fragment, const char *name)
     return contents.controls.present[i] ? contents.controls.value[i] : std::nan("");
 }
 
-// The daemon with the user's fragment, and wireplumber linking the sink to
-// test_out; empty when PipeWire cannot start here.
-struct Desktop {
-    std::unique_ptr<Background> server, session;
-    bool linked = false;
-};
-
-Desktop start_desktop(const ScratchDir &dir, const std::string &name)
-{
-    Desktop desktop;
-    desktop.server = std::make_unique<Background>(std::vector<std::string>{"pipewire"}, dir.file(name + "-pipewire.log"));
-    if (!eventually(10, [] { return !ask({"pw-cli", "info", "0"}).empty(); }))
-        return desktop;
-    desktop.session = std::make_unique<Background>(std::vector<std::string>{"dbus-run-session", "--", "wireplumber"},
-                                                   dir.file(name + "-wireplumber.log"));
-    desktop.linked = eventually(20, [] {
-        return ask({"pw-link", "-l"}).find("korva_sink.output:output_FL\n  |-> test_out:playback_FL") !=
-               std::string::npos;
-    });
-    return desktop;
-}
-
 } // namespace
 
 TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLive)
@@ -300,25 +182,18 @@ TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLi
         GTEST_SKIP() << "PipeWire is not installed (pipewire-bin)";
 
     ScratchDir dir;
-    const std::string runtime = dir.file("runtime");
-    std::filesystem::create_directories(runtime);
-    chmod(runtime.c_str(), 0700);
-    setenv("HOME", dir.path.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    use_private_home(dir);
     // The plug-in in a folder whose name PipeWire's configuration must quote.
     const std::string folder = dir.file("Korva \"plug-ins\" \\ mine");
     std::filesystem::create_directories(folder);
     std::filesystem::copy_file(plugin, folder + "/korva.so");
     setenv("KORVA_LADSPA_PLUGIN", (folder + "/korva.so").c_str(), 1);
-    for (const char *name : {"PIPEWIRE_REMOTE", "PIPEWIRE_RUNTIME_DIR", "PIPEWIRE_CONFIG_DIR", "DBUS_SESSION_BUS_ADDRESS"})
-        unsetenv(name);
 
     std::vector<std::string> install = {"sink", "install"};
     install.insert(install.end(), kSettings.begin(), kSettings.end());
     const RunResult installed = run_korva(install);
     ASSERT_EQ(installed.exit_code, 0) << installed.err;
-    ASSERT_TRUE(write_server_config(dir.file("config/pipewire/pipewire.conf"))) << kServerTemplate << " changed shape";
+    ASSERT_TRUE(write_server_config(dir.file("config/pipewire/pipewire.conf"), kRate, {"test_out"})) << kServerTemplate << " changed shape";
 
     // One daemon reads its configuration and the user's fragment, as on a desktop.
     Desktop desktop = start_desktop(dir, "first");

@@ -1,0 +1,187 @@
+// korva sink follow in a private PipeWire with three null sinks and
+// wireplumber: profiles for "spk" and "hp" (preset files) and a fallback (a
+// factory preset). Korva's output stream is moved between the sinks with
+// pw-metadata, as a desktop's sound settings do, and each time the sink's
+// controls must become the profile's preset in every field but the three a
+// preset load keeps (here set by hand beforehand). The delay is measured and
+// printed. A restart of follow on the same output keeps a change made by
+// hand; a profile whose preset file is gone leaves the controls alone and
+// says why.
+#include "tests/cli/cli_harness.h"
+#include "cli/sink_follow.h"
+#include "pwclient/sink_client.h"
+#include "pwclient/sink_fragment_store.h"
+#include "tests/sink/private_pipewire.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+using namespace korva_test;
+
+bool is_kept_switch(int field)
+{
+    const std::string name = korva_param_fields[field].name;
+    return name == "enable_global" || name == "spc_swapstereo" || name == "spc_phaseinvert";
+}
+
+// The id of the node korva_sink.output, from pw-dump's first "id".
+std::string output_stream_id()
+{
+    const std::string dump = ask({"pw-dump", "korva_sink.output"});
+    const auto at = dump.find("\"id\": ");
+    return at == std::string::npos ? std::string() : dump.substr(at + 6, dump.find(',', at) - at - 6);
+}
+
+struct Sink {
+    std::unique_ptr<KorvaSinkClient, void (*)(KorvaSinkClient *)> client{nullptr, korva_sink_client_free};
+
+    // The sink's controls as a parameter block; false when it does not answer.
+    bool read(KorvaParams &params)
+    {
+        KorvaSinkValues values{};
+        if (!korva_sink_client_refresh(client.get(), &values, 2000))
+            return false;
+        for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i)
+            korva_param_set(&params, &korva_param_fields[i], static_cast<int32_t>(values.value[i]));
+        return true;
+    }
+};
+
+// The first field where `live` is not `preset` (the kept switches being
+// `switches`'), or "".
+std::string mismatch(const KorvaParams &live, const KorvaParams &preset, const KorvaParams &switches)
+{
+    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
+        const KorvaParamField *field = &korva_param_fields[i];
+        const int32_t want = korva_param_get(is_kept_switch(i) ? &switches : &preset, field);
+        if (korva_param_get(&live, field) != want)
+            return std::string(field->name) + "=" + std::to_string(korva_param_get(&live, field)) + " (want " +
+                   std::to_string(want) + ")";
+    }
+    return "";
+}
+
+} // namespace
+
+TEST(SinkFollow, EachOutputGetsItsProfileWithinSecondsAndAGonePresetLeavesTheSinkAlone)
+{
+    const char *plugin = KORVA_BUILT_PLUGIN;
+    if (!std::filesystem::exists(plugin))
+        GTEST_SKIP() << "no Korva LADSPA plug-in in this build";
+    if (!std::filesystem::exists(kServerTemplate) || ask({"pipewire", "--version"}).empty())
+        GTEST_SKIP() << "PipeWire is not installed (pipewire-bin)";
+    ScratchDir dir;
+    use_private_home(dir);
+    setenv("KORVA_LADSPA_PLUGIN", plugin, 1);
+
+    // Two user presets with the switches opposite to the sink's, so keeping
+    // them shows; the fallback is a factory preset named with a space.
+    const std::string spk = dir.file("spk.kp"), hp = dir.file("hp.kp");
+    ASSERT_EQ(run_korva({"preset", "save", spk, "--set", "superbass=200", "--set", "enable_vs=1", "--set",
+                         "spc_mode=1", "--set", "enable_global=0", "--set", "spc_phaseinvert=1"}).exit_code, 0);
+    ASSERT_EQ(run_korva({"preset", "save", hp, "--set", "preamp=180", "--set", "enable_3dsurround=1", "--set",
+                         "superbass=0", "--set", "spc_swapstereo=0"}).exit_code, 0);
+    ASSERT_EQ(run_korva({"sink", "profile", "set", "spk", spk}).exit_code, 0);
+    ASSERT_EQ(run_korva({"sink", "profile", "set", "hp", hp}).exit_code, 0);
+    ASSERT_EQ(run_korva({"sink", "profile", "set", "--fallback", "Late night"}).exit_code, 0);
+    KorvaParams spk_preset, hp_preset, fallback_preset;
+    ASSERT_EQ(korva_read_preset(spk.c_str(), &spk_preset), 1);
+    ASSERT_EQ(korva_read_preset(hp.c_str(), &hp_preset), 1);
+    ASSERT_EQ(korva_read_preset((std::string(KORVA_FACTORY_PRESETS) + "/late-night.kp").c_str(), &fallback_preset), 1);
+
+    const RunResult installed = run_korva({"sink", "install", "--set", "spc_swapstereo=1"});
+    ASSERT_EQ(installed.exit_code, 0) << installed.err;
+    EXPECT_NE(installed.out.find("systemctl --user enable --now korva-follow.service"), std::string::npos)
+        << "without a user systemd the command is printed:\n" << installed.out;
+    ASSERT_TRUE(write_server_config(dir.file("config/pipewire/pipewire.conf"), 48000, {"spk", "hp", "third"}));
+    Desktop desktop = start_desktop(dir, "follow", "");
+    if (desktop.session == nullptr)
+        GTEST_SKIP() << "PipeWire cannot start on this machine:\n" << read_file(desktop.server->log);
+    ASSERT_TRUE(desktop.linked) << read_file(desktop.session->log);
+    KorvaParams switches;
+    korva_default_params(&switches);
+    switches.spc_swapstereo = 1;
+
+    Sink sink;
+    char error[256] = "";
+    sink.client.reset(korva_sink_client_new(nullptr, error, sizeof error));
+    ASSERT_NE(sink.client, nullptr) << error;
+    ASSERT_EQ(korva_sink_client_wait(sink.client.get(), 5000), KORVA_SINK_CONNECTED);
+
+    auto follow = std::make_unique<Background>(std::vector<std::string>{KORVA_BIN, "sink", "follow"},
+                                               dir.file("follow.log"));
+    const std::string stream = output_stream_id();
+    ASSERT_FALSE(stream.empty());
+    const std::string state_file = dir.file("runtime/korva/follow-state");
+    KorvaParams live;
+    // Moves Korva's output and waits for the controls; the delay in ms, or -1.
+    auto move_and_wait = [&](const std::string &target, const KorvaParams &preset) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(ask({"pw-metadata", stream, "target.object", target}).empty());
+        std::string last;
+        for (int i = 0; i < 400; ++i) {   // 10 seconds at the most
+            if (korva_linked_to(target) && sink.read(live) && (last = mismatch(live, preset, switches)).empty()) {
+                const auto took = std::chrono::steady_clock::now() - start;
+                return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count());
+            }
+            pause_for(25);
+        }
+        ADD_FAILURE() << "moved to " << target << ", the controls differ: " << last << "\n"
+                      << read_file(follow->log) << read_file(state_file);
+        return -1L;
+    };
+
+    for (const auto &[target, preset] : {std::pair<std::string, const KorvaParams *>{"hp", &hp_preset},
+                                         {"spk", &spk_preset}, {"third", &fallback_preset}, {"hp", &hp_preset}}) {
+        const long delay = move_and_wait(target, *preset);
+        std::printf("moved to %s: the profile's preset in force after %ld ms\n", target.c_str(), delay);
+        EXPECT_GE(delay, 0);
+    }
+    // The state is written just after the controls are sent.
+    EXPECT_TRUE(eventually(5, [&] {
+        auto state = read_follow_state(state_file);
+        return state["output"] == "hp" && state["applied"] == "yes" && state["preset"] == hp;
+    })) << read_file(state_file);
+
+    // Saved as the sink's settings too.
+    KorvaFragmentContents saved{};
+    KorvaFragmentError fragment_error{};
+    ASSERT_TRUE(korva_fragment_read(dir.file("config/pipewire/pipewire.conf.d/korva-sink.conf").c_str(), &saved,
+                                    &fragment_error)) << fragment_error.message;
+    const int preamp = static_cast<int>(korva_param_field_find("preamp") - korva_param_fields);
+    EXPECT_EQ(saved.controls.value[preamp], 180.0);
+
+    // A change by hand survives follow's restart on the same output.
+    ASSERT_EQ(run_korva({"sink", "set", "superbass=77"}).exit_code, 0);
+    follow = std::make_unique<Background>(std::vector<std::string>{KORVA_BIN, "sink", "follow"},
+                                          dir.file("follow-again.log"));
+    EXPECT_TRUE(eventually(10, [&] { return read_follow_state(state_file)["applied"] == "kept"; }))
+        << read_file(state_file);
+    ASSERT_TRUE(sink.read(live));
+    EXPECT_EQ(live.superbass, 77);
+
+    // spk's preset is gone: moving there leaves the controls as they are.
+    std::filesystem::remove(spk);
+    ASSERT_FALSE(ask({"pw-metadata", stream, "target.object", "spk"}).empty());
+    EXPECT_TRUE(eventually(10, [&] { return read_follow_state(state_file)["output"] == "spk"; }))
+        << read_file(state_file);
+    const std::string problem = read_follow_state(state_file)["problem"];
+    EXPECT_NE(problem.find(spk + ": cannot load preset"), std::string::npos) << problem;
+    EXPECT_EQ(read_follow_state(state_file)["applied"], "no");
+    ASSERT_TRUE(sink.read(live));
+    EXPECT_EQ(live.superbass, 77);
+    EXPECT_EQ(mismatch(live, hp_preset, switches), "superbass=77 (want 0)");
+    const RunResult status = run_korva({"sink", "status"});
+    for (const char *line : {"\n  spk\n", "\n  hp\n", "\n  third\n", "\nkorva plays into: spk\n",
+                             "\nfollow: output spk, profile spk"})
+        EXPECT_NE(status.out.find(line), std::string::npos) << line << " in\n" << status.out;
+    const RunResult list = run_korva({"sink", "profile", "list"});
+    EXPECT_NE(list.out.find("(cannot be applied: " + spk), std::string::npos) << list.out;
+}
