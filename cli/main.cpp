@@ -1,11 +1,11 @@
 // korva: the Korva effect chain on audio files, and preset files by hand.
-#include "commands.h"
-#include "interrupt.h"
-#include "param_options.h"
-#include "preset_library.h"
-#include "process_options.h"
-#include "response_command.h"
-#include "sink_command.h"
+#include "cli/common/commands.h"
+#include "cli/common/interrupt.h"
+#include "cli/common/param_options.h"
+#include "cli/common/preset_library.h"
+#include "cli/process/process_options.h"
+#include "cli/response/response_command.h"
+#include "cli/sink/sink_command.h"
 
 #include <CLI/CLI.hpp>
 

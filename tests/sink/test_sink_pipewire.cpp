@@ -7,7 +7,7 @@
 // `korva process` sample for sample. A second play changes a control live
 // with `korva sink set`.
 #include "tests/cli/cli_harness.h"
-#include "cli/run_program.h"
+#include "cli/sink/run_program.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

@@ -1,10 +1,10 @@
-#include "commands.h"
+#include "cli/common/commands.h"
 
 #include "engine/param_fields.h"
 #include "engine/preset_write.h"
-#include "atomic_output.h"
-#include "preset_library.h"
-#include "preset_text.h"
+#include "cli/common/atomic_output.h"
+#include "cli/common/preset_library.h"
+#include "cli/common/preset_text.h"
 
 #include <cstdio>
 

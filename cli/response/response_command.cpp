@@ -1,7 +1,7 @@
 #include "response_command.h"
 
-#include "atomic_output.h"
-#include "param_options.h"
+#include "cli/common/atomic_output.h"
+#include "cli/common/param_options.h"
 #include "response_measure.h"
 #include "response_plot.h"
 

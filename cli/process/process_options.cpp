@@ -1,9 +1,9 @@
 #include "process_options.h"
 
-#include "batch_plan.h"
-#include "batch_run.h"
-#include "interrupt.h"
-#include "param_options.h"
+#include "cli/batch/batch_plan.h"
+#include "cli/batch/batch_run.h"
+#include "cli/common/interrupt.h"
+#include "cli/common/param_options.h"
 #include "process_file.h"
 
 #include <cmath>

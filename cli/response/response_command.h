@@ -3,8 +3,8 @@
 #ifndef KORVA_CLI_RESPONSE_COMMAND_H
 #define KORVA_CLI_RESPONSE_COMMAND_H
 
-#include "param_sources.h"
-#include "status.h"
+#include "cli/common/param_sources.h"
+#include "cli/common/status.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,7 +1,7 @@
 #include "response_measure.h"
 
-#include "engine_handle.h"
-#include "interrupt.h"
+#include "cli/common/engine_handle.h"
+#include "cli/common/interrupt.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 #define KORVA_CLI_RESPONSE_PLOT_H
 
 #include "response_measure.h"
-#include "status.h"
+#include "cli/common/status.h"
 
 #include <string>
 #include <vector>

@@ -3,13 +3,13 @@
 #ifndef KORVA_CLI_PROCESS_FILE_H
 #define KORVA_CLI_PROCESS_FILE_H
 
-#include "loudness_match.h"
-#include "status.h"
+#include "cli/common/status.h"
+#include "cli/loudness/loudness_match.h"
 #include "summary.h"
 
 #include "engine/korva.h"
 
-#include "formats.h"
+#include "cli/common/formats.h"
 
 #include <cstdint>
 #include <functional>

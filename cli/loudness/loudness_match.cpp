@@ -1,8 +1,8 @@
 #include "loudness_match.h"
 
-#include "audio_file.h"
-#include "engine_handle.h"
-#include "interrupt.h"
+#include "cli/common/audio_file.h"
+#include "cli/common/engine_handle.h"
+#include "cli/common/interrupt.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,9 +1,9 @@
-#include "commands.h"
+#include "cli/common/commands.h"
 
-#include "atomic_output.h"
-#include "audio_file.h"
+#include "cli/common/atomic_output.h"
+#include "cli/common/audio_file.h"
 #include "demo_synth.h"
-#include "process_file.h"
+#include "cli/process/process_file.h"
 
 #include <cstdio>
 #include <filesystem>

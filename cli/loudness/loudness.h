@@ -5,7 +5,7 @@
 #ifndef KORVA_CLI_LOUDNESS_H
 #define KORVA_CLI_LOUDNESS_H
 
-#include "status.h"
+#include "cli/common/status.h"
 
 #include <ebur128.h>
 

@@ -1,6 +1,6 @@
 #include "batch_progress.h"
 
-#include "summary.h"
+#include "cli/process/summary.h"
 
 #include <cstdio>
 #include <unistd.h>

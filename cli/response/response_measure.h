@@ -4,7 +4,7 @@
 #ifndef KORVA_CLI_RESPONSE_MEASURE_H
 #define KORVA_CLI_RESPONSE_MEASURE_H
 
-#include "status.h"
+#include "cli/common/status.h"
 
 #include "engine/korva.h"
 

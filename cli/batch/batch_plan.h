@@ -3,7 +3,7 @@
 #ifndef KORVA_CLI_BATCH_PLAN_H
 #define KORVA_CLI_BATCH_PLAN_H
 
-#include "status.h"
+#include "cli/common/status.h"
 
 #include <string>
 #include <vector>

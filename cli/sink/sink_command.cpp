@@ -1,9 +1,9 @@
 #include "sink_command.h"
 
-#include "atomic_output.h"
+#include "cli/common/atomic_output.h"
 #include "engine/param_fields.h"
 #include "frontdoor/ports.h"
-#include "param_options.h"
+#include "cli/common/param_options.h"
 #include "run_program.h"
 #include "sink_fragment.h"
 

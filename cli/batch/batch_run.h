@@ -4,8 +4,8 @@
 #define KORVA_CLI_BATCH_RUN_H
 
 #include "batch_plan.h"
-#include "status.h"
-#include "summary.h"
+#include "cli/common/status.h"
+#include "cli/process/summary.h"
 
 #include "engine/korva.h"
 

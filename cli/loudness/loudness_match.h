@@ -10,7 +10,7 @@
 #define KORVA_CLI_LOUDNESS_MATCH_H
 
 #include "loudness.h"
-#include "status.h"
+#include "cli/common/status.h"
 
 #include "engine/korva.h"
 

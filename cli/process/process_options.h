@@ -3,9 +3,9 @@
 #ifndef KORVA_CLI_PROCESS_OPTIONS_H
 #define KORVA_CLI_PROCESS_OPTIONS_H
 
-#include "formats.h"
-#include "param_sources.h"
-#include "status.h"
+#include "cli/common/formats.h"
+#include "cli/common/param_sources.h"
+#include "cli/common/status.h"
 
 #include <CLI/CLI.hpp>
 

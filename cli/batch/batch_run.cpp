@@ -1,8 +1,8 @@
 #include "batch_run.h"
 
 #include "batch_progress.h"
-#include "interrupt.h"
-#include "process_file.h"
+#include "cli/common/interrupt.h"
+#include "cli/process/process_file.h"
 
 #include <algorithm>
 #include <atomic>

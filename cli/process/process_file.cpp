@@ -1,10 +1,10 @@
 #include "process_file.h"
 
-#include "atomic_output.h"
-#include "audio_file.h"
-#include "engine_handle.h"
-#include "interrupt.h"
-#include "resampler.h"
+#include "cli/common/atomic_output.h"
+#include "cli/common/audio_file.h"
+#include "cli/common/engine_handle.h"
+#include "cli/common/interrupt.h"
+#include "cli/common/resampler.h"
 #include "tag_keys.h"
 #include "tags.h"
 
