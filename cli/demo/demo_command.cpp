@@ -1,9 +1,9 @@
-#include "cli/common/commands.h"
+#include "demo_command.h"
 
 #include "cli/common/atomic_output.h"
 #include "cli/common/audio_file.h"
-#include "demo_synth.h"
 #include "cli/process/process_file.h"
+#include "demo_synth.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -30,8 +30,17 @@ Status write_demo_input(const std::string &path)
 
 } // namespace
 
-Status run_demo(const std::string &directory, bool quiet)
+CLI::App *add_demo_command(CLI::App &app, DemoOptions &options)
 {
+    CLI::App *demo = app.add_subcommand("demo", "synthesise a demo clip and process it with the defaults");
+    demo->add_option("DIR", options.directory, "where demo-in.wav and demo-out.wav go")->capture_default_str();
+    demo->add_flag("-q,--quiet", options.quiet, "print no summary");
+    return demo;
+}
+
+Status run_demo(const DemoOptions &options)
+{
+    const std::string &directory = options.directory;
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     if (error)
@@ -45,7 +54,7 @@ Status run_demo(const std::string &directory, bool quiet)
     ProcessRequest request;
     request.input_path = input_path;
     request.output_path = output_path;
-    request.quiet = quiet;
+    request.quiet = options.quiet;
     korva_default_params(&request.params);
     RunSummary summary;
     return process_file(request, summary);

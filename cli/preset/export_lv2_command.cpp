@@ -1,6 +1,6 @@
 // korva preset export-lv2: a preset file as an LV2 preset of the plug-in
 // urn:korva:enhancer, in a bundle of presets that other exports add to.
-#include "cli/common/commands.h"
+#include "preset_command.h"
 
 #include "cli/common/atomic_output.h"
 #include "frontdoor/lv2_text.h"
