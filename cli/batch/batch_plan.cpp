@@ -67,7 +67,7 @@ void add_directory(const fs::path &root, const std::string &out_dir_key, const B
                 it.disable_recursion_pending();
             continue;
         }
-        if (it->is_regular_file(error) && format_for_name(path.string()) && !is_inside(comparable(path), out_dir_key))
+        if (it->is_regular_file(error) && output_format_for_name(path.string()) && !is_inside(comparable(path), out_dir_key))
             found.push_back(path);
     }
     if (error)

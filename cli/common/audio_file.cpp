@@ -262,13 +262,13 @@ std::string input_shortfall(const AudioInput &input, int64_t frames)
     return text;
 }
 
-Status open_output(int fd, const std::string &display_path, int format,
-                   int sample_rate, AudioOutput &output, double quality)
+Status open_output(int fd, const std::string &display_path, const OutputFormat &format, int sample_rate,
+                   AudioOutput &output)
 {
     SF_INFO info{};
     info.samplerate = sample_rate;
     info.channels = 2;
-    info.format = format;
+    info.format = format.sndfile_format();
     output.path = display_path;
     output.format = format;
     if (!sf_format_check(&info))
@@ -288,10 +288,10 @@ Status open_output(int fd, const std::string &display_path, int format,
                                                                       : sndfile_reason(nullptr, "the encoder could not start");
         return failure(display_path + ": cannot write: " + reason);
     }
-    if (is_lossy(format)) {
-        double level = compression_level(format, quality);
+    if (format.lossy) {
+        double level = format.compression_level;
         if (sf_command(output.file.get(), SFC_SET_COMPRESSION_LEVEL, &level, sizeof level) != SF_TRUE)
-            return failure(display_path + ": the encoder refused quality " + std::to_string(quality));
+            return failure(display_path + ": the encoder refused the quality setting");
     }
     return success();
 }
@@ -302,7 +302,7 @@ Status write_stereo(AudioOutput &output, std::span<const int16_t> stereo)
     if (frames == 0)
         return success();
     sf_count_t written = 0;
-    if ((output.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
+    if (output.format.container == SF_FORMAT_MPEG) {
         // libsndfile 1.2.0 copies only half of each block of 16-bit stereo
         // samples on its way to LAME (a byte count where a sample count
         // belongs), so MP3 gets the same values as 32-bit integers, whose

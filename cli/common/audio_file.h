@@ -59,7 +59,7 @@ struct OutputIo {
 struct AudioOutput {
     SndFile file;
     std::string path;       // the name reported in messages
-    int format = 0;
+    OutputFormat format;
     std::unique_ptr<OutputIo> io;   // null when libsndfile writes the descriptor itself (a pipe)
     std::vector<int> scratch;   // MP3 samples on their way to the encoder
 };
@@ -82,10 +82,10 @@ std::string input_shortfall(const AudioInput &input, int64_t frames);
 
 // Starts a stereo file in `format` on the open descriptor `fd`, which stays
 // open after close_output; messages name `display_path`. A seekable
-// descriptor is written through OutputIo; a pipe by libsndfile. The lossy encoders
-// get the compression level of `quality` (formats.h); the others ignore it.
-Status open_output(int fd, const std::string &display_path, int format,
-                   int sample_rate, AudioOutput &output, double quality = kDefaultQuality);
+// descriptor is written through OutputIo; a pipe by libsndfile. The lossy
+// encoders get the format's compression level.
+Status open_output(int fd, const std::string &display_path, const OutputFormat &format, int sample_rate,
+                   AudioOutput &output);
 
 // Writes interleaved stereo frames; a short write, or an error libsndfile
 // or the descriptor reports, is a failure.

@@ -8,42 +8,51 @@
 
 namespace {
 
+constexpr std::array opus_rates{8000, 12000, 16000, 24000, 48000};
+constexpr std::array mpeg_rates{8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+constexpr int fallback_rate = 48000;
+
 struct ExtensionFormat {
     std::string_view extension;
-    int format;
+    int container;
+    int samples;
+    std::span<const int> rates;
+    std::string_view label;
 };
 
 // 16-bit PCM for the uncompressed and lossless formats; the Ogg and MPEG
 // codecs take 16-bit input and have no subtype of their own for it.
 constexpr std::array extension_formats{
-    ExtensionFormat{"wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-    ExtensionFormat{"wave", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-    ExtensionFormat{"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
-    ExtensionFormat{"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
-    ExtensionFormat{"oga", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
-    ExtensionFormat{"opus", SF_FORMAT_OGG | SF_FORMAT_OPUS},
-    ExtensionFormat{"mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III},
-    ExtensionFormat{"aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
-    ExtensionFormat{"aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
-    ExtensionFormat{"au", SF_FORMAT_AU | SF_FORMAT_PCM_16},
-    ExtensionFormat{"snd", SF_FORMAT_AU | SF_FORMAT_PCM_16},
-    ExtensionFormat{"caf", SF_FORMAT_CAF | SF_FORMAT_PCM_16},
-    ExtensionFormat{"w64", SF_FORMAT_W64 | SF_FORMAT_PCM_16},
-    ExtensionFormat{"rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16},
+    ExtensionFormat{"wav", SF_FORMAT_WAV, SF_FORMAT_PCM_16, {}, "WAV"},
+    ExtensionFormat{"wave", SF_FORMAT_WAV, SF_FORMAT_PCM_16, {}, "WAV"},
+    ExtensionFormat{"flac", SF_FORMAT_FLAC, SF_FORMAT_PCM_16, {}, "FLAC"},
+    ExtensionFormat{"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS, {}, "Ogg Vorbis"},
+    ExtensionFormat{"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS, {}, "Ogg Vorbis"},
+    ExtensionFormat{"opus", SF_FORMAT_OGG, SF_FORMAT_OPUS, opus_rates, "Opus"},
+    ExtensionFormat{"mp3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III, mpeg_rates, "MP3"},
+    ExtensionFormat{"aiff", SF_FORMAT_AIFF, SF_FORMAT_PCM_16, {}, "AIFF"},
+    ExtensionFormat{"aif", SF_FORMAT_AIFF, SF_FORMAT_PCM_16, {}, "AIFF"},
+    ExtensionFormat{"au", SF_FORMAT_AU, SF_FORMAT_PCM_16, {}, "AU"},
+    ExtensionFormat{"snd", SF_FORMAT_AU, SF_FORMAT_PCM_16, {}, "AU"},
+    ExtensionFormat{"caf", SF_FORMAT_CAF, SF_FORMAT_PCM_16, {}, "CAF"},
+    ExtensionFormat{"w64", SF_FORMAT_W64, SF_FORMAT_PCM_16, {}, "W64"},
+    ExtensionFormat{"rf64", SF_FORMAT_RF64, SF_FORMAT_PCM_16, {}, "RF64"},
 };
 
-constexpr std::array opus_rates{8000, 12000, 16000, 24000, 48000};
-constexpr std::array mpeg_rates{8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
-constexpr int fallback_rate = 48000;
-
-bool is_opus(int format)
+OutputFormat record_of(const ExtensionFormat &known, double quality)
 {
-    return (format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS;
-}
-
-bool is_mpeg(int format)
-{
-    return (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+    OutputFormat format;
+    format.container = known.container;
+    format.samples = known.samples;
+    format.rates = known.rates;
+    format.lossy = known.samples == SF_FORMAT_VORBIS || known.samples == SF_FORMAT_OPUS ||
+                   known.container == SF_FORMAT_MPEG;
+    if (format.lossy) {
+        const double level = 1.0 - std::clamp(quality, 0.0, 10.0) / 10.0;
+        format.compression_level = known.container == SF_FORMAT_MPEG ? std::min(level, 0.99) : level;
+    }
+    format.label = known.label;
+    return format;
 }
 
 } // namespace
@@ -61,13 +70,18 @@ std::string lower_extension(std::string_view name)
     return extension;
 }
 
-std::optional<int> format_for_name(std::string_view name)
+std::optional<OutputFormat> output_format_for_name(std::string_view name, double quality)
 {
     const std::string extension = lower_extension(name);
     for (const ExtensionFormat &known : extension_formats)
         if (known.extension == extension)
-            return known.format;
+            return record_of(known, quality);
     return std::nullopt;
+}
+
+OutputFormat wav_format()
+{
+    return record_of(extension_formats[0], kDefaultQuality);
 }
 
 std::string known_extensions()
@@ -87,45 +101,9 @@ std::string readable_types()
     return "WAV, FLAC, Ogg Vorbis, Opus, MP3, AIFF, AU, CAF, W64, RF64 and the other formats libsndfile reads";
 }
 
-bool is_lossy(int format)
+int carried_rate(const OutputFormat &format, int rate)
 {
-    const int subtype = format & SF_FORMAT_SUBMASK;
-    return subtype == SF_FORMAT_VORBIS || subtype == SF_FORMAT_OPUS || is_mpeg(format);
-}
-
-std::string format_label(int format)
-{
-    if (is_mpeg(format))
-        return "MP3";
-    if (is_opus(format))
-        return "Opus";
-    switch (format & SF_FORMAT_TYPEMASK) {
-    case SF_FORMAT_WAV: return "WAV";
-    case SF_FORMAT_FLAC: return "FLAC";
-    case SF_FORMAT_OGG: return "Ogg Vorbis";
-    case SF_FORMAT_AIFF: return "AIFF";
-    case SF_FORMAT_AU: return "AU";
-    case SF_FORMAT_CAF: return "CAF";
-    case SF_FORMAT_W64: return "W64";
-    case SF_FORMAT_RF64: return "RF64";
-    default: return "audio";
-    }
-}
-
-int carried_rate(int format, int rate)
-{
-    const auto allowed = [rate](const auto &rates) {
-        return std::find(rates.begin(), rates.end(), rate) != rates.end();
-    };
-    if (is_opus(format))
-        return allowed(opus_rates) ? rate : fallback_rate;
-    if (is_mpeg(format))
-        return allowed(mpeg_rates) ? rate : fallback_rate;
-    return rate;
-}
-
-double compression_level(int format, double quality)
-{
-    const double level = 1.0 - std::clamp(quality, 0.0, 10.0) / 10.0;
-    return is_mpeg(format) ? std::min(level, 0.99) : level;
+    if (format.rates.empty() || std::find(format.rates.begin(), format.rates.end(), rate) != format.rates.end())
+        return rate;
+    return fallback_rate;
 }

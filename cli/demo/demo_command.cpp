@@ -18,7 +18,7 @@ Status write_demo_input(const std::string &path)
     if (Status status = begin_output(path, target); !status.ok())
         return status;
     AudioOutput output;
-    if (Status status = open_output(target.file.fd, path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kDemoRate, output);
+    if (Status status = open_output(target.file.fd, path, wav_format(), kDemoRate, output);
         !status.ok())
         return status;
     if (Status status = write_stereo(output, samples); !status.ok())

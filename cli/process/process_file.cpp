@@ -21,13 +21,13 @@ namespace {
 
 // The format the output name implies. A device or FIFO (such as /dev/null)
 // needs no extension: without a known one it gets WAV.
-std::optional<int> output_format(const std::string &path)
+std::optional<OutputFormat> output_format(const std::string &path, double quality)
 {
-    if (const std::optional<int> format = format_for_name(path))
+    if (std::optional<OutputFormat> format = output_format_for_name(path, quality))
         return format;
     struct stat status {};
     if (stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode))
-        return SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        return wav_format();
     return std::nullopt;
 }
 
@@ -42,7 +42,7 @@ Status interrupted(const std::string &output_path, int signal_number)
 Status process_file(const ProcessRequest &request, RunSummary &summary)
 {
     const std::string &out_path = request.output_path;
-    const std::optional<int> format = output_format(out_path);
+    const std::optional<OutputFormat> format = output_format(out_path, request.quality);
     if (!format && out_path == "-")
         return failure("the output cannot be standard output: name a file (or a FIFO ending in .au)", 2);
     if (!format)
@@ -65,7 +65,7 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
     const int rate = input.info.samplerate;
     const int out_rate = carried_rate(*format, rate);
     AudioOutput output;
-    if (Status status = open_output(target.file.fd, out_path, *format, out_rate, output, request.quality);
+    if (Status status = open_output(target.file.fd, out_path, *format, out_rate, output);
         !status.ok())
         return status;
 
@@ -74,11 +74,10 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
     summary.output_path = out_path;
     summary.sample_rate = rate;
     summary.output_rate = out_rate;
-    summary.format_label = format_label(*format);
-    summary.lossy = is_lossy(*format);
+    summary.format = *format;
     summary.quality = request.quality;
     const TagValues tags = read_tags(input.file.get());
-    summary.tags = write_tags(output.file.get(), *format, tags);
+    summary.tags = write_tags(output.file.get(), format->sndfile_format(), tags);
     add_uncarried_tags(request.input_path, tags, summary.tags);
 
     Resampler resampler;

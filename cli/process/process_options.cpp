@@ -22,7 +22,7 @@ std::string without_dot(const std::string &extension)
 
 std::string extension_error(const std::string &extension)
 {
-    if (!format_for_name("x." + without_dot(extension)))
+    if (!output_format_for_name("x." + without_dot(extension)))
         return "unknown output type ." + without_dot(extension) + "; use one of " + known_extensions();
     return {};
 }

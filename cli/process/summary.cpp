@@ -98,8 +98,8 @@ std::string format_summary(const RunSummary &summary)
     const double duration = duration_seconds(summary);
     std::string text;
     text += "input:       " + summary.input_path + "\n";
-    text += "output:      " + summary.output_path + " (" + summary.format_label;
-    if (summary.lossy)
+    text += "output:      " + summary.output_path + " (" + summary.format.label;
+    if (summary.format.lossy)
         text += printf_string(", quality %g", summary.quality);
     text += ")\n";
     text += printf_string("frames:      %lld (%.3f s at %d Hz)\n",
@@ -108,7 +108,7 @@ std::string format_summary(const RunSummary &summary)
         text += "cut short:   " + summary.shortfall + "\n";
     if (summary.output_rate != summary.sample_rate)
         text += printf_string("rate:        resampled to %d Hz after processing (%s cannot carry %d Hz)\n",
-                              summary.output_rate, summary.format_label.c_str(), summary.sample_rate);
+                              summary.output_rate, summary.format.label.c_str(), summary.sample_rate);
     text += "tags:        " + tag_line(summary.tags) + "\n";
     text += printf_string("peak in:     %d (%s)\n", summary.in.peak, dbfs(summary.in.peak).c_str());
     text += printf_string("peak out:    %d (%s)\n", summary.out.peak, dbfs(summary.out.peak).c_str());

@@ -3,6 +3,7 @@
 #ifndef KORVA_CLI_SUMMARY_H
 #define KORVA_CLI_SUMMARY_H
 
+#include "cli/common/formats.h"
 #include "cli/loudness/loudness_match.h"
 #include "tags.h"
 
@@ -22,8 +23,7 @@ void measure(std::span<const int16_t> samples, Levels &levels);
 struct RunSummary {
     std::string input_path;
     std::string output_path;
-    std::string format_label;   // the output's encoding, e.g. "FLAC", "MP3"
-    bool lossy = false;
+    OutputFormat format;        // what the output was written as
     double quality = 0.0;       // the lossy encoder's --quality
     int64_t frames = 0;         // input frames processed
     std::string shortfall;      // how the input ended early (audio_file.h); empty when it did not
