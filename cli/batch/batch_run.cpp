@@ -51,6 +51,8 @@ FileResult process_item(const BatchItem &item, Shared &shared, int worker)
     request.output_path = item.output;
     request.params = shared.settings.params;
     request.quality = shared.settings.quality;
+    request.bits = shared.settings.bits;
+    request.native_rate = shared.settings.native_rate;
     request.quiet = true;
     request.on_progress = [&shared, worker](int64_t done, int64_t total) {
         batch_progress_update(shared.progress, worker, done, total);

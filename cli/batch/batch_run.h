@@ -25,6 +25,8 @@ struct FileResult {
 struct BatchSettings {
     KorvaParams params {};
     double quality = 0.0;
+    std::string bits;
+    bool native_rate = false;
     int jobs = 1;
     bool overwrite = false;
     bool quiet = false;

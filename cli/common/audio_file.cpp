@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -248,6 +249,27 @@ Status read_stereo(AudioInput &input, std::span<int16_t> stereo, int64_t &frames
     return success();
 }
 
+Status read_stereo_float(AudioInput &input, std::span<float> stereo, int64_t &frames_read)
+{
+    frames_read = 0;
+    const int channels = input.info.channels;
+    const auto wanted = static_cast<sf_count_t>(std::min<std::size_t>(stereo.size() / 2, block_limit));
+    input.float_scratch.resize(static_cast<std::size_t>(wanted * channels));
+    sf_count_t got = sf_readf_float(input.file.get(), input.float_scratch.data(), wanted);
+    if (got < 0 || sf_error(input.file.get()) != SF_ERR_NO_ERROR) {
+        const std::string text = sndfile_reason(input.file.get(), "the audio data is damaged");
+        input.read_error = text.starts_with("Error : ") ? text.substr(8) : text;
+        got = std::max<sf_count_t>(got, 0);
+    }
+    for (sf_count_t i = 0; i < got; ++i) {
+        const float *frame = input.float_scratch.data() + i * channels;
+        stereo[2 * i] = frame[0];
+        stereo[2 * i + 1] = frame[channels - 1];
+    }
+    frames_read = got;
+    return success();
+}
+
 std::string input_shortfall(const AudioInput &input, int64_t frames)
 {
     std::string text;
@@ -328,6 +350,45 @@ Status write_stereo_float(AudioOutput &output, std::span<float> stereo)
     for (float &sample : stereo)
         sample = std::clamp(sample, -1.0f, 1.0f);
     const sf_count_t written = sf_writef_float(output.file.get(), stereo.data(), frames);
+    const std::string problem = output_failure(output);
+    if (written != frames || !problem.empty())
+        return failure(output.path + ": write error: " + (problem.empty() ? kWriteFailed : problem));
+    return success();
+}
+
+Status write_stereo_at_depth(AudioOutput &output, std::span<const float> stereo, int64_t &clipped)
+{
+    const auto frames = static_cast<sf_count_t>(stereo.size() / 2);
+    if (frames == 0)
+        return success();
+    sf_count_t written = 0;
+    const int samples = output.format.samples;
+    if (samples == SF_FORMAT_FLOAT) {
+        written = sf_writef_float(output.file.get(), stereo.data(), frames);
+    } else if (output.format.lossy) {
+        output.float_scratch.resize(stereo.size());
+        for (std::size_t i = 0; i < stereo.size(); ++i) {
+            const float x = stereo[i];
+            clipped += x > 1.0f || x < -1.0f;
+            output.float_scratch[i] = std::clamp(x, -1.0f, 1.0f);
+        }
+        written = sf_writef_float(output.file.get(), output.float_scratch.data(), frames);
+    } else {
+        // B-bit values left-aligned in 32 bits, which libsndfile narrows
+        // exactly to the file's B bits.
+        const int bits = samples == SF_FORMAT_PCM_24 ? 24 : samples == SF_FORMAT_PCM_32 ? 32 : 16;
+        const double scale = std::ldexp(1.0, bits - 1);
+        const int shift = 32 - bits;
+        output.scratch.resize(stereo.size());
+        for (std::size_t i = 0; i < stereo.size(); ++i) {
+            const double s = std::nearbyint(static_cast<double>(stereo[i]) * scale);
+            const double kept = std::clamp(s, -scale, scale - 1.0);
+            clipped += kept != s || std::isnan(s);
+            const auto value = std::isnan(s) ? 0 : static_cast<int64_t>(kept);
+            output.scratch[i] = static_cast<int>(static_cast<uint32_t>(value) << shift);
+        }
+        written = sf_writef_int(output.file.get(), output.scratch.data(), frames);
+    }
     const std::string problem = output_failure(output);
     if (written != frames || !problem.empty())
         return failure(output.path + ": write error: " + (problem.empty() ? kWriteFailed : problem));

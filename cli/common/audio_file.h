@@ -61,7 +61,8 @@ struct AudioOutput {
     std::string path;       // the name reported in messages
     OutputFormat format;
     std::unique_ptr<OutputIo> io;   // null when libsndfile writes the descriptor itself (a pipe)
-    std::vector<int> scratch;   // MP3 samples on their way to the encoder
+    std::vector<int> scratch;   // MP3 samples on their way to the encoder, or samples at the output's depth
+    std::vector<float> float_scratch;   // clipped samples for a lossy encoder
 };
 
 // Opens `path` for reading. Only mono and stereo are accepted, and only
@@ -74,6 +75,11 @@ Status open_input(const std::string &path, AudioInput &input);
 // end. A file that cannot be read further (cut short, damaged) ends there:
 // input.read_error says why.
 Status read_stereo(AudioInput &input, std::span<int16_t> stereo, int64_t &frames_read);
+
+// The same as floats at full scale 1.0, for the float path: an integer
+// file's s / 2^(bits-1), exact up to 24 bits; a float file's values as they
+// are (beyond full scale too).
+Status read_stereo_float(AudioInput &input, std::span<float> stereo, int64_t &frames_read);
 
 // After the last read, with `frames` read in all: empty when the input was
 // read to the end its header states; otherwise what is missing, e.g.
@@ -93,6 +99,14 @@ Status write_stereo(AudioOutput &output, std::span<const int16_t> stereo);
 
 // The same for float frames at full scale 1.0 (values beyond it are clipped).
 Status write_stereo_float(AudioOutput &output, std::span<float> stereo);
+
+// The float path's writer: float frames at full scale 1.0 written at the
+// output's depth (output.format.samples), with `clipped` counting the
+// samples that did not fit. For B-bit PCM
+//   s = clip(round(x * 2^(B-1)), -2^(B-1), 2^(B-1) - 1)      (ties to even)
+// float files take the values as they are; lossy encoders get them clipped
+// to +-1.
+Status write_stereo_at_depth(AudioOutput &output, std::span<const float> stereo, int64_t &clipped);
 
 // Finishes the file (encoders flush here) and reports a failed close.
 Status close_output(AudioOutput &output);

@@ -11,11 +11,16 @@ namespace {
 constexpr std::array opus_rates{8000, 12000, 16000, 24000, 48000};
 constexpr std::array mpeg_rates{8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
 constexpr int fallback_rate = 48000;
+// libsndfile 1.2 writes FLAC at 8, 16 and 24 bits; the others take 32-bit
+// integers and floats too.
+constexpr std::array<int, 2> flac_depths{SF_FORMAT_PCM_16, SF_FORMAT_PCM_24};
+constexpr std::array<int, 4> pcm_depths{SF_FORMAT_PCM_16, SF_FORMAT_PCM_24, SF_FORMAT_PCM_32, SF_FORMAT_FLOAT};
 
 struct ExtensionFormat {
     std::string_view extension;
     int container;
     int samples;
+    std::span<const int> depths;
     std::span<const int> rates;
     std::string_view label;
 };
@@ -23,20 +28,20 @@ struct ExtensionFormat {
 // 16-bit PCM for the uncompressed and lossless formats; the Ogg and MPEG
 // codecs take 16-bit input and have no subtype of their own for it.
 constexpr std::array extension_formats{
-    ExtensionFormat{"wav", SF_FORMAT_WAV, SF_FORMAT_PCM_16, {}, "WAV"},
-    ExtensionFormat{"wave", SF_FORMAT_WAV, SF_FORMAT_PCM_16, {}, "WAV"},
-    ExtensionFormat{"flac", SF_FORMAT_FLAC, SF_FORMAT_PCM_16, {}, "FLAC"},
-    ExtensionFormat{"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS, {}, "Ogg Vorbis"},
-    ExtensionFormat{"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS, {}, "Ogg Vorbis"},
-    ExtensionFormat{"opus", SF_FORMAT_OGG, SF_FORMAT_OPUS, opus_rates, "Opus"},
-    ExtensionFormat{"mp3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III, mpeg_rates, "MP3"},
-    ExtensionFormat{"aiff", SF_FORMAT_AIFF, SF_FORMAT_PCM_16, {}, "AIFF"},
-    ExtensionFormat{"aif", SF_FORMAT_AIFF, SF_FORMAT_PCM_16, {}, "AIFF"},
-    ExtensionFormat{"au", SF_FORMAT_AU, SF_FORMAT_PCM_16, {}, "AU"},
-    ExtensionFormat{"snd", SF_FORMAT_AU, SF_FORMAT_PCM_16, {}, "AU"},
-    ExtensionFormat{"caf", SF_FORMAT_CAF, SF_FORMAT_PCM_16, {}, "CAF"},
-    ExtensionFormat{"w64", SF_FORMAT_W64, SF_FORMAT_PCM_16, {}, "W64"},
-    ExtensionFormat{"rf64", SF_FORMAT_RF64, SF_FORMAT_PCM_16, {}, "RF64"},
+    ExtensionFormat{"wav", SF_FORMAT_WAV, SF_FORMAT_PCM_16, pcm_depths, {}, "WAV"},
+    ExtensionFormat{"wave", SF_FORMAT_WAV, SF_FORMAT_PCM_16, pcm_depths, {}, "WAV"},
+    ExtensionFormat{"flac", SF_FORMAT_FLAC, SF_FORMAT_PCM_16, flac_depths, {}, "FLAC"},
+    ExtensionFormat{"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS, {}, {}, "Ogg Vorbis"},
+    ExtensionFormat{"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS, {}, {}, "Ogg Vorbis"},
+    ExtensionFormat{"opus", SF_FORMAT_OGG, SF_FORMAT_OPUS, {}, opus_rates, "Opus"},
+    ExtensionFormat{"mp3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III, {}, mpeg_rates, "MP3"},
+    ExtensionFormat{"aiff", SF_FORMAT_AIFF, SF_FORMAT_PCM_16, pcm_depths, {}, "AIFF"},
+    ExtensionFormat{"aif", SF_FORMAT_AIFF, SF_FORMAT_PCM_16, pcm_depths, {}, "AIFF"},
+    ExtensionFormat{"au", SF_FORMAT_AU, SF_FORMAT_PCM_16, pcm_depths, {}, "AU"},
+    ExtensionFormat{"snd", SF_FORMAT_AU, SF_FORMAT_PCM_16, pcm_depths, {}, "AU"},
+    ExtensionFormat{"caf", SF_FORMAT_CAF, SF_FORMAT_PCM_16, pcm_depths, {}, "CAF"},
+    ExtensionFormat{"w64", SF_FORMAT_W64, SF_FORMAT_PCM_16, pcm_depths, {}, "W64"},
+    ExtensionFormat{"rf64", SF_FORMAT_RF64, SF_FORMAT_PCM_16, pcm_depths, {}, "RF64"},
 };
 
 OutputFormat record_of(const ExtensionFormat &known, double quality)
@@ -44,6 +49,7 @@ OutputFormat record_of(const ExtensionFormat &known, double quality)
     OutputFormat format;
     format.container = known.container;
     format.samples = known.samples;
+    format.depths = known.depths;
     format.rates = known.rates;
     format.lossy = known.samples == SF_FORMAT_VORBIS || known.samples == SF_FORMAT_OPUS ||
                    known.container == SF_FORMAT_MPEG;

@@ -15,7 +15,8 @@ inline constexpr double kDefaultQuality = 6.0;
 
 struct OutputFormat {
     int container = 0;               // libsndfile major format: SF_FORMAT_WAV, SF_FORMAT_FLAC...
-    int samples = 0;                 // libsndfile subtype: SF_FORMAT_PCM_16, or the codec
+    int samples = 0;                 // libsndfile subtype: SF_FORMAT_PCM_16 until a depth is chosen, or the codec
+    std::span<const int> depths;     // the PCM and float subtypes it holds, shallowest first; empty: lossy
     std::span<const int> rates;      // the sample rates it carries; empty: any
     bool lossy = false;              // Ogg Vorbis, Ogg Opus and MP3: encoders that change the samples
     // libsndfile's compression level for --quality Q, lossy formats only:

@@ -33,6 +33,17 @@ Status add_loudness(LoudnessMeter &meter, std::span<const int16_t> stereo)
     return success();
 }
 
+Status add_loudness(LoudnessMeter &meter, std::span<const float> stereo)
+{
+    if (!meter.state || stereo.empty())
+        return success();
+    if (ebur128_add_frames_float(meter.state.get(), stereo.data(), stereo.size() / 2) != EBUR128_SUCCESS) {
+        meter.state.reset();
+        return failure("the loudness meter failed");
+    }
+    return success();
+}
+
 Loudness read_loudness(const LoudnessMeter &meter)
 {
     Loudness figures;

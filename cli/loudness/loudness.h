@@ -37,6 +37,8 @@ Status start_loudness(int sample_rate, bool true_peak, LoudnessMeter &meter);
 // Takes interleaved stereo frames in; a meter that was never started ignores
 // them, and one that fails stops measuring (it reads as not measured).
 Status add_loudness(LoudnessMeter &meter, std::span<const int16_t> stereo);
+// The same for float frames at full scale 1.0.
+Status add_loudness(LoudnessMeter &meter, std::span<const float> stereo);
 
 // The figures so far.
 Loudness read_loudness(const LoudnessMeter &meter);

@@ -4,7 +4,7 @@
 #include "cli/common/audio_file.h"
 #include "cli/common/engine_handle.h"
 #include "cli/common/interrupt.h"
-#include "cli/common/resampler.h"
+#include "file_run.h"
 #include "tag_keys.h"
 #include "tags.h"
 
@@ -31,13 +31,13 @@ std::optional<OutputFormat> output_format(const std::string &path, double qualit
     return std::nullopt;
 }
 
+} // namespace
+
 Status interrupted(const std::string &output_path, int signal_number)
 {
     return failure(output_path + ": interrupted by " + strsignal(signal_number) + "; no output written",
                    128 + signal_number);
 }
-
-} // namespace
 
 Status process_file(const ProcessRequest &request, RunSummary &summary)
 {
@@ -53,6 +53,11 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
     AudioInput input;
     if (Status status = open_input(request.input_path, input); !status.ok())
         return status;
+    const int rate = input.info.samplerate;
+    ProcessPlan plan;
+    if (Status status = plan_process(input.info.format, rate, *format, request.bits, request.native_rate, plan);
+        !status.ok())
+        return status;
 
     EngineHandle engine = make_engine();
     if (!engine)
@@ -62,101 +67,41 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
     AtomicOutput target;
     if (Status status = begin_output(out_path, target); !status.ok())
         return status;
-    const int rate = input.info.samplerate;
-    const int out_rate = carried_rate(*format, rate);
     AudioOutput output;
-    if (Status status = open_output(target.file.fd, out_path, *format, out_rate, output);
-        !status.ok())
+    if (Status status = open_output(target.file.fd, out_path, plan.format, plan.output_rate, output); !status.ok())
         return status;
 
     summary = RunSummary{};
     summary.input_path = request.input_path;
     summary.output_path = out_path;
     summary.sample_rate = rate;
-    summary.output_rate = out_rate;
-    summary.format = *format;
+    summary.float_path = plan.float_path;
+    summary.chain_rate = plan.chain_rate;
+    summary.output_rate = plan.output_rate;
+    summary.format = plan.format;
     summary.quality = request.quality;
     const TagValues tags = read_tags(input.file.get());
-    summary.tags = write_tags(output.file.get(), format->sndfile_format(), tags);
+    summary.tags = write_tags(output.file.get(), plan.format.sndfile_format(), tags);
     add_uncarried_tags(request.input_path, tags, summary.tags);
 
-    Resampler resampler;
-    std::vector<float> converted;
-    if (out_rate != rate)
-        if (Status status = start_resampler(rate, out_rate, resampler); !status.ok())
-            return failure(out_path + ": " + status.message);
-
     summary.loudness.request = request.loudness;
-    LoudnessMeter meter_in, meter_out;
+    // A pipe reports SF_COUNT_MAX frames: no bar for an unknown length.
+    const int64_t known_frames = input.info.frames == SF_COUNT_MAX ? 0 : input.info.frames;
+    FileRun run{request, plan, input, output, engine.get(), summary, {}, {}, progress_start(known_frames, request.quiet),
+                known_frames};
     // A meter that cannot start (a rate it does not take) or fails later only
     // leaves the figures out of the summary, which says so; the output is
     // written all the same.
-    if (request.loudness.measure)
-        for (LoudnessMeter *meter : {&meter_in, &meter_out})
-            static_cast<void>(start_loudness(input.info.samplerate, request.loudness.true_peak, *meter));
-
-    std::vector<int16_t> in_block(2 * kBlockFrames);
-    std::vector<int16_t> out_block(2 * kBlockFrames);
-    // A pipe reports SF_COUNT_MAX frames: no bar for an unknown length.
-    const int64_t known_frames = input.info.frames == SF_COUNT_MAX ? 0 : input.info.frames;
-    Progress progress = progress_start(known_frames, request.quiet);
+    if (request.loudness.measure) {
+        static_cast<void>(start_loudness(rate, request.loudness.true_peak, run.meter_in));
+        static_cast<void>(start_loudness(plan.float_path ? plan.output_rate : rate, request.loudness.true_peak,
+                                         run.meter_out));
+    }
     const auto started = std::chrono::steady_clock::now();
-
-    for (;;) {
-        if (const int signal_number = interrupted_signal(); signal_number != 0) {
-            progress_finish(progress);
-            return interrupted(out_path, signal_number);
-        }
-        int64_t frames = 0;
-        if (Status status = read_stereo(input, in_block, frames); !status.ok()) {
-            progress_finish(progress);
-            return status;
-        }
-        if (frames == 0)
-            break;
-        const std::span<const int16_t> in_samples(in_block.data(), static_cast<std::size_t>(2 * frames));
-        const std::span<int16_t> out_samples(out_block.data(), static_cast<std::size_t>(2 * frames));
-        measure(in_samples, summary.in);
-
-        // The rate is stored before every block, as the player does.
-        engine->sample_rate = input.info.samplerate;
-        korva_process(engine.get(), in_samples.data(), out_samples.data(), static_cast<int32_t>(frames));
-        if (request.loudness.apply_gain)
-            summary.loudness.clipped += apply_gain(out_samples, request.loudness.gain);
-        static_cast<void>(add_loudness(meter_in, in_samples));
-        static_cast<void>(add_loudness(meter_out, out_samples));
-
-        measure(out_samples, summary.out);
-        Status written = success();
-        if (resampler.handle) {
-            written = resample(resampler, out_samples, converted);
-            if (!written.ok())
-                written = failure(out_path + ": " + written.message);
-            else
-                written = write_stereo_float(output, converted);
-        } else {
-            written = write_stereo(output, out_samples);
-        }
-        if (!written.ok()) {
-            progress_finish(progress);
-            return written;
-        }
-        summary.frames += frames;
-        progress_update(progress, summary.frames);
-        if (request.on_progress)
-            request.on_progress(summary.frames, known_frames);
-    }
-    progress_finish(progress);
-
-    if (resampler.handle) {
-        Status written = finish_resampler(resampler, converted);
-        if (!written.ok())
-            written = failure(out_path + ": " + written.message);
-        else
-            written = write_stereo_float(output, converted);
-        if (!written.ok())
-            return written;
-    }
+    Status ran = plan.float_path ? run_float_path(run) : run_exact_path(run);
+    progress_finish(run.progress);
+    if (!ran.ok())
+        return ran;
 
     if (Status status = close_output(output); !status.ok())
         return status;
@@ -166,8 +111,8 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
         return status;
 
     summary.shortfall = input_shortfall(input, summary.frames);
-    summary.loudness.in = read_loudness(meter_in);
-    summary.loudness.out = read_loudness(meter_out);
+    summary.loudness.in = read_loudness(run.meter_in);
+    summary.loudness.out = read_loudness(run.meter_out);
     summary.wall_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (!request.quiet)
         std::fputs(format_summary(summary).c_str(), stdout);

@@ -26,6 +26,8 @@ struct ProcessRequest {
     std::string output_path;
     KorvaParams params {};
     double quality = kDefaultQuality;   // lossy outputs only
+    std::string bits;                   // --bits: "16", "24", "32", "float"; empty: the input's (process_plan.h)
+    bool native_rate = false;           // the chain at the input's rate, however high
     bool quiet = false;                 // no progress bar, no printed summary
     LoudnessRequest loudness;           // what to measure, and the gain --match-loudness found
     // Called after every block with the frames done and the input's length
@@ -33,8 +35,9 @@ struct ProcessRequest {
     std::function<void(int64_t done, int64_t total)> on_progress;
 };
 
-// The engine runs at the input's rate; an output format that cannot carry
-// that rate gets the processed audio resampled (formats.h: carried_rate).
+// The path, the chain's rate and the output's depth are chosen by
+// plan_process (process_plan.h); an output format that cannot carry the
+// rate gets the processed audio resampled (formats.h: carried_rate).
 // The input's text tags go to the output where its format holds them.
 // The output appears only when the whole run succeeded; a failure or an
 // interruption leaves no file behind (exit code 128 + signal on interruption).

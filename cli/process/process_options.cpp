@@ -47,6 +47,8 @@ Status run_one(const ProcessOptions &options)
     request.output_path = options.paths[1];
     request.quiet = options.quiet;
     request.quality = options.quality;
+    request.bits = options.bits;
+    request.native_rate = options.native_rate;
     if (Status status = build_params(options.sources, request.params); !status.ok())
         return status;
     // The loudness figures cost time: measured only when shown or matched.
@@ -66,6 +68,8 @@ Status run_many(const ProcessOptions &options)
     if (Status status = build_params(options.sources, settings.params); !status.ok())
         return status;
     settings.quality = options.quality;
+    settings.bits = options.bits;
+    settings.native_rate = options.native_rate;
     settings.overwrite = options.overwrite;
     settings.quiet = options.quiet;
     settings.jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -120,6 +124,14 @@ CLI::App *add_process_command(CLI::App &app, ProcessOptions &options)
         ->check(finite_number)
         ->check(CLI::Range(0.0, 10.0))
         ->capture_default_str();
+    process->add_option("--bits", options.bits,
+                        "output depth: 16, 24, 32 (integer) or float (default: the input's, where the output "
+                        "format holds it)")
+        ->check(CLI::IsMember({"16", "24", "32", "float"}))
+        ->type_name("B");
+    process->add_flag("--native-rate", options.native_rate,
+                      "run the chain at the input's rate even above 48 kHz (by default it runs at the rate "
+                      "halved until 48 kHz or below, and the output is brought back up)");
     process->add_flag("-q,--quiet", options.quiet, "print neither the summary nor progress");
     process->add_flag("--true-peak", options.true_peak, "add the true peak (dBTP) of input and output to the summary");
     process->add_flag("--match-loudness", options.match_loudness,

@@ -16,6 +16,8 @@ struct ProcessOptions {
     std::vector<std::string> paths;   // IN OUT, or with out_dir every input
     ParamSources sources;
     double quality = kDefaultQuality;
+    std::string bits;                 // empty: the input's depth (process_plan.h)
+    bool native_rate = false;
     bool quiet = false;
     std::string out_dir;              // empty: one file
     bool recursive = false;

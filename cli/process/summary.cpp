@@ -1,5 +1,7 @@
 #include "summary.h"
 
+#include "process_plan.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -30,6 +32,15 @@ void measure(std::span<const int16_t> samples, Levels &levels)
         if (magnitude == 32767)
             ++levels.at_limit;
     }
+}
+
+void measure_peak(std::span<const float> samples, Levels &levels)
+{
+    float largest = 0.0f;
+    for (const float sample : samples)
+        largest = std::max(largest, std::fabs(sample));
+    const double peak = std::min(std::round(static_cast<double>(largest) * 32768.0), 2147483647.0);
+    levels.peak = std::max(levels.peak, static_cast<int>(peak));
 }
 
 std::string dbfs(int peak)
@@ -106,14 +117,26 @@ std::string format_summary(const RunSummary &summary)
                           static_cast<long long>(summary.frames), duration, summary.sample_rate);
     if (!summary.shortfall.empty())
         text += "cut short:   " + summary.shortfall + "\n";
-    if (summary.output_rate != summary.sample_rate)
+    if (summary.float_path)
+        text += printf_string("path:        float, the chain at %g Hz%s; written as %s at %d Hz\n",
+                              summary.chain_rate,
+                              summary.chain_rate != summary.sample_rate ? " (the input's rate halved)" : "",
+                              depth_label(summary.format).c_str(), summary.output_rate);
+    else
+        text += printf_string("path:        exact 16-bit, the chain at %d Hz; written as %s\n", summary.sample_rate,
+                              depth_label(summary.format).c_str());
+    if (!summary.float_path && summary.output_rate != summary.sample_rate)
         text += printf_string("rate:        resampled to %d Hz after processing (%s cannot carry %d Hz)\n",
                               summary.output_rate, summary.format.label.c_str(), summary.sample_rate);
     text += "tags:        " + tag_line(summary.tags) + "\n";
     text += printf_string("peak in:     %d (%s)\n", summary.in.peak, dbfs(summary.in.peak).c_str());
     text += printf_string("peak out:    %d (%s)\n", summary.out.peak, dbfs(summary.out.peak).c_str());
-    text += printf_string("clipped:     %lld output samples at +-32767\n",
-                          static_cast<long long>(summary.out.at_limit));
+    if (summary.float_path)
+        text += printf_string("clipped:     %lld output samples beyond the output's range\n",
+                              static_cast<long long>(summary.out.at_limit));
+    else
+        text += printf_string("clipped:     %lld output samples at +-32767\n",
+                              static_cast<long long>(summary.out.at_limit));
     text += format_loudness(summary.loudness);
     if (summary.wall_seconds > 0.0)
         text += printf_string("time:        %.3f s, %.1fx real time\n", summary.wall_seconds,

@@ -19,6 +19,8 @@ struct Levels {
 
 // Takes the samples of one block into the running levels.
 void measure(std::span<const int16_t> samples, Levels &levels);
+// The peak of float samples at full scale 1.0, in the same 16-bit units.
+void measure_peak(std::span<const float> samples, Levels &levels);
 
 struct RunSummary {
     std::string input_path;
@@ -27,10 +29,14 @@ struct RunSummary {
     double quality = 0.0;       // the lossy encoder's --quality
     int64_t frames = 0;         // input frames processed
     std::string shortfall;      // how the input ended early (audio_file.h); empty when it did not
-    int sample_rate = 0;        // the input's rate, at which the engine ran
+    int sample_rate = 0;        // the input's rate
+    bool float_path = false;    // false: the exact 16-bit path (process_plan.h)
+    double chain_rate = 0.0;    // the rate the engine ran at
     int output_rate = 0;        // the rate written; differs when resampled
-    Levels in;
-    Levels out;                 // the engine's 16-bit output, before any resampling
+    Levels in;                  // in 16-bit units (full scale 32768) on both paths
+    Levels out;                 // the exact path: the engine's 16-bit output, before any resampling;
+                                // the float path: what was written, at_limit counting the samples
+                                // clipped to the output's depth
     TagReport tags;
     LoudnessReport loudness;    // of the engine's output, gain included, before any resampling
     double wall_seconds = 0.0;
