@@ -9,6 +9,12 @@ namespace {
 constexpr float to_engine = 32768.0f;
 constexpr float from_engine = 1.0f / 32768.0f;
 
+// The resamplers keep 99% of the chain's band flat (to 23.76 kHz at 48 kHz)
+// instead of libsoxr's 91.3%, so the chain's whole band reaches the output
+// as it would at the chain's own rate; the steeper filter costs about the
+// same at these ratios.
+constexpr double passband_end = 0.99;
+
 void process_at_chain(FloatChain &chain)
 {
     const auto frames = static_cast<int32_t>(chain.at_chain.size() / 2);
@@ -48,10 +54,10 @@ Status start_float_chain(FloatChain &chain, KorvaEngine *engine, int input_rate,
     chain.engine = engine;
     chain.engine_rate = static_cast<int32_t>(std::lround(chain_rate));
     if (chain_rate != input_rate)
-        if (Status status = start_resampler(input_rate, chain_rate, chain.down, true); !status.ok())
+        if (Status status = start_resampler(input_rate, chain_rate, chain.down, true, passband_end); !status.ok())
             return status;
     if (chain_rate != output_rate)
-        if (Status status = start_resampler(chain_rate, output_rate, chain.up, true); !status.ok())
+        if (Status status = start_resampler(chain_rate, output_rate, chain.up, true, passband_end); !status.ok())
             return status;
     return success();
 }

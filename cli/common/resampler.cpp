@@ -42,10 +42,13 @@ void SoxrDeleter::operator()(soxr *handle) const
     soxr_delete(handle);
 }
 
-Status start_resampler(double input_rate, double output_rate, Resampler &resampler, bool float_input)
+Status start_resampler(double input_rate, double output_rate, Resampler &resampler, bool float_input,
+                       double passband_end)
 {
     const soxr_io_spec_t io = soxr_io_spec(float_input ? SOXR_FLOAT32_I : SOXR_INT16_I, SOXR_FLOAT32_I);
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
+    soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
+    if (passband_end > 0.0)
+        quality.passband_end = passband_end;
     const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);   // the batch runs files in parallel instead
     soxr_error_t error = nullptr;
     resampler.handle.reset(soxr_create(input_rate, output_rate, channels, &error, &io, &quality, &runtime));

@@ -28,7 +28,10 @@ struct Resampler {
     bool float_input = false;
 };
 
-Status start_resampler(double input_rate, double output_rate, Resampler &resampler, bool float_input = false);
+// passband_end: the share of the lower Nyquist frequency kept flat (libsoxr's
+// own 0.913 when 0).
+Status start_resampler(double input_rate, double output_rate, Resampler &resampler, bool float_input = false,
+                       double passband_end = 0.0);
 
 // Converts interleaved stereo frames; `out` receives whatever output the
 // converter has ready (it holds back a filter's length until the end).

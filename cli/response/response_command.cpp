@@ -126,10 +126,13 @@ CLI::App *add_response_command(CLI::App &app, ResponseOptions &options)
     CLI::App *command = app.add_subcommand(
         "response", "plot the chain's magnitude response for a setting (float path, steady sines at -20 dBFS)");
     add_param_options(command, options.sources);
-    command->add_option("--rate", options.rate, "sample rate the chain runs at")
+    command->add_option("--rate", options.rate,
+                        "the file's sample rate; above 48 kHz the chain runs at it halved until 48 kHz or "
+                        "below, between resamplers, as in korva process")
         ->type_name("HZ")
         ->check(CLI::Range(lowest_rate, highest_rate))
         ->capture_default_str();
+    command->add_flag("--native-rate", options.native_rate, "run the chain at --rate itself, however high");
     CLI::Option *png = command->add_option("--png", options.png_path, "write the plot here (PNG)")->type_name("FILE");
     CLI::Option *csv = command->add_option("--csv", options.csv_path,
                                            "write the table here: frequency_hz,left_db,right_db")
@@ -157,7 +160,7 @@ Status run_response(const ResponseOptions &options)
     for (const std::string *path : {&options.png_path, &options.csv_path})
         if (Status status = probe_output(*path); !status.ok())
             return status;
-    if (Status status = measure_response(params, options.rate, plot.points); !status.ok())
+    if (Status status = measure_response(params, options.rate, options.native_rate, plot.points); !status.ok())
         return status;
     plot.title = plot_title(params, options.rate);
 

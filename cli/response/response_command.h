@@ -14,6 +14,7 @@
 struct ResponseOptions {
     ParamSources sources;
     int32_t rate = 44100;
+    bool native_rate = false;
     std::string png_path;   // empty: no plot
     std::string csv_path;   // empty: no table
     bool quiet = false;

@@ -28,6 +28,10 @@ std::vector<double> response_frequencies(int32_t rate);
 
 // Measures every frequency with a fresh-state engine holding `params`, with
 // brainwave synthesis switched off (it adds a signal rather than shaping one).
-Status measure_response(const KorvaParams &params, int32_t rate, std::vector<ResponsePoint> &points);
+// Above 48 kHz it measures the path korva process takes: the chain at the
+// rate halved until 48 kHz or below, between libsoxr's resamplers; with
+// native_rate the chain runs at `rate` itself.
+Status measure_response(const KorvaParams &params, int32_t rate, bool native_rate,
+                        std::vector<ResponsePoint> &points);
 
 #endif
