@@ -39,6 +39,7 @@ void measure_peak(std::span<const float> samples, Levels &levels)
     float largest = 0.0f;
     for (const float sample : samples)
         largest = std::max(largest, std::fabs(sample));
+    levels.full_scale_peak = std::max(levels.full_scale_peak, static_cast<double>(largest));
     const double peak = std::min(std::round(static_cast<double>(largest) * 32768.0), 2147483647.0);
     levels.peak = std::max(levels.peak, static_cast<int>(peak));
 }
@@ -129,8 +130,17 @@ std::string format_summary(const RunSummary &summary)
         text += printf_string("rate:        resampled to %d Hz after processing (%s cannot carry %d Hz)\n",
                               summary.output_rate, summary.format.label.c_str(), summary.sample_rate);
     text += "tags:        " + tag_line(summary.tags) + "\n";
-    text += printf_string("peak in:     %d (%s)\n", summary.in.peak, dbfs(summary.in.peak).c_str());
-    text += printf_string("peak out:    %d (%s)\n", summary.out.peak, dbfs(summary.out.peak).c_str());
+    if (summary.float_path) {
+        // Below one 16-bit step too: a quiet 24-bit file is not silent.
+        const auto float_dbfs = [](double peak) {
+            return peak > 0.0 ? printf_string("%.2f dBFS", 20.0 * std::log10(peak)) : std::string("-inf dBFS");
+        };
+        text += "peak in:     " + float_dbfs(summary.in.full_scale_peak) + "\n";
+        text += "peak out:    " + float_dbfs(summary.out.full_scale_peak) + "\n";
+    } else {
+        text += printf_string("peak in:     %d (%s)\n", summary.in.peak, dbfs(summary.in.peak).c_str());
+        text += printf_string("peak out:    %d (%s)\n", summary.out.peak, dbfs(summary.out.peak).c_str());
+    }
     if (summary.float_path)
         text += printf_string("clipped:     %lld output samples beyond the output's range\n",
                               static_cast<long long>(summary.out.at_limit));

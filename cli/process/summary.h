@@ -15,6 +15,7 @@
 struct Levels {
     int peak = 0;            // largest absolute sample value (32768 for -32768)
     int64_t at_limit = 0;    // samples at +32767 or -32767 (the engine's clip limits)
+    double full_scale_peak = 0.0;   // the float path's: the largest magnitude at full scale 1.0
 };
 
 // Takes the samples of one block into the running levels.
