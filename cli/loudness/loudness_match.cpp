@@ -2,6 +2,7 @@
 
 #include "cli/common/audio_file.h"
 #include "cli/common/engine_handle.h"
+#include "cli/common/float_chain.h"
 #include "cli/common/interrupt.h"
 
 #include <cmath>
@@ -56,7 +57,8 @@ int64_t apply_gain(std::span<int16_t> stereo, float gain)
     return clipped;
 }
 
-Status find_match_gain(const std::string &input_path, const KorvaParams &params, LoudnessRequest &request)
+Status find_match_gain(const std::string &input_path, const KorvaParams &params, bool float_path,
+                       double chain_rate, LoudnessRequest &request)
 {
     if (Status status = needs_a_file(input_path); !status.ok())
         return status;
@@ -73,24 +75,42 @@ Status find_match_gain(const std::string &input_path, const KorvaParams &params,
     if (Status status = start_loudness(input.info.samplerate, false, meter_out); !status.ok())
         return failure(input_path + ": " + status.message);
 
+    const int rate = input.info.samplerate;
+    FloatChain chain;
+    if (float_path)
+        if (Status status = start_float_chain(chain, engine.get(), rate, chain_rate, rate); !status.ok())
+            return failure(input_path + ": " + status.message);
     std::vector<int16_t> block(2 * pass_frames);
-    for (;;) {
+    std::vector<float> float_block(2 * pass_frames), ready;
+    for (bool more = true; more;) {
         if (const int signal_number = interrupted_signal(); signal_number != 0)
             return failure(input_path + ": interrupted by " + strsignal(signal_number) + "; no output written",
                            128 + signal_number);
         int64_t frames = 0;
-        if (Status status = read_stereo(input, block, frames); !status.ok())
-            return status;
-        if (frames == 0)
-            break;
-        const std::span<int16_t> samples(block.data(), static_cast<std::size_t>(2 * frames));
-        Status measured = add_loudness(meter_in, samples);
-        engine->sample_rate = input.info.samplerate;
-        korva_process(engine.get(), samples.data(), samples.data(), static_cast<int32_t>(frames));
-        if (measured.ok())
-            measured = add_loudness(meter_out, samples);
+        Status measured = success();
+        if (float_path) {
+            if (Status status = read_stereo_float(input, float_block, frames); !status.ok())
+                return status;
+            const std::span<const float> samples(float_block.data(), static_cast<std::size_t>(2 * frames));
+            measured = add_loudness(meter_in, samples);
+            const Status ran = frames > 0 ? run_float_chain(chain, samples, ready) : finish_float_chain(chain, ready);
+            if (!ran.ok())
+                return failure(input_path + ": " + ran.message);
+            if (measured.ok())
+                measured = add_loudness(meter_out, std::span<const float>(ready));
+        } else {
+            if (Status status = read_stereo(input, block, frames); !status.ok())
+                return status;
+            const std::span<int16_t> samples(block.data(), static_cast<std::size_t>(2 * frames));
+            measured = add_loudness(meter_in, samples);
+            engine->sample_rate = rate;
+            korva_process(engine.get(), samples.data(), samples.data(), static_cast<int32_t>(frames));
+            if (measured.ok())
+                measured = add_loudness(meter_out, samples);
+        }
         if (!measured.ok())
             return failure(input_path + ": " + measured.message);
+        more = frames > 0;
     }
 
     const Loudness in = read_loudness(meter_in), out = read_loudness(meter_out);

@@ -39,9 +39,12 @@ struct LoudnessReport {
 // returns how many were clipped.
 int64_t apply_gain(std::span<int16_t> stereo, float gain);
 
-// The first pass: runs `params` over the whole input from silence and sets
-// the gain (or the note saying why there is none) in `request`.
-Status find_match_gain(const std::string &input_path, const KorvaParams &params, LoudnessRequest &request);
+// The first pass: runs `params` over the whole input from silence, on the
+// path the file will take (the float path with the chain at `chain_rate`,
+// or the exact 16-bit path), and sets the gain (or the note saying why
+// there is none) in `request`.
+Status find_match_gain(const std::string &input_path, const KorvaParams &params, bool float_path,
+                       double chain_rate, LoudnessRequest &request);
 
 // The summary's loudness lines, each ending in a newline; empty when nothing
 // was measured.

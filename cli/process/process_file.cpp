@@ -39,7 +39,7 @@ Status interrupted(const std::string &output_path, int signal_number)
                    128 + signal_number);
 }
 
-Status process_file(const ProcessRequest &request, RunSummary &summary)
+Status open_and_plan(const ProcessRequest &request, AudioInput &input, ProcessPlan &plan)
 {
     const std::string &out_path = request.output_path;
     const std::optional<OutputFormat> format = output_format(out_path, request.quality);
@@ -49,15 +49,19 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
         return failure(out_path + ": unknown output type; use one of " + known_extensions(), 2);
     if (Status status = check_distinct(request.input_path, out_path); !status.ok())
         return status;
-
-    AudioInput input;
     if (Status status = open_input(request.input_path, input); !status.ok())
         return status;
-    const int rate = input.info.samplerate;
+    return plan_process(input.info.format, input.info.samplerate, *format, request.bits, request.native_rate, plan);
+}
+
+Status process_file(const ProcessRequest &request, RunSummary &summary)
+{
+    const std::string &out_path = request.output_path;
+    AudioInput input;
     ProcessPlan plan;
-    if (Status status = plan_process(input.info.format, rate, *format, request.bits, request.native_rate, plan);
-        !status.ok())
+    if (Status status = open_and_plan(request, input, plan); !status.ok())
         return status;
+    const int rate = input.info.samplerate;
 
     EngineHandle engine = make_engine();
     if (!engine)

@@ -9,7 +9,9 @@
 
 #include "engine/korva.h"
 
+#include "cli/common/audio_file.h"
 #include "cli/common/formats.h"
+#include "process_plan.h"
 
 #include <cstdint>
 #include <functional>
@@ -46,5 +48,10 @@ struct ProcessRequest {
 // kExitInputEndedEarly with the shortfall as its message.
 // On success `summary` holds the figures (printed unless quiet).
 Status process_file(const ProcessRequest &request, RunSummary &summary);
+
+// What process_file does first: the output's format from its name, the
+// input opened, and the plan (process_plan.h); a failure is the one
+// process_file would report.
+Status open_and_plan(const ProcessRequest &request, AudioInput &input, ProcessPlan &plan);
 
 #endif

@@ -55,9 +55,16 @@ Status run_one(const ProcessOptions &options)
     request.loudness.true_peak = options.true_peak;
     request.loudness.match = options.match_loudness;
     request.loudness.measure = !options.quiet || options.match_loudness;
-    if (options.match_loudness)
-        if (Status status = find_match_gain(request.input_path, request.params, request.loudness); !status.ok())
+    if (options.match_loudness) {
+        AudioInput input;
+        ProcessPlan plan;
+        if (Status status = open_and_plan(request, input, plan); !status.ok())
             return status;
+        if (Status status = find_match_gain(request.input_path, request.params, plan.float_path, plan.chain_rate,
+                                            request.loudness);
+            !status.ok())
+            return status;
+    }
     RunSummary summary;
     return process_file(request, summary);
 }

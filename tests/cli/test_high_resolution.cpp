@@ -7,6 +7,7 @@
 #include "engine/param_fields.h"
 #include "tests/support/stage_settings.h"
 
+#include <ebur128.h>
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -230,6 +231,33 @@ TEST(HighResolution, DepthsAndRatesEachFormatTakes)
     run = run_korva({"process", dir.file("hi.flac"), dir.file("n.wav"), "--native-rate", "--bits", "16"});
     EXPECT_NE(field_of(run.out, "path").find("float, the chain at 96000 Hz; written as 16-bit PCM"),
               std::string::npos) << run.out;
+}
+
+// --match-loudness measures its gain on the path the file takes: at 96 kHz
+// the chain at 48 kHz, whose bass lift differs from the chain's at 96 kHz.
+TEST(HighResolution, MatchedLoudnessIsMeasuredOnTheFloatPath)
+{
+    ScratchDir dir;
+    Wide in = sine24(96000, 5 * 96000, 80, -20);
+    const Wide mid = sine24(96000, 5 * 96000, 1000, -26);
+    for (std::size_t i = 0; i < in.samples.size(); ++i)
+        in.samples[i] += mid.samples[i];
+    write_wide(dir.file("in.flac"), in);
+    const RunResult run = run_korva({"process", "-q", dir.file("in.flac"), dir.file("out.flac"), "--match-loudness",
+                                     "--set", "superbass=200", "--set", "enable_vs=1"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const auto lufs = [](const Wide &audio) {
+        ebur128_state *state = ebur128_init(2, static_cast<unsigned long>(audio.rate), EBUR128_MODE_I);
+        std::vector<double> x(audio.samples.begin(), audio.samples.end());
+        for (double &v : x)
+            v /= 2147483648.0;
+        ebur128_add_frames_double(state, x.data(), static_cast<size_t>(audio.frames()));
+        double value = 0;
+        ebur128_loudness_global(state, &value);
+        ebur128_destroy(&state);
+        return value;
+    };
+    EXPECT_NEAR(lufs(read_wide(dir.file("out.flac"))), lufs(in), 0.2);
 }
 
 // --- The float path's outputs, pinned --------------------------------------
