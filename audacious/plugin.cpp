@@ -6,6 +6,7 @@
 #include "settings.h"
 #include "stream.h"
 
+#include "engine/controls.h"
 #include "engine/param_fields.h"
 
 #include <libaudcore/audstrings.h>
@@ -16,6 +17,7 @@
 #include <libaudcore/runtime.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -127,11 +129,14 @@ void on_save()
         aud_ui_show_error(str_printf("Korva: the preset cannot be saved as %s.", name ? name : "(no file)"));
 }
 
-// The window's amounts: 0..256, the two gains 0..384 (here not inverted: a
-// larger number is more gain, as in the configuration).
-template <int I> constexpr PreferencesWidget amount(const char *label, double max = 256)
+// The window's amounts, over the control's range: 0..256, the two gains
+// 0..384 (here not inverted: a larger number is more gain, as in the
+// configuration).
+template <int I> PreferencesWidget amount(const char *label)
 {
-    return WidgetSpin(label, WidgetInt(values[I], on_value<I>, kRefreshHook), {0, max, 1, nullptr});
+    const KorvaControl &control = korva_controls[I];
+    return WidgetSpin(label, WidgetInt(values[I], on_value<I>, kRefreshHook),
+                      {static_cast<double>(control.minimum), static_cast<double>(control.maximum), 1, nullptr});
 }
 
 template <int I> constexpr PreferencesWidget check(const char *label)
@@ -144,55 +149,68 @@ template <int I> constexpr PreferencesWidget menu(const char *label, ArrayRef<Co
     return WidgetCombo(label, WidgetInt(values[I], on_value<I>, kRefreshHook), {items, nullptr});
 }
 
-template <int Fq> constexpr PreferencesWidget bw_radio(const char *label)
+// Brainwave mode `mode` of the catalogue: its label and frequency.
+PreferencesWidget bw_radio(int mode)
 {
-    return WidgetRadio(label, WidgetInt(values[KORVA_AUD_BW_FQ], on_value<KORVA_AUD_BW_FQ>, kRefreshHook),
-                       {Fq});
+    const KorvaControlPoint &point = korva_controls[KORVA_CONTROL_BW_FQ].points[mode];
+    return WidgetRadio(point.label, WidgetInt(values[KORVA_AUD_BW_FQ], on_value<KORVA_AUD_BW_FQ>, kRefreshHook),
+                       {static_cast<int>(point.value)});
 }
 
-const ComboItem chain_items[] = {
-    ComboItem("extSpace, extFX, 3D Surround", 0), ComboItem("extSpace, 3D Surround, extFX", 1),
-    ComboItem("3D Surround, extSpace, extFX", 2), ComboItem("3D Surround, extFX, extSpace", 3),
-    ComboItem("extFX, 3D Surround, extSpace", 4), ComboItem("extFX, extSpace, 3D Surround", 5),
-};
-const ComboItem surround_items[] = {ComboItem("Disable", 0), ComboItem("Normal", 1),
-                                    ComboItem("Extra (x2)", 2), ComboItem("Overload (x3)", 3)};
-const ComboItem extspace_items[] = {ComboItem("Disable", 0), ComboItem("Active", 1), ComboItem("Wide", 2)};
-const ComboItem on_off_items[] = {ComboItem("Disable", 0), ComboItem("Active", 1)};
-const ComboItem bw_items[] = {ComboItem("Disable", 0), ComboItem("Normal", 1), ComboItem("Extra (x2)", 2)};
+// An option menu's items as the control catalogue lists them.
+std::vector<ComboItem> menu_items(int field)
+{
+    const KorvaControl &control = korva_controls[field];
+    std::vector<ComboItem> items;
+    for (int i = 0; i < control.point_count; ++i)
+        items.emplace_back(control.points[i].label, static_cast<int>(control.points[i].value));
+    return items;
+}
+
+const std::vector<ComboItem> chain_items = menu_items(KORVA_CONTROL_CHAIN_INDEX);
+const std::vector<ComboItem> surround_items = menu_items(KORVA_CONTROL_3DSURROUND_MODE);
+const std::vector<ComboItem> extspace_items = menu_items(KORVA_CONTROL_EXTSPACE_MODE);
+const std::vector<ComboItem> extfx_items = menu_items(KORVA_CONTROL_EXTFX_MODE);
+const std::vector<ComboItem> vs_items = menu_items(KORVA_CONTROL_VS_MODE);
+const std::vector<ComboItem> bw_items = menu_items(KORVA_CONTROL_BW_MODE);
+
+ArrayRef<ComboItem> items_of(const std::vector<ComboItem> &items)
+{
+    return {items.data(), static_cast<int>(items.size())};
+}
 
 const PreferencesWidget general_page[] = {
     amount<KORVA_AUD_SUPERBASS>("SuperBass:"),
     amount<KORVA_AUD_DEWOOFER>("DeWoofer:"),
     amount<KORVA_AUD_FIDELITY>("Fidelty:"),
-    amount<KORVA_AUD_PREAMP>("preAmp:", 384),
+    amount<KORVA_AUD_PREAMP>("preAmp:"),
     WidgetSeparator({true}),
     check<KORVA_AUD_ENABLE_3DSURROUND>("Enable 3D Surround"),
     check<KORVA_AUD_ENABLE_EXTSPACE>("Enable extSpace"),
     check<KORVA_AUD_ENABLE_EXTFX>("Enable extFX"),
     check<KORVA_AUD_ENABLE_VS>("Enable Virtual Subwoofer"),
     check<KORVA_AUD_ENABLE_BW>("Enable Brainwave synthesis"),
-    menu<KORVA_AUD_CHAIN_INDEX>("Effects chainer:", {chain_items}),
+    menu<KORVA_AUD_CHAIN_INDEX>("Effects chainer:", items_of(chain_items)),
 };
 
 const PreferencesWidget surround_page[] = {
-    menu<KORVA_AUD_3DSURROUND_MODE>("Effect mode:", {surround_items}),
+    menu<KORVA_AUD_3DSURROUND_MODE>("Effect mode:", items_of(surround_items)),
     amount<KORVA_AUD_3DSURROUND_DEPTH>("3D depth:"),
     amount<KORVA_AUD_3DSURROUND_BASS>("Bass adjust:"),
 };
 
 const PreferencesWidget extspace_page[] = {
-    menu<KORVA_AUD_EXTSPACE_MODE>("Effect mode:", {extspace_items}),
+    menu<KORVA_AUD_EXTSPACE_MODE>("Effect mode:", items_of(extspace_items)),
 };
 
 const PreferencesWidget extfx_page[] = {
-    menu<KORVA_AUD_EXTFX_MODE>("Effect mode:", {on_off_items}),
+    menu<KORVA_AUD_EXTFX_MODE>("Effect mode:", items_of(extfx_items)),
     amount<KORVA_AUD_EXTFX_SPACE>("Space:"),
     amount<KORVA_AUD_EXTFX_CENTER>("Center:"),
 };
 
 const PreferencesWidget vs_page[] = {
-    menu<KORVA_AUD_VS_MODE>("Effect mode:", {on_off_items}),
+    menu<KORVA_AUD_VS_MODE>("Effect mode:", items_of(vs_items)),
     amount<KORVA_AUD_VS_OVERDRIVE>("Overdrive:"),
     amount<KORVA_AUD_VS_INTENSITY>("Intensity:"),
 };
@@ -209,13 +227,13 @@ const PreferencesWidget speakers_page[] = {
 };
 
 const PreferencesWidget bw_page[] = {
-    WidgetCombo("Effect mode:", WidgetInt(bw_choice, on_bw_choice, kRefreshHook), {{bw_items}, nullptr}),
+    WidgetCombo("Effect mode:", WidgetInt(bw_choice, on_bw_choice, kRefreshHook), {items_of(bw_items), nullptr}),
     WidgetLabel("Mode:"),
-    bw_radio<15000>("Concentration"),
-    bw_radio<7000>("Light relaxation"),
-    bw_radio<3600>("Normal relaxation"),
-    bw_radio<2000>("Deep relaxation"),
-    amount<KORVA_AUD_BW_SIGPREAMP>("BWamp:", 384),
+    bw_radio(0),
+    bw_radio(1),
+    bw_radio(2),
+    bw_radio(3),
+    amount<KORVA_AUD_BW_SIGPREAMP>("BWamp:"),
     WidgetLabel("READ MANUAL CAREFULLY BEFORE USING BRAINWAVE SYNTH!"),
 };
 

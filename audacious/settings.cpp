@@ -1,9 +1,14 @@
 #include "settings.h"
 
+#include "engine/controls.h"
 #include "engine/param_fields.h"
-#include "plugin/xmms_configfile.h"
+#include "fileio/directories.h"
+#include "host/home_config.h"
+#include "host/xmms_configfile.h"
+#include "settings/korva_settings.h"
 
 #include <array>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -13,8 +18,6 @@ static_assert(KORVA_AUD_FIELD_COUNT == KORVA_PARAM_FIELD_COUNT);
 
 namespace {
 
-constexpr const char *kXmmsSection = "xmkorva-5";
-constexpr const char *kXmmsPrefix = "xmkorva_";
 constexpr const char *kDefaultPath = "~/";
 
 bool has_line_break(const char *text)
@@ -23,15 +26,20 @@ bool has_line_break(const char *text)
 }
 
 // "~/x" is the home directory's x, as the old window's file selector read it.
-// Written into `out`, so that nothing on these C paths allocates or throws;
-// false when the result does not fit.
+// Written into `out`; false when the result does not fit, or memory for the
+// home directory's name ran out (no exception leaves the C calls below).
 bool expand_home(const char *path, char (&out)[PATH_MAX])
 {
-    const char *home = std::getenv("HOME");
-    const bool in_home = path[0] == '~' && path[1] == '/' && home != nullptr && *home != '\0';
-    const int n = in_home ? std::snprintf(out, sizeof out, "%s%s", home, path + 1)
-                          : std::snprintf(out, sizeof out, "%s", path);
-    return n >= 0 && static_cast<std::size_t>(n) < sizeof out;
+    try {
+        const bool tilde = path[0] == '~' && path[1] == '/';
+        const std::string home = tilde ? korva::fileio::home_directory() : std::string();
+        const bool in_home = tilde && !home.empty();
+        const int n = in_home ? std::snprintf(out, sizeof out, "%s%s", home.c_str(), path + 1)
+                              : std::snprintf(out, sizeof out, "%s", path);
+        return n >= 0 && static_cast<std::size_t>(n) < sizeof out;
+    } catch (...) {
+        return false;
+    }
 }
 
 // Replaces the engine's whole block at a block boundary: the audio thread
@@ -44,12 +52,20 @@ void publish(KorvaAudStream *stream, const KorvaParams &block, bool clear_state)
         korva_clear_state(stream->engine);
 }
 
-// The three fields that Reset and a preset load never change.
-void keep_master_switches(KorvaParams &block, const KorvaParams &kept)
+// A whole decimal number within the 32-bit range, optional sign, as the
+// player's configuration reader takes one; anything else (empty, words,
+// trailing text, overflow) is none.
+bool whole_number(const char *text, int &value)
 {
-    block.enable_global = kept.enable_global;
-    block.spc_swapstereo = kept.spc_swapstereo;
-    block.spc_phaseinvert = kept.spc_phaseinvert;
+    if (*text == '\0')
+        return false;
+    errno = 0;
+    char *end = nullptr;
+    const long long parsed = std::strtoll(text, &end, 10);
+    if (errno != 0 || *end != '\0' || parsed < INT_MIN || parsed > INT_MAX)
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
 }
 
 bool has_engine(const KorvaAudStream *stream)
@@ -87,8 +103,12 @@ extern "C" const char *const *korva_aud_defaults(void)
 
 extern "C" void korva_aud_read_params(const KorvaAudStore *store, KorvaParams *params)
 {
-    for (const KorvaParamField &field : korva_param_fields)
-        korva_param_set(params, &field, store->get_int(store->context, field.name));
+    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
+        char text[32];
+        store->get_str(store->context, korva_param_fields[i].name, text, sizeof text);
+        int value = 0;
+        korva_param_set(params, &korva_param_fields[i], whole_number(text, value) ? value : korva_control_default(i));
+    }
 }
 
 extern "C" void korva_aud_write_params(const KorvaAudStore *store, const KorvaParams *params)
@@ -150,7 +170,7 @@ extern "C" void korva_aud_reset(const KorvaAudStore *store, KorvaAudStream *stre
         korva_aud_read_params(store, &kept);
     KorvaParams block;
     korva_default_params(&block);
-    keep_master_switches(block, kept);
+    korva_params_keep_switches(&block, &kept);
     if (has_engine(stream))
         publish(stream, block, true);
     korva_aud_write_params(store, &block);
@@ -167,7 +187,7 @@ extern "C" int korva_aud_load_preset(const KorvaAudStore *store, KorvaAudStream 
         return 0;
     KorvaParams kept;
     korva_params_read(stream->engine, &kept);
-    keep_master_switches(loaded, kept);
+    korva_params_keep_switches(&loaded, &kept);
     publish(stream, loaded, false);
     korva_aud_write_params(store, &loaded);
     korva_aud_set_last_preset(store, path);
@@ -205,11 +225,10 @@ extern "C" int korva_aud_import_xmms(const KorvaAudStore *store, const char *xmm
                           ? xmms_cfg_open_file(xmms_config_path)
                           : nullptr;
     if (cfg != nullptr) {
-        for (const KorvaParamField &field : korva_param_fields) {
-            char key[64];
-            std::snprintf(key, sizeof key, "%s%s", kXmmsPrefix, field.name);
+        for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
+            const KorvaParamField &field = korva_param_fields[i];
             int value = 0;
-            if (!xmms_cfg_read_int(cfg, kXmmsSection, key, &value))
+            if (!xmms_cfg_read_int(cfg, KORVA_SETTINGS_SECTION, korva_settings_key(i), &value))
                 continue;
             // Truncated to the field's width on the way in, as the player did.
             KorvaParams block;
@@ -218,9 +237,7 @@ extern "C" int korva_aud_import_xmms(const KorvaAudStore *store, const char *xmm
             ++imported;
         }
         char *path = nullptr;
-        char path_key[64];
-        std::snprintf(path_key, sizeof path_key, "%s%s", kXmmsPrefix, KORVA_AUD_PATH_KEY);
-        if (xmms_cfg_read_string(cfg, kXmmsSection, path_key, &path)) {
+        if (xmms_cfg_read_string(cfg, KORVA_SETTINGS_SECTION, KORVA_SETTINGS_PATH_KEY, &path)) {
             if (!has_line_break(path)) {
                 korva_aud_set_last_preset(store, path);
                 ++imported;
@@ -238,9 +255,9 @@ extern "C" void korva_aud_xmms_config_path(char *out, std::size_t size)
     if (out == nullptr || size == 0)
         return;
     // Cut to `size` like any other copy into it.
-    const char *home = std::getenv("HOME");
-    if (home != nullptr && *home != '\0')
-        std::snprintf(out, size, "%s/.xmms/config", home);
-    else
+    try {
+        std::snprintf(out, size, "%s", korva::config::home_config_name().c_str());
+    } catch (...) {
         out[0] = '\0';
+    }
 }

@@ -57,7 +57,9 @@ const char *const *korva_aud_defaults(void);
 /*
  * Reads the 32 keys into `params`, each value truncated to its field's width
  * (its low 8 or 16 bits for the narrow fields, two's complement), as the old
- * player's configuration file was read: 300 in an 8-bit flag is 44.
+ * player's configuration file was read: 300 in an 8-bit flag is 44. A key
+ * that is absent or holds no whole number (a word, "12abc", a value beyond
+ * 32 bits) gives its field the engine's default; the other keys still count.
  */
 void korva_aud_read_params(const KorvaAudStore *store, KorvaParams *params);
 
@@ -126,7 +128,7 @@ void korva_aud_set_last_preset(const KorvaAudStore *store, const char *path);
  */
 int korva_aud_import_xmms(const KorvaAudStore *store, const char *xmms_config_path);
 
-/* ~/.xmms/config from $HOME; "" without a home directory. */
+/* ~/.xmms/config (host/home_config.h); "" without a home directory. */
 void korva_aud_xmms_config_path(char *out, std::size_t size);
 
 }

@@ -6,6 +6,7 @@
 #include "cli/process/process_options.h"
 #include "cli/response/response_command.h"
 #include "cli/sink/sink_command.h"
+#include "korva_version.h"
 
 #include <CLI/CLI.hpp>
 
@@ -57,7 +58,7 @@ int main(int argc, char **argv)
 
     CLI::App app{"Korva stereo sound enhancer: the effect chain on audio files."};
     app.require_subcommand(1);
-    app.set_version_flag("--version", "korva " KORVA_VERSION);
+    app.set_version_flag("--version", "korva " KORVA_RELEASE_VERSION);
 
     // The subcommands in the order --help lists them.
     const Command commands[] = {

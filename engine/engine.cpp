@@ -142,3 +142,12 @@ extern "C" void korva_params_write(KorvaEngine *engine, const KorvaParams *in)
         std::atomic_ref<T>(field).store(value, std::memory_order_relaxed);
     });
 }
+
+extern "C" void korva_params_keep_switches(KorvaParams *next, const KorvaParams *in_force)
+{
+    if (next == nullptr || in_force == nullptr)
+        return;
+    next->enable_global = in_force->enable_global;
+    next->spc_swapstereo = in_force->spc_swapstereo;
+    next->spc_phaseinvert = in_force->spc_phaseinvert;
+}

@@ -23,6 +23,7 @@
 #include "extspace.h"
 #include "fidelity.h"
 #include "filter_kit.h"
+#include "sample16.h"
 #include "speaker_tuning.h"
 #include "superbass.h"
 #include "surround3d.h"
@@ -35,17 +36,6 @@ extern "C" const char ChainTable[6][4] = {"PFS", "PSF", "SPF", "SFP", "FSP", "FP
 
 namespace korva {
 namespace {
-
-// Clip to +-32767 (the output never holds -32768), then truncate toward zero.
-// A sample that is not a number becomes 0; infinities are clipped like any value.
-inline int16_t to_sample(float x)
-{
-    if (x > 32767.0f)
-        x = 32767.0f;
-    else if (x < -32767.0f)
-        x = -32767.0f;
-    return x == x ? static_cast<int16_t>(x) : int16_t{0};
-}
 
 template <RateClass RC>
 inline void run_chain(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
@@ -127,8 +117,8 @@ void run_block(KorvaEngine &e, const BlockParams &p, const int16_t *in, int16_t 
         run_stages<RC>(e, p, frames, count);
         int16_t *dst = out + 2 * static_cast<ptrdiff_t>(start);
         for (int i = 0; i < count; ++i) {
-            dst[2 * i] = to_sample(frames[i][0]);
-            dst[2 * i + 1] = to_sample(frames[i][1]);
+            dst[2 * i] = sample16::truncate_symmetric(frames[i][0]);
+            dst[2 * i + 1] = sample16::truncate_symmetric(frames[i][1]);
         }
     }
 }

@@ -170,6 +170,13 @@ float dBoost(float x);
 void korva_params_read(const KorvaEngine *engine, KorvaParams *out);
 void korva_params_write(KorvaEngine *engine, const KorvaParams *in);
 
+/*
+ * Reset and a preset load replace the whole block but never the master
+ * switch, reversed stereo or phase invert: copies enable_global,
+ * spc_swapstereo and spc_phaseinvert from `in_force` into `next`.
+ */
+void korva_params_keep_switches(KorvaParams *next, const KorvaParams *in_force);
+
 /* Preset files (110 bytes). Both return 1 on success, 0 on failure. */
 int korva_save(KorvaEngine *engine, const char *path);
 int korva_load(KorvaEngine *engine, const char *path);

@@ -11,24 +11,18 @@
 #ifndef KORVA_ENGINE_SAMPLES_H
 #define KORVA_ENGINE_SAMPLES_H
 
-#include <math.h>
-#include <stdint.h>
+#include "engine/sample16.h"
 
-static inline int16_t korva_sample_from_float(float x)
+#include <cstdint>
+
+inline int16_t korva_sample_from_float(float x)
 {
-    const float scaled = x * 32768.0f;   /* a power of two: exact */
-    if (scaled >= 32767.0f)
-        return 32767;
-    if (scaled <= -32768.0f)
-        return -32768;
-    if (scaled != scaled)                /* not a number: silence */
-        return 0;
-    return (int16_t)rintf(scaled);       /* lrintf's value, but inlined: no call */
+    return korva::sample16::round_even_full(x * 32768.0f);   // a power of two: exact
 }
 
-static inline float korva_sample_to_float(int16_t s)
+inline float korva_sample_to_float(int16_t s)
 {
-    return (float)s * (1.0f / 32768.0f);
+    return static_cast<float>(s) * (1.0f / 32768.0f);
 }
 
 #endif

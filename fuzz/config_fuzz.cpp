@@ -21,7 +21,7 @@
 
 #include "engine/param_fields.h"
 #include "host/config_model.h"
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 #include "settings/korva_settings.h"
 
 #include <algorithm>

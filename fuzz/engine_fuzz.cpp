@@ -13,6 +13,7 @@
 // leaves the parameter block and the sample rate as they were written.
 #include "fuzz_support.h"
 
+#include "engine/engine_handle.h"
 #include "engine/korva.h"
 
 #include <algorithm>
@@ -22,10 +23,7 @@
 
 namespace {
 
-struct EngineDeleter {
-    void operator()(KorvaEngine *e) const { korva_delete(e); }
-};
-using Engine = std::unique_ptr<KorvaEngine, EngineDeleter>;
+using Engine = EngineHandle;
 
 Engine make_engine(const KorvaParams &params, int32_t rate)
 {

@@ -11,11 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <string_view>
 
-#include <dirent.h>
+#include "tests/support/temp_dir.h"
+
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace korva_fuzz {
@@ -28,63 +27,33 @@ namespace korva_fuzz {
 
 #define FUZZ_CHECK(cond) ((cond) ? (void)0 : ::korva_fuzz::fail(#cond, __FILE__, __LINE__))
 
-// One directory per process, made on first use and removed at exit.
-inline const std::string &scratch_dir()
+// One directory per process (tests/support/temp_dir.h), made on first use
+// and removed at exit.
+inline const korva_test::TempDir &scratch()
 {
-    static const std::string dir = [] {
-        const char *base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/korva-fuzz-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::perror("korva fuzz: mkdtemp");
-            std::abort();
-        }
-        return pattern;
-    }();
+    static const korva_test::TempDir dir;
+    if (dir.path.empty()) {
+        std::perror("korva fuzz: no scratch directory");
+        std::abort();
+    }
     return dir;
 }
 
-// Removes every entry of the scratch directory (it has no subdirectories).
+inline std::string scratch_path(const std::string &name)
+{
+    return scratch().file(name);
+}
+
+// Removes every entry of the scratch directory.
 inline void clear_scratch()
 {
-    DIR *d = opendir(scratch_dir().c_str());
-    if (d == nullptr)
-        return;
-    while (const dirent *e = readdir(d)) {
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
-            continue;
-        unlink((scratch_dir() + "/" + e->d_name).c_str());
-    }
-    closedir(d);
+    scratch().clear();
 }
 
 // Number of entries in the scratch directory.
 inline int scratch_entries()
 {
-    DIR *d = opendir(scratch_dir().c_str());
-    if (d == nullptr)
-        return -1;
-    int n = 0;
-    while (const dirent *e = readdir(d))
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-            ++n;
-    closedir(d);
-    return n;
-}
-
-struct ScratchCleanup {
-    ~ScratchCleanup()
-    {
-        clear_scratch();
-        rmdir(scratch_dir().c_str());
-    }
-};
-
-inline std::string scratch_path(std::string_view name)
-{
-    // Made after the directory name, so it runs before that name is gone.
-    const std::string &dir = scratch_dir();
-    static ScratchCleanup cleanup;
-    return dir + "/" + std::string(name);
+    return static_cast<int>(scratch().entries().size());
 }
 
 inline void write_file(const std::string &path, const uint8_t *data, size_t size)

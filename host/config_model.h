@@ -56,10 +56,15 @@ bool set_entry(std::vector<Line> &lines, const std::string &eol, std::string_vie
 
 }  // namespace korva::config
 
-// The handle behind the C calls (declared opaque in plugin/xmms_configfile.h).
+// The handle behind the C calls (declared opaque in host/xmms_configfile.h).
 struct ConfigFile {
     std::vector<korva::config::Line> lines;
     std::string eol = "\n";
+    // A key write that ran out of memory. The write calls return nothing, so
+    // the handle keeps it: saving then fails and leaves the file as it was,
+    // since the text in memory lacks a key the caller set.
+    bool write_lost = false;
+    bool write_lost_told = false;  // the one message about it is out
 };
 
 #endif

@@ -1,19 +1,22 @@
 // The player's configuration calls. No exception leaves them: each entry
 // point that reaches C++ code which can throw (allocation, a lock) catches
 // everything at its edge and returns its documented failure result.
-#include "config_io.h"
 #include "config_model.h"
-#include "plugin/xmms_configfile.h"
+#include "home_config.h"
+#include "host/xmms_configfile.h"
+
+#include "fileio/directories.h"
+#include "fileio/file_read.h"
+#include "fileio/file_replace.h"
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
 
-#include <pwd.h>
-#include <unistd.h>
 
 namespace {
 
@@ -26,24 +29,6 @@ char *copy_string(const std::string &s) noexcept
     if (copy != nullptr)
         std::memcpy(copy, s.c_str(), s.size() + 1);
     return copy;
-}
-
-// ~/.xmms/config, with $HOME or, without it, the password database.
-std::string home_config_name()
-{
-    const char *home = std::getenv("HOME");
-    std::string dir = home != nullptr ? home : "";
-    if (dir.empty()) {
-        struct passwd entry {};
-        struct passwd *found = nullptr;
-        char buffer[4096];
-        if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
-            found->pw_dir != nullptr)
-            dir = found->pw_dir;
-    }
-    if (dir.empty())
-        return {};
-    return dir + "/.xmms/config";
 }
 
 struct DefaultName {
@@ -62,18 +47,18 @@ DefaultName default_name()
     const char *env = std::getenv("XMMS_CONFIG_FILE");
     if (env != nullptr && *env != '\0')
         return {env, false};
-    return {home_config_name(), true};
+    return {korva::config::home_config_name(), true};
 }
 
 ConfigFile *load(const char *path, bool missing_is_empty)
 {
     std::string text;
-    switch (korva::config::read_file(path, text)) {
-    case korva::config::ReadStatus::failed:
+    switch (korva::fileio::read_file(path, text)) {
+    case korva::fileio::ReadStatus::failed:
         return nullptr;
-    case korva::config::ReadStatus::missing:
+    case korva::fileio::ReadStatus::missing:
         return missing_is_empty ? new ConfigFile() : nullptr;
-    case korva::config::ReadStatus::ok:
+    case korva::fileio::ReadStatus::ok:
         break;
     }
     auto *cfg = new ConfigFile();
@@ -106,13 +91,39 @@ bool parse_int(const std::string &text, int &value) noexcept
     return true;
 }
 
+// A handle that lost a key write is never saved: the file keeps its old
+// content rather than a configuration without the key. Said once per handle.
 bool save(ConfigFile *cfg, const char *path, bool make_parent)
 {
+    if (cfg->write_lost) {
+        if (!cfg->write_lost_told)
+            std::fputs("xmms_cfg: a key could not be set (out of memory); the configuration file is left as it was\n",
+                       stderr);
+        cfg->write_lost_told = true;
+        return false;
+    }
+    if (path == nullptr || *path == '\0')
+        return false;
     const std::string text = korva::config::serialize(cfg->lines, cfg->eol);
-    return korva::config::replace_file(path, text, make_parent);
+    // The file's own directory (~/.xmms), with 0755 less the umask.
+    if (make_parent) {
+        const std::string target = path;
+        const std::size_t slash = target.rfind('/');
+        if (slash != std::string::npos && slash > 0 &&
+            !korva::fileio::make_directories(target.substr(0, slash).c_str(), 0755))
+            return false;
+    }
+    // An existing target that is not a regular file is refused.
+    return korva::fileio::replace_file(path, text.data(), text.size(), korva::fileio::NonRegular::refuse);
 }
 
 }  // namespace
+
+std::string korva::config::home_config_name()
+{
+    const std::string home = korva::fileio::home_directory();
+    return home.empty() ? std::string() : home + "/.xmms/config";
+}
 
 extern "C" ConfigFile *xmms_cfg_new(void)
 {
@@ -209,6 +220,7 @@ extern "C" void xmms_cfg_write_int(ConfigFile *cfg, const char *section, const c
     try {
         korva::config::set_entry(cfg->lines, cfg->eol, section, key, std::to_string(value));
     } catch (...) {
+        cfg->write_lost = true;
     }
 }
 
@@ -219,6 +231,7 @@ extern "C" void xmms_cfg_write_string(ConfigFile *cfg, const char *section, cons
     try {
         korva::config::set_entry(cfg->lines, cfg->eol, section, key, value);
     } catch (...) {
+        cfg->write_lost = true;
     }
 }
 

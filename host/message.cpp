@@ -1,5 +1,5 @@
 // The player's message window: a title, a text and one button that closes it.
-#include "plugin/xmms_util.h"
+#include "host/xmms_util.h"
 
 extern "C" GtkWidget *xmms_show_message(const char *title, const char *text, const char *button_text,
                                         gboolean modal, GCallback button_action, gpointer action_data)

@@ -17,7 +17,7 @@ constexpr unsigned long kUniqueId = 19286;
 // LADSPA cannot state a default, only pick one of a few points of the range
 // (LADSPA_HINT_DEFAULT_*): the point nearest to the engine's default, the
 // first of equals in this order. Toggles take 0 or 1.
-LADSPA_PortRangeHintDescriptor default_hint(const KorvaPort &port, int32_t value)
+LADSPA_PortRangeHintDescriptor default_hint(const KorvaControl &port, int32_t value)
 {
     const double lo = port.minimum, hi = port.maximum;
     const struct {
@@ -94,13 +94,13 @@ Tables build_tables()
     }
     for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
         const int p = KORVA_PORT_FIRST_CONTROL + i;
-        const KorvaPort &port = korva_ports[i];
+        const KorvaControl &port = korva_controls[i];
         t.descriptors[p] = LADSPA_PORT_CONTROL | LADSPA_PORT_INPUT;
         t.names[p] = korva_param_fields[i].name;
-        const LADSPA_PortRangeHintDescriptor fallback = default_hint(port, korva_port_default(i));
+        const LADSPA_PortRangeHintDescriptor fallback = default_hint(port, korva_control_default(i));
         // A toggle may carry no hint but its default (0 or 1).
         const LADSPA_PortRangeHintDescriptor hints =
-            port.kind == KORVA_PORT_TOGGLE
+            port.kind == KORVA_CONTROL_TOGGLE
                 ? LADSPA_HINT_TOGGLED | fallback
                 : LADSPA_HINT_BOUNDED_BELOW | LADSPA_HINT_BOUNDED_ABOVE | LADSPA_HINT_INTEGER | fallback;
         t.hints[p] = {hints, static_cast<LADSPA_Data>(port.minimum), static_cast<LADSPA_Data>(port.maximum)};

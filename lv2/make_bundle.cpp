@@ -39,19 +39,19 @@ std::string audio_port(int index, const char *io, const char *symbol, const char
 
 std::string control_port(int i)
 {
-    const KorvaPort &port = korva_ports[i];
+    const KorvaControl &port = korva_controls[i];
     std::string text = "    [\n        a lv2:InputPort , lv2:ControlPort ;\n";
     text += "        lv2:index " + std::to_string(KORVA_PORT_FIRST_CONTROL + i) + " ;\n";
     text += "        lv2:symbol \"" + std::string(korva_param_fields[i].name) + "\" ;\n";
     text += "        lv2:name " + lv2_turtle_string(port.label) + " ;\n";
-    text += "        lv2:default " + std::to_string(korva_port_default(i)) + ".0 ;\n";
+    text += "        lv2:default " + std::to_string(korva_control_default(i)) + ".0 ;\n";
     text += "        lv2:minimum " + std::to_string(port.minimum) + ".0 ;\n";
     text += "        lv2:maximum " + std::to_string(port.maximum) + ".0 ;\n";
     switch (port.kind) {
-    case KORVA_PORT_TOGGLE: text += "        lv2:portProperty lv2:toggled , lv2:integer"; break;
-    case KORVA_PORT_CHOICE: text += "        lv2:portProperty lv2:integer , lv2:enumeration"; break;
-    case KORVA_PORT_AMOUNT:
-    case KORVA_PORT_MODES: text += "        lv2:portProperty lv2:integer"; break;
+    case KORVA_CONTROL_TOGGLE: text += "        lv2:portProperty lv2:toggled , lv2:integer"; break;
+    case KORVA_CONTROL_CHOICE: text += "        lv2:portProperty lv2:integer , lv2:enumeration"; break;
+    case KORVA_CONTROL_AMOUNT:
+    case KORVA_CONTROL_MODES: text += "        lv2:portProperty lv2:integer"; break;
     }
     for (int p = 0; p < port.point_count; ++p)
         text += std::string(p == 0 ? " ;\n        lv2:scalePoint" : " ,") + " [\n            rdfs:label " +

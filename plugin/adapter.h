@@ -7,7 +7,7 @@
 #ifndef KORVA_PLUGIN_ADAPTER_H
 #define KORVA_PLUGIN_ADAPTER_H
 
-#include "xmms_plugin.h"
+#include "host/xmms_plugin.h"
 
 #ifdef __cplusplus
 extern "C" {

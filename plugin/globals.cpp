@@ -6,7 +6,6 @@
 
 extern "C" {
 KorvaEngine *korva = nullptr;
-struct _GtkWidget *window1 = nullptr;
 }
 
 namespace {

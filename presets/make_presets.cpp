@@ -12,7 +12,7 @@
 
 #include "engine/param_fields.h"
 #include "engine/preset_write.h"
-#include "frontdoor/ports.h"
+#include "engine/controls.h"
 
 #include <charconv>
 #include <cstdio>
@@ -50,9 +50,9 @@ bool set_field(Preset &preset, const std::string &name, const std::string &value
         return false;
     }
     const int index = static_cast<int>(field - korva_param_fields);
-    if (korva_port_value(index, static_cast<float>(value)) != value) {
+    if (value < korva_controls[index].minimum || value > korva_controls[index].maximum) {
         problem = name + "=" + value_text + " is outside the control's range " +
-                  std::to_string(korva_ports[index].minimum) + ".." + std::to_string(korva_ports[index].maximum);
+                  std::to_string(korva_controls[index].minimum) + ".." + std::to_string(korva_controls[index].maximum);
         return false;
     }
     korva_param_set(&preset.params, field, value);

@@ -1,4 +1,12 @@
-/* Settings kept in the player's configuration file, section "xmkorva-5". */
+/*
+ * Settings kept in the player's configuration file, section "xmkorva-5": one
+ * integer key per parameter field, "xmkorva_" + the field's name, in block
+ * order, then the text key of the last preset path. This is the one list of
+ * the section's keys: the XMMS plug-in, `korva --config` and the Audacious
+ * effect's import all read the section through it. The configuration-file
+ * calls themselves come from the program (libxmms.so.1 in a player, the
+ * static xmms_config elsewhere).
+ */
 #ifndef KORVA_SETTINGS_KORVA_SETTINGS_H
 #define KORVA_SETTINGS_KORVA_SETTINGS_H
 
@@ -18,10 +26,11 @@ extern char last_preset_file[KORVA_PRESET_PATH_SIZE];
 /* Copies at most 1023 characters of path into last_preset_file. */
 void korva_set_last_preset_file(const char *path);
 
-/* Reads every key into `korva` and last_preset_file; 0 when there is no configuration. */
-int cfg_retrieve(void);
-/* Writes every key from `korva` and last_preset_file and saves; 0 when there is no configuration. */
-int cfg_store(void);
+#define KORVA_SETTINGS_SECTION "xmkorva-5"
+#define KORVA_SETTINGS_PATH_KEY "xmkorva_last_preset_file"
+
+/* The key of field `index` (block order, 0..31), e.g. "xmkorva_preamp"; null outside 0..31. */
+const char *korva_settings_key(int index);
 
 /*
  * Reads the keys of section "xmkorva-5" that are present into params (each

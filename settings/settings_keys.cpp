@@ -4,7 +4,7 @@
 #include "korva_settings.h"
 
 #include "engine/param_fields.h"
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,15 +12,25 @@
 
 namespace {
 
-constexpr const char *kSection = "xmkorva-5";
-constexpr const char *kPathKey = "xmkorva_last_preset_file";
+constexpr const char *kSection = KORVA_SETTINGS_SECTION;
+constexpr const char *kPathKey = KORVA_SETTINGS_PATH_KEY;
 
-// "xmkorva_" + the field's name, in a buffer of the caller's: nothing here
+// "xmkorva_" + each field's name, made once in fixed buffers: nothing here
 // allocates, so no exception can leave the C calls below.
-struct Key {
-    char text[64];
-    explicit Key(const KorvaParamField &field) { std::snprintf(text, sizeof text, "xmkorva_%s", field.name); }
+struct KeyTable {
+    char keys[KORVA_PARAM_FIELD_COUNT][48];
 };
+
+const KeyTable &key_table()
+{
+    static const KeyTable table = [] {
+        KeyTable made{};
+        for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i)
+            std::snprintf(made.keys[i], sizeof made.keys[i], "xmkorva_%s", korva_param_fields[i].name);
+        return made;
+    }();
+    return table;
+}
 
 // Copies at most size - 1 bytes of source and terminates; source and
 // destination may be the same buffer.
@@ -33,6 +43,13 @@ void copy_path(char *destination, const char *source, std::size_t size)
 
 }  // namespace
 
+char last_preset_file[KORVA_PRESET_PATH_SIZE] = "~/";  // C linkage from the header
+
+extern "C" const char *korva_settings_key(int index)
+{
+    return index >= 0 && index < KORVA_PARAM_FIELD_COUNT ? key_table().keys[index] : nullptr;
+}
+
 extern "C" void korva_set_last_preset_file(const char *path)
 {
     if (path != nullptr)
@@ -44,11 +61,11 @@ extern "C" int korva_settings_read(ConfigFile *cfg, KorvaParams *params, char *l
     if (cfg == nullptr || params == nullptr)
         return 0;
     int present = 0;
-    for (const KorvaParamField &field : korva_param_fields) {
+    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
         int value = 0;
-        if (xmms_cfg_read_int(cfg, kSection, Key(field).text, &value)) {
+        if (xmms_cfg_read_int(cfg, kSection, korva_settings_key(i), &value)) {
             // Truncated to the field's width: 300 in an 8-bit field is 44.
-            korva_param_set(params, &field, value);
+            korva_param_set(params, &korva_param_fields[i], value);
             ++present;
         }
     }
@@ -67,8 +84,8 @@ extern "C" void korva_settings_write(ConfigFile *cfg, const KorvaParams *params,
     if (cfg == nullptr || params == nullptr)
         return;
     // Sign-extended: a 16-bit -1 is written as -1, not 65535.
-    for (const KorvaParamField &field : korva_param_fields)
-        xmms_cfg_write_int(cfg, kSection, Key(field).text, korva_param_get(params, &field));
+    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i)
+        xmms_cfg_write_int(cfg, kSection, korva_settings_key(i), korva_param_get(params, &korva_param_fields[i]));
     if (last_path != nullptr) {
         char path[KORVA_PRESET_PATH_SIZE];
         copy_path(path, last_path, sizeof path);

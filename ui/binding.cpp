@@ -1,30 +1,43 @@
-// Controls <-> parameter block. korva_update publishes a whole block built
-// from the controls; the engine stores each field with one atomic access of
-// its own width, so the audio thread never sees a torn field.
+// Controls <-> parameter block, through one table walked both ways:
+// korva_update reads every control into the block and hands the whole block
+// to the window's model, gui_update shows the block in every control.
 
 #include "binding.h"
 
+#include "model_access.h"
 #include "widgets.h"
 
-#include "plugin/korva_plugin.h"
+#include "engine/controls.h"
+#include "engine/param_fields.h"
 
 #include <cstdint>
+#include <initializer_list>
+
+namespace {
+
+// The frequencies and names of the four modes, as the control catalogue lists them.
+const KorvaControlPoint *const kModes = korva_controls[KORVA_CONTROL_BW_FQ].points;
+
+const char *const kDescriptions[KORVA_BW_MODES] = {
+    "Concentration mode\n\nIn this state, high brainwave frequency is synthesized, which helps to concentrate. "
+    "However, in some circumstances it may cause headache or exactly opposite effect.",
+    "Light relaxation\n\nNormal state for doing some relaxed work like reading mail, news or learning some "
+    "information.",
+    "Normal relaxation\n\nShould be used as general purpose relaxation. Often cures headache, helps mind to set up "
+    "meditation. When used often, improves sleeping tonight.",
+    "Deep relaxation\n\nThis state is designed for you if you want to go even deeper relaxation after being some "
+    "time in state of \"Normal relaxation\".",
+};
+
+}  // namespace
 
 extern "C" {
 
 const BwMode bwcfg[KORVA_BW_MODES] = {
-    {15000,
-     "Concentration mode\n\nIn this state, high brainwave frequency is synthesized, which helps to "
-     "concentrate. However, in some circumstances it may cause headache or exactly opposite effect."},
-    {7000,
-     "Light relaxation\n\nNormal state for doing some relaxed work like reading mail, news or learning "
-     "some information."},
-    {3600,
-     "Normal relaxation\n\nShould be used as general purpose relaxation. Often cures headache, helps mind "
-     "to set up meditation. When used often, improves sleeping tonight."},
-    {2000,
-     "Deep relaxation\n\nThis state is designed for you if you want to go even deeper relaxation after "
-     "being some time in state of \"Normal relaxation\"."},
+    {kModes[0].value, kDescriptions[0]},
+    {kModes[1].value, kDescriptions[1]},
+    {kModes[2].value, kDescriptions[2]},
+    {kModes[3].value, kDescriptions[3]},
 };
 
 int gui_updating = 0;
@@ -40,6 +53,94 @@ constexpr int32_t kInvertedTop = 384;
 constexpr int32_t kBwValueNormal = 51;
 constexpr int32_t kBwValueExtra = 102;
 
+// How a control stands for its field.
+enum class Kind {
+    flag,             // check button: 1 when active, else 0
+    slider,           // scrollbar: its value truncated toward zero
+    inverted_slider,  // vertical scrollbar: 384 minus its truncated value
+    menu,             // option menu: the selected position
+    bw_menu,          // the brainwave menu: bw_mode, and bw_value with it
+    bw_radios,        // the four mode buttons: bw_fq of the first active one
+};
+
+struct Binding {
+    GtkWidget *const *control;  // the widget's global; null for the radio group
+    Kind kind;
+    const char *field;          // as korva_param_fields names it
+};
+
+// Every field once, in the order the controls are read into the block.
+const Binding kBindings[] = {
+    {&chkEnable, Kind::flag, "enable_global"},
+    {&chChainer, Kind::menu, "chain_index"},
+    {&slPreamp, Kind::inverted_slider, "preamp"},
+    {&slSuperBass, Kind::slider, "superbass"},
+    {&slDeWoofer, Kind::slider, "dewoofer"},
+    {&slFidelity, Kind::slider, "fidelity"},
+    {&chk3DSurround, Kind::flag, "enable_3dsurround"},
+    {&chkExtSpace, Kind::flag, "enable_extspace"},
+    {&chkExtFX, Kind::flag, "enable_extfx"},
+    {&chkVS, Kind::flag, "enable_vs"},
+    {&chkBW, Kind::flag, "enable_bw"},
+    {&ch3DSurround, Kind::menu, "_3dsurround_mode"},
+    {&sl3DDepth, Kind::slider, "_3dsurround_depth"},
+    {&sl3DBass, Kind::slider, "_3dsurround_bass"},
+    {&chExtSpace, Kind::menu, "extspace_mode"},
+    {&chExtFX, Kind::menu, "extfx_mode"},
+    {&slSpace, Kind::slider, "extfx_space"},
+    {&slCenter, Kind::slider, "extfx_center"},
+    {&chVS, Kind::menu, "vs_mode"},
+    {&slOverdrive, Kind::slider, "vs_overdrive"},
+    {&slIntensity, Kind::slider, "vs_intensity"},
+    {&chkPhaseInv, Kind::flag, "spc_phaseinvert"},
+    {&chkSwap, Kind::flag, "spc_swapstereo"},
+    {&chkFQ, Kind::flag, "spc_mode"},
+    {&slFQDeBass, Kind::slider, "spc_debass"},
+    {&slFQDeTube, Kind::slider, "spc_detube"},
+    {&slFQMid, Kind::slider, "spc_mid"},
+    {&slFQHigh, Kind::slider, "spc_high"},
+    {&chBW, Kind::bw_menu, "bw_mode"},
+    {&slBWamp, Kind::inverted_slider, "bw_sigpreamp"},
+    {nullptr, Kind::bw_radios, "bw_fq"},
+};
+
+// The controls are shown kind by kind: check buttons, scrollbars, option
+// menus, then the radio group.
+enum class ShowGroup { flags, sliders, menus, radios };
+
+ShowGroup show_group(Kind kind)
+{
+    switch (kind) {
+    case Kind::flag:
+        return ShowGroup::flags;
+    case Kind::slider:
+    case Kind::inverted_slider:
+        return ShowGroup::sliders;
+    case Kind::menu:
+    case Kind::bw_menu:
+        return ShowGroup::menus;
+    case Kind::bw_radios:
+        break;
+    }
+    return ShowGroup::radios;
+}
+
+GtkWidget *radio(int mode)
+{
+    GtkWidget *const radios[KORVA_BW_MODES] = {rbConcentration, rbLightRelax, rbNormalRelax, rbDeepRelax};
+    return radios[mode];
+}
+
+int32_t get(const KorvaParams &p, const char *name)
+{
+    return korva_param_get(&p, korva_param_field_find(name));
+}
+
+void set(KorvaParams &p, const char *name, int32_t value)
+{
+    korva_param_set(&p, korva_param_field_find(name), value);
+}
+
 int8_t flag(GtkWidget *check)
 {
     return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(check)) ? 1 : 0;
@@ -50,11 +151,6 @@ int32_t slider(GtkWidget *scrollbar)
 {
     float value = static_cast<float>(gtk_adjustment_get_value(gtk_range_get_adjustment(GTK_RANGE(scrollbar))));
     return static_cast<int32_t>(value);
-}
-
-int32_t inverted_slider(GtkWidget *scrollbar)
-{
-    return kInvertedTop - slider(scrollbar);
 }
 
 void show_flag(GtkWidget *check, int32_t field)
@@ -75,6 +171,70 @@ void show_position(GtkWidget *option_menu, int32_t position)
         gtk_option_menu_set_history(GTK_OPTION_MENU(option_menu), static_cast<guint>(position));
 }
 
+// Control to block.
+void read_control(const Binding &b, KorvaParams &p)
+{
+    GtkWidget *control = b.control ? *b.control : nullptr;
+    switch (b.kind) {
+    case Kind::flag:
+        set(p, b.field, flag(control));
+        break;
+    case Kind::slider:
+        set(p, b.field, slider(control));
+        break;
+    case Kind::inverted_slider:
+        set(p, b.field, kInvertedTop - slider(control));
+        break;
+    case Kind::menu:
+        set(p, b.field, option_menu_index(control));
+        break;
+    case Kind::bw_menu:
+        set(p, "bw_mode", option_menu_index(control));
+        if (p.bw_mode == 1)
+            p.bw_value = kBwValueNormal;
+        else if (p.bw_mode == 2)
+            p.bw_value = kBwValueExtra;
+        break;
+    case Kind::bw_radios:
+        // The first active radio button, normal relaxation when none is.
+        p.bw_fq = bwcfg[2].fq;
+        for (int i = 0; i < KORVA_BW_MODES; ++i) {
+            if (flag(radio(i))) {
+                p.bw_fq = bwcfg[i].fq;
+                break;
+            }
+        }
+        break;
+    }
+}
+
+// Block to control.
+void show_control(const Binding &b, const KorvaParams &p)
+{
+    GtkWidget *control = b.control ? *b.control : nullptr;
+    switch (b.kind) {
+    case Kind::flag:
+        show_flag(control, get(p, b.field));
+        break;
+    case Kind::slider:
+        show_slider(control, get(p, b.field));
+        break;
+    case Kind::inverted_slider:
+        show_slider(control, kInvertedTop - int64_t{get(p, b.field)});
+        break;
+    case Kind::menu:
+        show_position(control, get(p, b.field));
+        break;
+    case Kind::bw_menu:
+        show_position(control, p.bw_mode == 0 ? 0 : p.bw_value > kBwValueNormal ? 2 : 1);
+        break;
+    case Kind::bw_radios:
+        for (int i = 0; i < KORVA_BW_MODES; ++i)
+            show_flag(radio(i), p.bw_fq == bwcfg[i].fq);
+        break;
+    }
+}
+
 }  // namespace
 
 // The position the option menu itself reports: its menu's active item. The
@@ -91,107 +251,29 @@ extern "C" gint option_menu_index(GtkWidget *option_menu)
 
 extern "C" void korva_update(void)
 {
-    if (gui_updating || !korva || !window1)
-        return;
-
     KorvaParams p;
-    korva_params_read(korva, &p);  // padding bytes keep their value
-
-    p.enable_global = flag(chkEnable);
-    p.chain_index = static_cast<int16_t>(option_menu_index(chChainer));
-    p.preamp = inverted_slider(slPreamp);
-    p.superbass = slider(slSuperBass);
-    p.dewoofer = slider(slDeWoofer);
-    p.fidelity = slider(slFidelity);
-    p.enable_3dsurround = flag(chk3DSurround);
-    p.enable_extspace = flag(chkExtSpace);
-    p.enable_extfx = flag(chkExtFX);
-    p.enable_vs = flag(chkVS);
-    p.enable_bw = flag(chkBW);
-    p._3dsurround_mode = static_cast<int16_t>(option_menu_index(ch3DSurround));
-    p._3dsurround_depth = slider(sl3DDepth);
-    p._3dsurround_bass = slider(sl3DBass);
-    p.extspace_mode = static_cast<int16_t>(option_menu_index(chExtSpace));
-    p.extfx_mode = static_cast<int16_t>(option_menu_index(chExtFX));
-    p.extfx_space = slider(slSpace);
-    p.extfx_center = slider(slCenter);
-    p.vs_mode = static_cast<int16_t>(option_menu_index(chVS));
-    p.vs_overdrive = slider(slOverdrive);
-    p.vs_intensity = slider(slIntensity);
-    p.spc_phaseinvert = flag(chkPhaseInv);
-    p.spc_swapstereo = flag(chkSwap);
-    p.spc_mode = flag(chkFQ);
-    p.spc_debass = slider(slFQDeBass);
-    p.spc_detube = slider(slFQDeTube);
-    p.spc_mid = slider(slFQMid);
-    p.spc_high = slider(slFQHigh);
-    p.bw_mode = static_cast<int16_t>(option_menu_index(chBW));
-    if (p.bw_mode == 1)
-        p.bw_value = kBwValueNormal;
-    else if (p.bw_mode == 2)
-        p.bw_value = kBwValueExtra;
-    p.bw_sigpreamp = inverted_slider(slBWamp);
-
-    // The first active radio button, normal relaxation when none is.
-    p.bw_fq = bwcfg[2].fq;
-    GtkWidget *const radios[KORVA_BW_MODES] = {rbConcentration, rbLightRelax, rbNormalRelax, rbDeepRelax};
-    for (int i = 0; i < KORVA_BW_MODES; ++i) {
-        if (flag(radios[i])) {
-            p.bw_fq = bwcfg[i].fq;
-            break;
-        }
-    }
-
-    korva_params_write(korva, &p);
+    if (gui_updating || !window1 || !korva_ui::read_block(p))  // padding bytes keep their value
+        return;
+    for (const Binding &b : kBindings)
+        read_control(b, p);
+    korva_ui::write_block(p);
 }
 
 extern "C" void gui_update(void)
 {
-    if (!korva || !window1)
+    KorvaParams p;
+    if (!window1 || !korva_ui::read_block(p))
         return;
 
-    KorvaParams p;
-    korva_params_read(korva, &p);
     gui_updating = 1;
-
-    show_flag(chkEnable, p.enable_global);
-    show_flag(chk3DSurround, p.enable_3dsurround);
-    show_flag(chkExtSpace, p.enable_extspace);
-    show_flag(chkExtFX, p.enable_extfx);
-    show_flag(chkVS, p.enable_vs);
-    show_flag(chkBW, p.enable_bw);
-    show_flag(chkPhaseInv, p.spc_phaseinvert);
-    show_flag(chkSwap, p.spc_swapstereo);
-    show_flag(chkFQ, p.spc_mode);
-
-    show_slider(slPreamp, kInvertedTop - int64_t{p.preamp});
-    show_slider(slSuperBass, p.superbass);
-    show_slider(slDeWoofer, p.dewoofer);
-    show_slider(slFidelity, p.fidelity);
-    show_slider(sl3DDepth, p._3dsurround_depth);
-    show_slider(sl3DBass, p._3dsurround_bass);
-    show_slider(slSpace, p.extfx_space);
-    show_slider(slCenter, p.extfx_center);
-    show_slider(slOverdrive, p.vs_overdrive);
-    show_slider(slIntensity, p.vs_intensity);
-    show_slider(slFQDeBass, p.spc_debass);
-    show_slider(slFQDeTube, p.spc_detube);
-    show_slider(slFQMid, p.spc_mid);
-    show_slider(slFQHigh, p.spc_high);
-    show_slider(slBWamp, kInvertedTop - int64_t{p.bw_sigpreamp});
-
-    show_position(chChainer, p.chain_index);
-    show_position(ch3DSurround, p._3dsurround_mode);
-    show_position(chExtSpace, p.extspace_mode);
-    show_position(chExtFX, p.extfx_mode);
-    show_position(chVS, p.vs_mode);
-    show_position(chBW, p.bw_mode == 0 ? 0 : p.bw_value > kBwValueNormal ? 2 : 1);
-
-    GtkWidget *const radios[KORVA_BW_MODES] = {rbConcentration, rbLightRelax, rbNormalRelax, rbDeepRelax};
-    for (int i = 0; i < KORVA_BW_MODES; ++i)
-        show_flag(radios[i], p.bw_fq == bwcfg[i].fq);
-
+    for (ShowGroup group : {ShowGroup::flags, ShowGroup::sliders, ShowGroup::menus, ShowGroup::radios}) {
+        for (const Binding &b : kBindings) {
+            if (show_group(b.kind) == group)
+                show_control(b, p);
+        }
+    }
     gui_updating = 0;
+
     // The block now holds exactly what the controls can show.
     korva_update();
     show_bw_description();
@@ -199,11 +281,9 @@ extern "C" void gui_update(void)
 
 extern "C" void show_bw_description(void)
 {
-    if (!korva || !window1)
-        return;
-
     KorvaParams p;
-    korva_params_read(korva, &p);
+    if (!window1 || !korva_ui::read_block(p))
+        return;
     const BwMode *mode = &bwcfg[0];
     for (const BwMode &row : bwcfg) {
         if (row.fq == p.bw_fq) {

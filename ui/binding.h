@@ -1,6 +1,6 @@
 /*
  * Two-way transfer between the window's controls and the parameter block of
- * the live engine `korva`. Interface thread only.
+ * the window's model (window_model.h). Interface thread only.
  */
 #ifndef KORVA_UI_BINDING_H
 #define KORVA_UI_BINDING_H
@@ -27,15 +27,16 @@ extern const BwMode bwcfg[KORVA_BW_MODES];
 extern int gui_updating;
 
 /*
- * Reads every control into the parameter block, each field published with
- * one atomic store of its own width. Does nothing while gui_updating is set,
- * without an engine or without a window.
+ * Reads every control into the parameter block and writes the whole block
+ * through the model. Does nothing while gui_updating is set, without a
+ * block or without a window.
  */
 void korva_update(void);
 
 /*
  * Shows the parameter block in the controls, then reads the controls back, so
- * the block ends up holding exactly what the window can show.
+ * the block ends up holding exactly what the window can show. The model's
+ * owner calls it (interface thread) when the block changed outside the window.
  */
 void gui_update(void);
 

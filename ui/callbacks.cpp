@@ -2,11 +2,8 @@
 
 #include "binding.h"
 #include "dialogs.h"
-#include "record_rewrite.h"
+#include "model_access.h"
 #include "widgets.h"
-
-#include "plugin/korva_plugin.h"
-#include "settings/korva_settings.h"
 
 extern "C" void on_chk_update(GtkToggleButton *, gpointer)
 {
@@ -43,7 +40,7 @@ extern "C" void on_bwtype_toggled(GtkToggleButton *, gpointer)
 
 extern "C" void on_btnReset_clicked(GtkButton *, gpointer)
 {
-    korva_ui::rewrite_record(nullptr);
+    korva_ui::replace_block(nullptr);
 }
 
 extern "C" void on_btnClose_clicked(GtkButton *, gpointer)
@@ -56,8 +53,7 @@ extern "C" void on_btnClose_clicked(GtkButton *, gpointer)
 
 extern "C" void on_window1_destroy(GtkObject *, gpointer)
 {
-    if (korva)
-        cfg_store();
+    korva_ui::window_closed();
     window1 = nullptr;
 }
 

@@ -22,7 +22,7 @@ void on_bwtype_toggled(GtkToggleButton *togglebutton, gpointer user_data);
 /* Defaults for everything but the master switch, phase invert and stereo swap. */
 void on_btnReset_clicked(GtkButton *button, gpointer user_data);
 void on_btnClose_clicked(GtkButton *button, gpointer user_data);
-/* Stores the settings and forgets the window. */
+/* Tells the model the window is closing (the plug-in stores its settings) and forgets the window. */
 void on_window1_destroy(GtkObject *object, gpointer user_data);
 void on_btnAbout_clicked(GtkButton *button, gpointer user_data);
 void on_btnLoad_clicked(GtkButton *button, gpointer user_data);

@@ -2,7 +2,7 @@
 
 #include "dialogs.h"
 
-#include "plugin/xmms_util.h"
+#include "host/xmms_util.h"
 
 extern "C" {
 

@@ -2,9 +2,9 @@
 // own name field and the selector stays open for another try.
 
 #include "dialogs.h"
-#include "record_rewrite.h"
+#include "model_access.h"
 
-#include "plugin/korva_plugin.h"
+#include "engine/preset_write.h"
 #include "settings/korva_settings.h"
 
 #include <sys/stat.h>
@@ -99,47 +99,50 @@ extern "C" int file_enter_directory(GtkFileSelection *selector)
     return 1;
 }
 
-extern "C" void on_file_Load(GtkButton *, gpointer user_data)
+namespace {
+
+// OK in a selector: a directory name enters the directory; any other name
+// goes to `act`, which says whether it succeeded. Success remembers the path
+// and closes the selector; a failure shows `failed` in the name field and
+// keeps the selector open for another try.
+template <class Act> void finish_selection(gpointer user_data, const char *failed, Act act)
 {
     GtkFileSelection *selector = selector_of(user_data);
-    if (!selector)
+    if (!selector || file_enter_directory(selector))
         return;
-    if (file_enter_directory(selector))
-        return;
-
     gchar *path = selected_name(selector);
-    // The file is read and checked first; the engine changes only after a
-    // complete, valid read.
-    KorvaParams loaded;
-    if (!korva || !korva_read_preset(path, &loaded)) {
-        g_free(path);
-        gtk_file_selection_set_filename(selector, kLoadFailed);
+    const bool done = act(path);
+    if (done)
+        korva_set_last_preset_file(path);
+    g_free(path);
+    if (!done) {
+        gtk_file_selection_set_filename(selector, failed);
         return;
     }
-    korva_ui::rewrite_record(&loaded);
-    korva_set_last_preset_file(path);
-    g_free(path);
     gtk_widget_destroy(GTK_WIDGET(selector));
+}
+
+}  // namespace
+
+extern "C" void on_file_Load(GtkButton *, gpointer user_data)
+{
+    finish_selection(user_data, kLoadFailed, [](const gchar *path) {
+        // The file is read and checked first; the block changes only after
+        // a complete, valid read.
+        KorvaParams in_force, loaded;
+        if (!korva_ui::read_block(in_force) || !korva_read_preset(path, &loaded))
+            return false;
+        korva_ui::replace_block(&loaded);
+        return true;
+    });
 }
 
 extern "C" void on_file_Save(GtkButton *, gpointer user_data)
 {
-    GtkFileSelection *selector = selector_of(user_data);
-    if (!selector)
-        return;
-    if (file_enter_directory(selector))
-        return;
-
-    gchar *path = selected_name(selector);
-    const bool saved = korva && korva_save(korva, path);
-    if (saved)
-        korva_set_last_preset_file(path);
-    g_free(path);
-    if (!saved) {
-        gtk_file_selection_set_filename(selector, kSaveFailed);
-        return;
-    }
-    gtk_widget_destroy(GTK_WIDGET(selector));
+    finish_selection(user_data, kSaveFailed, [](const gchar *path) {
+        KorvaParams block;
+        return korva_ui::read_block(block) && korva::preset::write_file(block, path);
+    });
 }
 
 extern "C" void on_file_Cancel(GtkButton *, gpointer user_data)

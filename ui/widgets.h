@@ -50,6 +50,9 @@
 extern "C" {
 #endif
 
+/* The configuration window itself, null while none exists. */
+extern GtkWidget *window1;
+
 #define KORVA_UI_DECLARE(name) extern GtkWidget *name;
 KORVA_UI_WIDGETS(KORVA_UI_DECLARE)
 KORVA_UI_MENUS(KORVA_UI_DECLARE)

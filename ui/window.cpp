@@ -1,10 +1,9 @@
 #include "window.h"
 
 #include "callbacks.h"
+#include "model_access.h"
 #include "widgets.h"
 #include "window_build.h"
-
-#include "plugin/korva_plugin.h"
 
 using korva_ui::keep;
 
@@ -75,8 +74,9 @@ void connect_signals()
 
 }  // namespace
 
-extern "C" GtkWidget *create_window1(void)
+extern "C" GtkWidget *korva_window_create(const KorvaWindowModel *model)
 {
+    korva_ui::use_model(model);
     window1 = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_widget_set_name(window1, "window1");
     gtk_object_set_data(GTK_OBJECT(window1), "window1", window1);

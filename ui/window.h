@@ -2,6 +2,8 @@
 #ifndef KORVA_UI_WINDOW_H
 #define KORVA_UI_WINDOW_H
 
+#include "window_model.h"
+
 #include <gtk/gtk.h>
 
 #ifdef __cplusplus
@@ -9,11 +11,11 @@ extern "C" {
 #endif
 
 /*
- * Builds the window with all its pages and controls, stores it in window1,
- * connects every signal and returns it hidden. Values come later from
- * gui_update.
+ * Builds the window with all its pages and controls over `model` (kept, not
+ * copied: it must outlive the window), stores it in window1, connects every
+ * signal and returns it hidden. Values come later from gui_update.
  */
-GtkWidget *create_window1(void);
+GtkWidget *korva_window_create(const KorvaWindowModel *model);
 
 #ifdef __cplusplus
 }

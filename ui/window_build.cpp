@@ -3,7 +3,6 @@
 #include "callbacks.h"
 #include "widgets.h"
 
-#include "plugin/korva_plugin.h"
 
 namespace korva_ui {
 
@@ -26,12 +25,12 @@ GtkWidget *vertical_slider()
     return gtk_vscrollbar_new(GTK_ADJUSTMENT(gtk_adjustment_new(128, 0, 448, 1, 0, 64)));
 }
 
-void fill_option_menu(GtkWidget *option_menu, GtkWidget *&menu, std::initializer_list<const char *> items)
+void fill_option_menu(GtkWidget *option_menu, GtkWidget *&menu, const KorvaControl &control)
 {
     gtk_widget_set_size_request(option_menu, -1, 28);
     menu = gtk_menu_new();
-    for (const char *item : items) {
-        glade_menuitem = gtk_menu_item_new_with_label(item);
+    for (int i = 0; i < control.point_count; ++i) {
+        glade_menuitem = gtk_menu_item_new_with_label(control.points[i].label);
         g_signal_connect(glade_menuitem, "activate", G_CALLBACK(on_menu_update), nullptr);
         gtk_widget_show(glade_menuitem);
         gtk_menu_shell_append(GTK_MENU_SHELL(menu), glade_menuitem);

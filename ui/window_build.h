@@ -2,6 +2,8 @@
 #ifndef KORVA_UI_WINDOW_BUILD_H
 #define KORVA_UI_WINDOW_BUILD_H
 
+#include "engine/controls.h"
+
 #include <gtk/gtk.h>
 
 #include <initializer_list>
@@ -20,9 +22,9 @@ GtkWidget *keep(GtkWidget *widget, const char *name);
 GtkWidget *horizontal_slider();
 GtkWidget *vertical_slider();
 
-// Fills an option menu with items, each "activate" going to on_menu_update;
-// `menu` receives the new menu, glade_menuitem the last item.
-void fill_option_menu(GtkWidget *option_menu, GtkWidget *&menu, std::initializer_list<const char *> items);
+// Fills an option menu with the control's menu items, each "activate" going
+// to on_menu_update; `menu` receives the new menu, glade_menuitem the last item.
+void fill_option_menu(GtkWidget *option_menu, GtkWidget *&menu, const KorvaControl &control);
 
 // A right-aligned table label; on the effect pages with 4 pixels of padding.
 GtkWidget *row_label(const char *text, bool padded);

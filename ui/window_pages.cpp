@@ -1,12 +1,14 @@
 // The seven notebook pages of the configuration window. Each effect page is
 // a picture on the left and, beside it, a column whose expanding separators
-// keep the table of labelled controls in the vertical middle.
+// keep the table of labelled controls in the vertical middle: one skeleton
+// (open_effect_page, effect_table, close_effect_page) with each page's rows.
 
 #include "support.h"
 #include "widgets.h"
 #include "window_build.h"
 
-#include "plugin/korva_plugin.h"
+#include "engine/controls.h"
+
 
 namespace korva_ui {
 
@@ -82,9 +84,7 @@ void build_general_page(GtkWidget *notebook)
     gtk_label_set_justify(GTK_LABEL(label8), GTK_JUSTIFY_RIGHT);
     pack(hbox3, label8, FALSE, FALSE, 0);
     KEEP(chChainer, gtk_option_menu_new());
-    fill_option_menu(chChainer, chChainer_menu,
-                     {"extSpace, extFX, 3D Surround", "extSpace, 3D Surround, extFX", "3D Surround, extSpace, extFX",
-                      "3D Surround, extFX, extSpace", "extFX, 3D Surround, extSpace", "extFX, extSpace, 3D Surround"});
+    fill_option_menu(chChainer, chChainer_menu, korva_controls[KORVA_CONTROL_CHAIN_INDEX]);
     pack(hbox3, chChainer, TRUE, TRUE, 8);
 
     // The pre-amplifier column on the right.
@@ -101,157 +101,149 @@ void build_general_page(GtkWidget *notebook)
     gtk_notebook_append_page(GTK_NOTEBOOK(notebook), hbox1, tabGeneral);
 }
 
+namespace {
+
+// A widget global and its name, for builders that take several: the same
+// as KEEP, passed as a value.
+struct Named {
+    GtkWidget **widget;
+    const char *name;
+};
+#define NAMED(var) Named{&(var), #var}
+
+GtkWidget *make(Named n, GtkWidget *widget)
+{
+    return *n.widget = keep(widget, n.name);
+}
+
+// The skeleton of every effect page: its picture on the left and beside it a
+// column that opens with an expanding separator ...
+GtkWidget *open_effect_page(Named box, Named image, const char *image_name, Named column, Named top, guint padding)
+{
+    GtkWidget *page = make(box, gtk_hbox_new(FALSE, 0));
+    pack(page, make(image, picture(image_name)), FALSE, FALSE, 2);
+    GtkWidget *body = make(column, gtk_vbox_new(FALSE, 0));
+    pack(page, body, TRUE, TRUE, 0);
+    pack(body, make(top, gtk_hseparator_new()), TRUE, TRUE, padding);
+    return body;
+}
+
+// ... and closes with another, then joins the notebook under its tab.
+void close_effect_page(GtkWidget *notebook, GtkWidget *page, GtkWidget *body, Named bottom, guint padding, Named tab,
+                       const char *title)
+{
+    pack(body, make(bottom, gtk_hseparator_new()), TRUE, TRUE, padding);
+    gtk_notebook_append_page(GTK_NOTEBOOK(notebook), page, make(tab, gtk_label_new(title)));
+}
+
+// One labelled control of an effect page's table: an option menu showing
+// the items of control `items` (its menu goes to `menu`), or, without a
+// menu, a horizontal slider.
+struct Row {
+    Named label;
+    const char *text;
+    Named control;
+    GtkWidget **menu = nullptr;
+    int items = -1;
+};
+
+void attach_rows(GtkWidget *table, std::initializer_list<Row> rows)
+{
+    guint at = 0;
+    for (const Row &row : rows) {
+        GtkWidget *label = make(row.label, row_label(row.text, true));
+        GtkWidget *control = make(row.control, row.menu ? gtk_option_menu_new() : horizontal_slider());
+        if (row.menu)
+            fill_option_menu(control, *row.menu, korva_controls[row.items]);
+        attach_row(table, label, control, at++);
+    }
+}
+
+// The usual middle: a bordered table of its rows.
+void effect_table(GtkWidget *body, Named table, std::initializer_list<Row> rows)
+{
+    GtkWidget *grid = make(table, bordered_table(static_cast<guint>(rows.size())));
+    pack(body, grid, FALSE, FALSE, 0);
+    attach_rows(grid, rows);
+}
+
+}  // namespace
+
 void build_surround_page(GtkWidget *notebook)
 {
-    KEEP(hbox4, gtk_hbox_new(FALSE, 0));
-    KEEP(pixmap1, picture("korva_1.xpm"));
-    pack(hbox4, pixmap1, FALSE, FALSE, 2);
-    KEEP(vbox5, gtk_vbox_new(FALSE, 0));
-    pack(hbox4, vbox5, TRUE, TRUE, 0);
-    KEEP(hseparator3, gtk_hseparator_new());
-    pack(vbox5, hseparator3, TRUE, TRUE, 0);
-
-    KEEP(table2, bordered_table(3));
-    pack(vbox5, table2, FALSE, FALSE, 0);
-    KEEP(label10, row_label("Effect mode:", true));
-    KEEP(ch3DSurround, gtk_option_menu_new());
-    fill_option_menu(ch3DSurround, ch3DSurround_menu, {"Disable", "Normal", "Extra (x2)", "Overload (x3)"});
-    attach_row(table2, label10, ch3DSurround, 0);
-    KEEP(label11, row_label("3D depth:", true));
-    KEEP(sl3DDepth, horizontal_slider());
-    attach_row(table2, label11, sl3DDepth, 1);
-    KEEP(label12, row_label("Bass adjust:", true));
-    KEEP(sl3DBass, horizontal_slider());
-    attach_row(table2, label12, sl3DBass, 2);
-
-    KEEP(hseparator4, gtk_hseparator_new());
-    pack(vbox5, hseparator4, TRUE, TRUE, 0);
-    KEEP(tab3DSurround, gtk_label_new("3D Surround"));
-    gtk_notebook_append_page(GTK_NOTEBOOK(notebook), hbox4, tab3DSurround);
+    GtkWidget *body =
+        open_effect_page(NAMED(hbox4), NAMED(pixmap1), "korva_1.xpm", NAMED(vbox5), NAMED(hseparator3), 0);
+    effect_table(body, NAMED(table2),
+                 {{NAMED(label10), "Effect mode:", NAMED(ch3DSurround), &ch3DSurround_menu,
+                   KORVA_CONTROL_3DSURROUND_MODE},
+                  {NAMED(label11), "3D depth:", NAMED(sl3DDepth)},
+                  {NAMED(label12), "Bass adjust:", NAMED(sl3DBass)}});
+    close_effect_page(notebook, hbox4, body, NAMED(hseparator4), 0, NAMED(tab3DSurround), "3D Surround");
 }
 
 void build_extspace_page(GtkWidget *notebook)
 {
-    KEEP(hbox5, gtk_hbox_new(FALSE, 0));
-    KEEP(pixmap2, picture("korva_2.xpm"));
-    pack(hbox5, pixmap2, FALSE, FALSE, 2);
-    KEEP(vbox6, gtk_vbox_new(FALSE, 0));
-    pack(hbox5, vbox6, TRUE, TRUE, 0);
-    KEEP(hseparator5, gtk_hseparator_new());
-    pack(vbox6, hseparator5, TRUE, TRUE, 0);
-
-    KEEP(table3, bordered_table(1));
-    pack(vbox6, table3, FALSE, FALSE, 0);
-    KEEP(label13, row_label("Effect mode:", true));
-    KEEP(chExtSpace, gtk_option_menu_new());
-    fill_option_menu(chExtSpace, chExtSpace_menu, {"Disable", "Active", "Wide"});
-    attach_row(table3, label13, chExtSpace, 0);
-
-    KEEP(hseparator6, gtk_hseparator_new());
-    pack(vbox6, hseparator6, TRUE, TRUE, 0);
-    KEEP(label3, gtk_label_new("extSpace"));
-    gtk_notebook_append_page(GTK_NOTEBOOK(notebook), hbox5, label3);
+    GtkWidget *body =
+        open_effect_page(NAMED(hbox5), NAMED(pixmap2), "korva_2.xpm", NAMED(vbox6), NAMED(hseparator5), 0);
+    effect_table(body, NAMED(table3),
+                 {{NAMED(label13), "Effect mode:", NAMED(chExtSpace), &chExtSpace_menu, KORVA_CONTROL_EXTSPACE_MODE}});
+    close_effect_page(notebook, hbox5, body, NAMED(hseparator6), 0, NAMED(label3), "extSpace");
 }
 
 void build_extfx_page(GtkWidget *notebook)
 {
-    KEEP(hbox6, gtk_hbox_new(FALSE, 0));
-    KEEP(pixmap3, picture("korva_3.xpm"));
-    pack(hbox6, pixmap3, FALSE, FALSE, 2);
-    KEEP(vbox7, gtk_vbox_new(FALSE, 0));
-    pack(hbox6, vbox7, TRUE, TRUE, 0);
-    KEEP(hseparator7, gtk_hseparator_new());
-    pack(vbox7, hseparator7, TRUE, TRUE, 0);
-
-    KEEP(table4, bordered_table(3));
-    pack(vbox7, table4, FALSE, FALSE, 0);
-    KEEP(label14, row_label("Effect mode:", true));
-    KEEP(chExtFX, gtk_option_menu_new());
-    fill_option_menu(chExtFX, chExtFX_menu, {"Disable", "Active"});
-    attach_row(table4, label14, chExtFX, 0);
-    KEEP(label15, row_label("Space:", true));
-    KEEP(slSpace, horizontal_slider());
-    attach_row(table4, label15, slSpace, 1);
-    KEEP(label16, row_label("Center:", true));
-    KEEP(slCenter, horizontal_slider());
-    attach_row(table4, label16, slCenter, 2);
-
-    KEEP(hseparator8, gtk_hseparator_new());
-    pack(vbox7, hseparator8, TRUE, TRUE, 0);
-    KEEP(label4, gtk_label_new("extFX"));
-    gtk_notebook_append_page(GTK_NOTEBOOK(notebook), hbox6, label4);
+    GtkWidget *body =
+        open_effect_page(NAMED(hbox6), NAMED(pixmap3), "korva_3.xpm", NAMED(vbox7), NAMED(hseparator7), 0);
+    effect_table(body, NAMED(table4),
+                 {{NAMED(label14), "Effect mode:", NAMED(chExtFX), &chExtFX_menu, KORVA_CONTROL_EXTFX_MODE},
+                  {NAMED(label15), "Space:", NAMED(slSpace)},
+                  {NAMED(label16), "Center:", NAMED(slCenter)}});
+    close_effect_page(notebook, hbox6, body, NAMED(hseparator8), 0, NAMED(label4), "extFX");
 }
 
 void build_subwoofer_page(GtkWidget *notebook)
 {
-    KEEP(hbox7, gtk_hbox_new(FALSE, 0));
-    KEEP(pixmap4, picture("korva_4.xpm"));
-    pack(hbox7, pixmap4, FALSE, FALSE, 2);
-    KEEP(vbox8, gtk_vbox_new(FALSE, 0));
-    pack(hbox7, vbox8, TRUE, TRUE, 0);
-    KEEP(hseparator9, gtk_hseparator_new());
-    pack(vbox8, hseparator9, TRUE, TRUE, 0);
-
-    KEEP(table5, bordered_table(3));
-    pack(vbox8, table5, FALSE, FALSE, 0);
-    KEEP(label17, row_label("Effect mode:", true));
-    KEEP(chVS, gtk_option_menu_new());
-    fill_option_menu(chVS, chVS_menu, {"Disable", "Active"});
-    attach_row(table5, label17, chVS, 0);
-    KEEP(label18, row_label("Overdrive:", true));
-    KEEP(slOverdrive, horizontal_slider());
-    attach_row(table5, label18, slOverdrive, 1);
-    KEEP(label19, row_label("Intensity:", true));
-    KEEP(slIntensity, horizontal_slider());
-    attach_row(table5, label19, slIntensity, 2);
-
-    KEEP(hseparator10, gtk_hseparator_new());
-    pack(vbox8, hseparator10, TRUE, TRUE, 0);
-    KEEP(label5, gtk_label_new("Virtual Subwoofer"));
-    gtk_notebook_append_page(GTK_NOTEBOOK(notebook), hbox7, label5);
+    GtkWidget *body =
+        open_effect_page(NAMED(hbox7), NAMED(pixmap4), "korva_4.xpm", NAMED(vbox8), NAMED(hseparator9), 0);
+    effect_table(body, NAMED(table5),
+                 {{NAMED(label17), "Effect mode:", NAMED(chVS), &chVS_menu, KORVA_CONTROL_VS_MODE},
+                  {NAMED(label18), "Overdrive:", NAMED(slOverdrive)},
+                  {NAMED(label19), "Intensity:", NAMED(slIntensity)}});
+    close_effect_page(notebook, hbox7, body, NAMED(hseparator10), 0, NAMED(label5), "Virtual Subwoofer");
 }
 
 void build_speakers_page(GtkWidget *notebook)
 {
-    KEEP(hbox8, gtk_hbox_new(FALSE, 0));
-    KEEP(pixmap5, picture("korva_7.xpm"));
-    pack(hbox8, pixmap5, FALSE, FALSE, 2);
-    KEEP(vbox9, gtk_vbox_new(FALSE, 0));
-    pack(hbox8, vbox9, TRUE, TRUE, 0);
-    KEEP(hseparator11, gtk_hseparator_new());
-    pack(vbox9, hseparator11, TRUE, TRUE, 0);
-
+    GtkWidget *body =
+        open_effect_page(NAMED(hbox8), NAMED(pixmap5), "korva_7.xpm", NAMED(vbox9), NAMED(hseparator11), 0);
     KEEP(chkSwap, gtk_check_button_new_with_label("Enable reversed stereo"));
-    pack(vbox9, chkSwap, FALSE, FALSE, 0);
+    pack(body, chkSwap, FALSE, FALSE, 0);
     KEEP(chkPhaseInv, gtk_check_button_new_with_label("Enable phase invert"));
-    pack(vbox9, chkPhaseInv, FALSE, FALSE, 0);
+    pack(body, chkPhaseInv, FALSE, FALSE, 0);
     KEEP(chkFQ, gtk_check_button_new_with_label("Enable frequency correction"));
-    pack(vbox9, chkFQ, FALSE, FALSE, 0);
+    pack(body, chkFQ, FALSE, FALSE, 0);
     KEEP(hseparator12, gtk_hseparator_new());
-    pack(vbox9, hseparator12, FALSE, FALSE, 4);
-
-    KEEP(tblFQ, bordered_table(4));
-    pack(vbox9, tblFQ, FALSE, FALSE, 0);
-    KEEP(label20, row_label("Reduce bass resonance", true));
-    KEEP(slFQDeBass, horizontal_slider());
-    attach_row(tblFQ, label20, slFQDeBass, 0);
-    KEEP(label21, row_label("Reduce tube resonance:", true));
-    KEEP(slFQDeTube, horizontal_slider());
-    attach_row(tblFQ, label21, slFQDeTube, 1);
-    KEEP(label22, row_label("Enhance mid-range:", true));
-    KEEP(slFQMid, horizontal_slider());
-    attach_row(tblFQ, label22, slFQMid, 2);
-    KEEP(label23, row_label("Enhance high frequencies:", true));
-    KEEP(slFQHigh, horizontal_slider());
-    attach_row(tblFQ, label23, slFQHigh, 3);
-
-    KEEP(hseparator13, gtk_hseparator_new());
-    pack(vbox9, hseparator13, TRUE, TRUE, 0);
-    KEEP(label6, gtk_label_new("Tune Speakers"));
-    gtk_notebook_append_page(GTK_NOTEBOOK(notebook), hbox8, label6);
+    pack(body, hseparator12, FALSE, FALSE, 4);
+    effect_table(body, NAMED(tblFQ),
+                 {{NAMED(label20), "Reduce bass resonance", NAMED(slFQDeBass)},
+                  {NAMED(label21), "Reduce tube resonance:", NAMED(slFQDeTube)},
+                  {NAMED(label22), "Enhance mid-range:", NAMED(slFQMid)},
+                  {NAMED(label23), "Enhance high frequencies:", NAMED(slFQHigh)}});
+    close_effect_page(notebook, hbox8, body, NAMED(hseparator13), 0, NAMED(label6), "Tune Speakers");
 }
 
 namespace {
+
+// Brainwave mode `mode` of the control catalogue, its label set off by two
+// spaces, in the group of `first` (a new group when null).
+GtkWidget *mode_button(GtkWidget *first, int mode)
+{
+    gchar *label = g_strconcat("  ", korva_controls[KORVA_CONTROL_BW_FQ].points[mode].label, nullptr);
+    GtkWidget *button = first ? gtk_radio_button_new_with_label_from_widget(GTK_RADIO_BUTTON(first), label)
+                              : gtk_radio_button_new_with_label(nullptr, label);
+    g_free(label);
+    return button;
+}
 
 GtkWidget *column_heading(const char *text)
 {
@@ -264,20 +256,12 @@ GtkWidget *column_heading(const char *text)
 
 void build_brainwave_page(GtkWidget *notebook)
 {
-    KEEP(hbox9, gtk_hbox_new(FALSE, 0));
-    KEEP(pixmap6, picture("korva_6.xpm"));
-    pack(hbox9, pixmap6, FALSE, FALSE, 2);
-    KEEP(vbox10, gtk_vbox_new(FALSE, 0));
-    pack(hbox9, vbox10, TRUE, TRUE, 0);
-    KEEP(hseparator14, gtk_hseparator_new());
-    pack(vbox10, hseparator14, TRUE, TRUE, 4);
+    open_effect_page(NAMED(hbox9), NAMED(pixmap6), "korva_6.xpm", NAMED(vbox10), NAMED(hseparator14), 4);
 
+    // A table without a border, unlike the other pages'.
     KEEP(table6, gtk_table_new(1, 2, FALSE));
     pack(vbox10, table6, FALSE, FALSE, 0);
-    KEEP(label24, row_label("Effect mode:", true));
-    KEEP(chBW, gtk_option_menu_new());
-    fill_option_menu(chBW, chBW_menu, {"Disable", "Normal", "Extra (x2)"});
-    attach_row(table6, label24, chBW, 0);
+    attach_rows(table6, {{NAMED(label24), "Effect mode:", NAMED(chBW), &chBW_menu, KORVA_CONTROL_BW_MODE}});
 
     // Three equal columns: mode, description, signal level.
     KEEP(hbox10, gtk_hbox_new(TRUE, 0));
@@ -288,13 +272,10 @@ void build_brainwave_page(GtkWidget *notebook)
     pack(hbox10, vbox11, TRUE, TRUE, 0);
     KEEP(label25, column_heading("Mode:"));
     pack(vbox11, label25, FALSE, FALSE, 4);
-    KEEP(rbConcentration, gtk_radio_button_new_with_label(nullptr, "  Concentration"));
-    KEEP(rbLightRelax, gtk_radio_button_new_with_label_from_widget(GTK_RADIO_BUTTON(rbConcentration),
-                                                                   "  Light relaxation"));
-    KEEP(rbNormalRelax, gtk_radio_button_new_with_label_from_widget(GTK_RADIO_BUTTON(rbConcentration),
-                                                                    "  Normal relaxation"));
-    KEEP(rbDeepRelax, gtk_radio_button_new_with_label_from_widget(GTK_RADIO_BUTTON(rbConcentration),
-                                                                  "  Deep relaxation"));
+    KEEP(rbConcentration, mode_button(nullptr, 0));
+    KEEP(rbLightRelax, mode_button(rbConcentration, 1));
+    KEEP(rbNormalRelax, mode_button(rbConcentration, 2));
+    KEEP(rbDeepRelax, mode_button(rbConcentration, 3));
     for (GtkWidget *radio : {rbConcentration, rbLightRelax, rbNormalRelax, rbDeepRelax}) {
         gtk_toggle_button_set_mode(GTK_TOGGLE_BUTTON(radio), FALSE);
         pack(vbox11, radio, FALSE, FALSE, 0);
@@ -318,10 +299,7 @@ void build_brainwave_page(GtkWidget *notebook)
     KEEP(slBWamp, vertical_slider());
     pack(vbox13, slBWamp, TRUE, TRUE, 0);
 
-    KEEP(hseparator15, gtk_hseparator_new());
-    pack(vbox10, hseparator15, TRUE, TRUE, 4);
-    KEEP(label34, gtk_label_new("BW Synth"));
-    gtk_notebook_append_page(GTK_NOTEBOOK(notebook), hbox9, label34);
+    close_effect_page(notebook, hbox9, vbox10, NAMED(hseparator15), 4, NAMED(label34), "BW Synth");
 }
 
 }  // namespace korva_ui

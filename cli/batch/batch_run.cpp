@@ -4,11 +4,14 @@
 #include "cli/common/interrupt.h"
 #include "cli/process/process_file.h"
 
+#include "fileio/directories.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <new>
 #include <sys/stat.h>
@@ -39,12 +42,9 @@ FileResult process_item(const BatchItem &item, Shared &shared, int worker)
     if (!shared.settings.overwrite && lstat(item.output.c_str(), &status) == 0)
         return {FileState::kept, item.output + ": exists; kept (use --overwrite to replace it)", {}};
 
-    std::error_code error;
     const std::filesystem::path directory = std::filesystem::path(item.output).parent_path();
-    if (!directory.empty())
-        std::filesystem::create_directories(directory, error);
-    if (error)
-        return {FileState::failed, directory.string() + ": cannot create the directory: " + error.message(), {}};
+    if (int why = 0; !directory.empty() && !korva::fileio::make_directories(directory.c_str(), 0777, &why))
+        return {FileState::failed, directory.string() + ": cannot create the directory: " + std::strerror(why), {}};
 
     ProcessRequest request;
     request.input_path = item.input;

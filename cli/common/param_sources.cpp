@@ -44,8 +44,8 @@ std::string field_range_list()
         const KorvaParamField &field = korva_param_fields[i];
         if (!list.empty())
             list += ", ";
-        list += std::string(field.name) + " " + std::to_string(korva_ports[i].minimum) + ".." +
-                std::to_string(korva_ports[i].maximum) + " (" + std::to_string(8 * field.width) + " bits)";
+        list += std::string(field.name) + " " + std::to_string(korva_controls[i].minimum) + ".." +
+                std::to_string(korva_controls[i].maximum) + " (" + std::to_string(8 * field.width) + " bits)";
     }
     return list;
 }

@@ -5,9 +5,10 @@
 #include "cli/process/process_file.h"
 #include "demo_synth.h"
 
+#include "fileio/directories.h"
+
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include <cstring>
 
 namespace {
 
@@ -41,10 +42,8 @@ CLI::App *add_demo_command(CLI::App &app, DemoOptions &options)
 Status run_demo(const DemoOptions &options)
 {
     const std::string &directory = options.directory;
-    std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    if (error)
-        return failure(directory + ": cannot create the directory: " + error.message());
+    if (int why = 0; !korva::fileio::make_directories(directory.c_str(), 0777, &why))
+        return failure(directory + ": cannot create the directory: " + std::strerror(why));
 
     const std::string input_path = directory + "/demo-in.wav";
     const std::string output_path = directory + "/demo-out.wav";

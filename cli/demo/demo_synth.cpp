@@ -1,5 +1,7 @@
 #include "demo_synth.h"
 
+#include "engine/sample16.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -170,8 +172,8 @@ std::vector<int16_t> synthesise_demo()
 
     std::vector<int16_t> samples(2 * frames);
     for (std::size_t i = 0; i < frames; ++i) {
-        samples[2 * i] = static_cast<int16_t>(std::lround(std::clamp(mix.left[i] * scale, -32767.0, 32767.0)));
-        samples[2 * i + 1] = static_cast<int16_t>(std::lround(std::clamp(mix.right[i] * scale, -32767.0, 32767.0)));
+        samples[2 * i] = korva::sample16::round_away_symmetric(mix.left[i] * scale);
+        samples[2 * i + 1] = korva::sample16::round_away_symmetric(mix.right[i] * scale);
     }
     return samples;
 }

@@ -1,9 +1,11 @@
 #include "loudness_match.h"
 
 #include "cli/common/audio_file.h"
-#include "cli/common/engine_handle.h"
 #include "cli/common/float_chain.h"
 #include "cli/common/interrupt.h"
+
+#include "engine/engine_handle.h"
+#include "engine/sample16.h"
 
 #include <cmath>
 #include <cstdio>
@@ -44,15 +46,9 @@ int64_t apply_gain(std::span<int16_t> stereo, float gain)
 {
     int64_t clipped = 0;
     for (int16_t &sample : stereo) {
-        float y = std::round(static_cast<float>(sample) * gain);
-        if (y > 32767.0f) {
-            y = 32767.0f;
-            ++clipped;
-        } else if (y < -32767.0f) {
-            y = -32767.0f;
-            ++clipped;
-        }
-        sample = static_cast<int16_t>(y);
+        bool clip = false;
+        sample = korva::sample16::round_away_symmetric(static_cast<float>(sample) * gain, clip);
+        clipped += clip ? 1 : 0;
     }
     return clipped;
 }

@@ -3,6 +3,8 @@
 #include "preset_command.h"
 
 #include "cli/common/atomic_output.h"
+#include "fileio/directories.h"
+#include "fileio/file_read.h"
 #include "frontdoor/lv2_text.h"
 #include "frontdoor/ports.h"
 
@@ -11,8 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace {
@@ -26,10 +26,10 @@ std::string default_name(const std::string &preset_path)
 
 Status default_directory(std::string &directory)
 {
-    const char *home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0')
+    const std::string home = korva::fileio::home_directory(korva::fileio::HomeFrom::environment);
+    if (home.empty())
         return failure("HOME is not set: name the bundle directory (korva preset export-lv2 FILE DIR)");
-    directory = std::string(home) + "/.lv2/korva-presets.lv2";
+    directory = home + "/.lv2/korva-presets.lv2";
     return success();
 }
 
@@ -39,8 +39,8 @@ void clamp_to_port_ranges(const std::string &preset_path, KorvaParams &params)
 {
     clamp_to_ports(params, [&](int i, int32_t was, int32_t kept) {
         std::fprintf(stderr, "korva: warning: %s: %s=%d is outside the port's range %d..%d; exported as %d\n",
-                     preset_path.c_str(), korva_param_fields[i].name, was, korva_ports[i].minimum,
-                     korva_ports[i].maximum, kept);
+                     preset_path.c_str(), korva_param_fields[i].name, was, korva_controls[i].minimum,
+                     korva_controls[i].maximum, kept);
     });
 }
 
@@ -52,17 +52,6 @@ Status write_whole_file(const std::string &path, const std::string &text)
     if (!korva::fileio::replace_file(path.c_str(), text.data(), text.size(), korva::fileio::NonRegular::refuse,
                                      &error))
         return failure(path + ": cannot write: " + replacement_reason(error));
-    return success();
-}
-
-Status read_whole_file(const std::string &path, std::string &text)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return failure(path + ": cannot read the bundle's manifest");
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return failure(path + ": cannot read the bundle's manifest");
     return success();
 }
 
@@ -86,11 +75,8 @@ Status run_preset_export_lv2(const std::string &preset_path, const std::string &
     if (directory.empty())
         if (Status status = default_directory(directory); !status.ok())
             return status;
-    std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    if (!std::filesystem::is_directory(directory))
-        return failure(directory + ": cannot create the bundle directory" +
-                       (error ? ": " + error.message() : std::string(": not a directory")));
+    if (int why = 0; !korva::fileio::make_directories(directory.c_str(), 0777, &why))
+        return failure(directory + ": cannot create the bundle directory: " + std::strerror(why));
 
     clamp_to_port_ranges(preset_path, params);
     const std::string uri = lv2_preset_uri(name);
@@ -106,11 +92,14 @@ Status run_preset_export_lv2(const std::string &preset_path, const std::string &
     // its manifest as it is (the preset's file was replaced above).
     const std::string manifest_path = directory + "/manifest.ttl";
     std::string manifest;
-    if (std::filesystem::exists(manifest_path)) {
-        if (Status status = read_whole_file(manifest_path, manifest); !status.ok())
-            return status;
-    } else {
+    switch (korva::fileio::read_file(manifest_path.c_str(), manifest)) {
+    case korva::fileio::ReadStatus::failed:
+        return failure(manifest_path + ": cannot read the bundle's manifest");
+    case korva::fileio::ReadStatus::missing:
         manifest = "# LV2 presets of Korva (urn:korva:enhancer), written by korva preset export-lv2.\n";
+        break;
+    case korva::fileio::ReadStatus::ok:
+        break;
     }
     if (manifest.find("<" + uri + ">") == std::string::npos) {
         if (!manifest.empty() && manifest.back() != '\n')

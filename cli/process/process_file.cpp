@@ -2,7 +2,7 @@
 
 #include "cli/common/atomic_output.h"
 #include "cli/common/audio_file.h"
-#include "cli/common/engine_handle.h"
+#include "engine/engine_handle.h"
 #include "cli/common/interrupt.h"
 #include "file_run.h"
 #include "tag_keys.h"

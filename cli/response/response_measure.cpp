@@ -1,8 +1,8 @@
 #include "response_measure.h"
 
-#include "cli/common/engine_handle.h"
 #include "cli/common/float_chain.h"
 #include "cli/common/interrupt.h"
+#include "engine/engine_handle.h"
 
 #include <algorithm>
 #include <cmath>

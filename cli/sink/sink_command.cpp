@@ -2,65 +2,43 @@
 
 #include "cli/common/atomic_output.h"
 #include "engine/param_fields.h"
+#include "fileio/directories.h"
 #include "frontdoor/ports.h"
 #include "cli/common/param_options.h"
-#include "run_program.h"
 #include "sink_fragment.h"
+#include "sink_plugin.h"
+#include "pwclient/sink_client.h"
+#include "pwclient/sink_fragment_store.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr const char *kFragmentName = "korva-sink.conf";
 constexpr const char *kRestartHint = "systemctl --user restart pipewire";
 
-// Where PipeWire looks for the user's fragments: $XDG_CONFIG_HOME/pipewire/
-// pipewire.conf.d, or ~/.config/pipewire/pipewire.conf.d without it.
-Status fragment_directory(std::string &directory)
-{
-    const char *config_home = std::getenv("XDG_CONFIG_HOME");
-    if (config_home != nullptr && config_home[0] == '/') {
-        directory = std::string(config_home) + "/pipewire/pipewire.conf.d";
-        return success();
-    }
-    const char *home = std::getenv("HOME");
-    if (home == nullptr || home[0] != '/')
-        return failure("cannot tell where the PipeWire configuration lives: neither XDG_CONFIG_HOME nor HOME "
-                       "is an absolute path");
-    directory = std::string(home) + "/.config/pipewire/pipewire.conf.d";
-    return success();
-}
-
-// The sink's fragment in that directory.
+// The sink's fragment, where PipeWire looks for the user's fragments.
 Status fragment_path(std::string &path)
 {
-    std::string directory;
-    if (Status status = fragment_directory(directory); !status.ok())
-        return status;
-    path = directory + "/" + kFragmentName;
+    char found[PATH_MAX];
+    KorvaFragmentError error{};
+    if (!korva_fragment_path(found, sizeof found, &error))
+        return failure(error.message);
+    path = found;
     return success();
 }
 
 // Creates `directory` and every missing parent (mode 0777 less the umask).
 Status make_directories(const std::string &directory)
 {
-    for (size_t slash = 1; slash <= directory.size(); ++slash) {
-        if (slash != directory.size() && directory[slash] != '/')
-            continue;
-        const std::string part = directory.substr(0, slash);
-        if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
-            return failure(part + ": cannot create the directory: " + std::strerror(errno));
-    }
-    struct stat status {};
-    if (stat(directory.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
-        return failure(directory + ": is not a directory");
+    if (int why = 0; !korva::fileio::make_directories(directory.c_str(), 0777, &why))
+        return failure(directory + ": cannot create the directory: " + std::strerror(why));
     return success();
 }
 
@@ -75,64 +53,46 @@ Status write_text_file(const std::string &path, const std::string &text)
     return success();
 }
 
-bool is_regular_file(const std::string &path)
-{
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-}
+// How long korva waits for PipeWire's first answers and for a read-back.
+constexpr int kAnswerMs = 5000;
 
-// What PipeWire says about the sink's node.
-struct SinkNode {
-    bool reachable = false;   // a PipeWire daemon answered
-    bool present = false;     // it has a node named korva_sink
-    std::string state;        // the node's state ("running", "suspended", ...)
-    std::string problem;      // why PipeWire could not be asked
-    std::string dump;         // what pw-dump printed about it
+// A client of the running PipeWire, freed when it goes out of scope.
+struct LiveSink {
+    KorvaSinkClient *client = nullptr;
+    KorvaSinkState state = KORVA_SINK_PIPEWIRE_DOWN;
+    std::string problem;   // why no client could start
+
+    LiveSink()
+    {
+        char error[256] = "";
+        client = korva_sink_client_new(nullptr, error, sizeof error);
+        if (client == nullptr)
+            problem = error;
+        else
+            state = korva_sink_client_wait(client, kAnswerMs);
+    }
+    LiveSink(const LiveSink &) = delete;
+    LiveSink &operator=(const LiveSink &) = delete;
+    ~LiveSink() { korva_sink_client_free(client); }
+
+    // Why the change cannot reach the sink, in the user's terms; empty when connected.
+    std::string why_not() const
+    {
+        if (client == nullptr)
+            return problem;
+        switch (state) {
+        case KORVA_SINK_CONNECTED: return {};
+        case KORVA_SINK_CONNECTING: return "PipeWire did not answer within 5 seconds";
+        case KORVA_SINK_PIPEWIRE_DOWN: return "PipeWire is not running";
+        case KORVA_SINK_NOT_RUNNING:
+            return std::string("PipeWire has no node ") + KORVA_SINK_NODE_NAME + ": the sink is not running";
+        case KORVA_SINK_NOT_KORVA:
+            return std::string("the PipeWire node ") + KORVA_SINK_NODE_NAME +
+                   " is not Korva's sink (it has no korva: controls): another program made it";
+        }
+        return "unknown state";
+    }
 };
-
-std::string first_line(const std::string &text)
-{
-    return text.substr(0, text.find('\n'));
-}
-
-SinkNode find_sink_node()
-{
-    SinkNode node;
-    const ProgramRun dump = run_program({"pw-dump", kSinkNodeName});
-    if (!dump.started) {
-        node.problem = dump.problem + " (the PipeWire tools come with the package pipewire-bin)";
-        return node;
-    }
-    if (dump.timed_out || dump.exit_code != 0) {
-        node.problem = dump.timed_out ? dump.problem : "pw-dump: " + first_line(dump.output);
-        return node;
-    }
-    node.reachable = true;
-    node.dump = dump.output;
-    node.present = dump.output.find(std::string("\"node.name\": \"") + kSinkNodeName + "\"") != std::string::npos;
-    const std::string key = "\"state\": \"";
-    if (const auto at = dump.output.find(key); node.present && at != std::string::npos) {
-        const auto start = at + key.size();
-        node.state = dump.output.substr(start, dump.output.find('"', start) - start);
-    }
-    return node;
-}
-
-// The plug-in path an installed fragment names, or empty.
-std::string plugin_in_fragment(const std::string &path)
-{
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto key = line.find("plugin = \"");
-        if (key == std::string::npos)
-            continue;
-        const auto start = key + 10;
-        const auto end = line.find('"', start);
-        return end == std::string::npos ? std::string() : line.substr(start, end - start);
-    }
-    return {};
-}
 
 std::string number_text(double value)
 {
@@ -141,18 +101,14 @@ std::string number_text(double value)
     return text;
 }
 
-// "live: FIELD=VALUE ..." for every control the running sink shows.
-std::string live_settings(const std::string &dump)
+// " FIELD=VALUE" for every control in `values`.
+std::string values_text(const KorvaSinkValues &values)
 {
     std::string text;
-    for (const KorvaParamField &field : korva_param_fields) {
-        const LiveControl control = live_control(dump, field.name);
-        if (control.found) {
-            text += text.empty() ? "live:" : "";
-            text += std::string(" ") + field.name + "=" + number_text(control.value);
-        }
-    }
-    return text.empty() ? text : text + "\n";
+    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i)
+        if (values.present[i])
+            text += std::string(" ") + korva_param_fields[i].name + "=" + number_text(values.value[i]);
+    return text;
 }
 
 // The settings as the plug-in will use them: a value outside a control's
@@ -163,7 +119,7 @@ Status build_sink_params(const ParamSources &sources, KorvaParams &params)
         return status;
     clamp_to_ports(params, [](int i, int32_t was, int32_t used) {
         std::fprintf(stderr, "korva: warning: %s=%d is outside the plug-in's range %d..%d: the sink uses %d\n",
-                     korva_param_fields[i].name, was, korva_ports[i].minimum, korva_ports[i].maximum, used);
+                     korva_param_fields[i].name, was, korva_controls[i].minimum, korva_controls[i].maximum, used);
     });
     return success();
 }
@@ -184,9 +140,8 @@ Status run_install(const ParamSources &sources)
     std::string plugin;
     if (Status status = sink_parts(sources, params, plugin); !status.ok())
         return status;
-    if (!is_regular_file(plugin))
-        return failure(plugin + ": the Korva LADSPA plug-in is not there: install the project (cmake --install) "
-                       "or name the plug-in with KORVA_LADSPA_PLUGIN");
+    if (Status status = check_ladspa_plugin(plugin); !status.ok())
+        return status;
     std::string fragment;
     if (Status status = sink_fragment(sink_template(), plugin, params, fragment); !status.ok())
         return status;
@@ -196,8 +151,16 @@ Status run_install(const ParamSources &sources)
         return status;
     if (Status status = make_directories(path.substr(0, path.rfind('/'))); !status.ok())
         return status;
-    if (Status status = write_text_file(path, fragment); !status.ok())
-        return status;
+    // Under the writers' lock: a `korva sink set` at the same moment lands
+    // before or after, never in between.
+    KorvaFragmentError error{};
+    const int lock = korva_fragment_lock(path.c_str(), kAnswerMs, &error);
+    if (lock < 0)
+        return failure(error.message);
+    const Status written = write_text_file(path, fragment);
+    korva_fragment_unlock(lock);
+    if (!written.ok())
+        return written;
     std::printf("wrote %s\nrestart PipeWire to load it:\n  %s\nthen choose \"Korva\" as the output.\n",
                 path.c_str(), kRestartHint);
     return success();
@@ -208,7 +171,21 @@ Status run_remove()
     std::string path;
     if (Status status = fragment_path(path); !status.ok())
         return status;
-    if (unlink(path.c_str()) != 0) {
+    // Under the writers' lock, so a `set` at the same moment cannot put the
+    // file back. The lock file stays: a writer may be waiting on it.
+    struct stat folder {};
+    int lock = -1;
+    if (stat(path.substr(0, path.rfind('/')).c_str(), &folder) == 0) {
+        KorvaFragmentError error{};
+        lock = korva_fragment_lock(path.c_str(), kAnswerMs, &error);
+        if (lock < 0)
+            return failure(error.message);
+    }
+    const int removed = unlink(path.c_str());
+    const int unlink_error = errno;
+    korva_fragment_unlock(lock);
+    if (removed != 0) {
+        errno = unlink_error;
         if (errno == ENOENT) {
             std::printf("not installed: %s does not exist\n", path.c_str());
             return success();
@@ -225,31 +202,40 @@ Status run_status()
     if (Status status = fragment_path(path); !status.ok())
         return status;
     std::string text;
-    if (is_regular_file(path)) {
-        const std::string plugin = plugin_in_fragment(path);
-        text += "installed: yes, " + path + "\n";
-        text += "plug-in: " + (plugin.empty() ? std::string("(not named in the file)") : plugin) +
-                (plugin.empty() || is_regular_file(plugin) ? "" : " (missing: PipeWire cannot create the sink)") +
-                "\n";
-    } else {
+    struct stat file {};
+    if (stat(path.c_str(), &file) != 0 && errno == ENOENT) {
         text += "installed: no (" + path + " does not exist)\n";
+    } else {
+        KorvaFragmentContents saved{};
+        KorvaFragmentError error{};
+        if (!korva_fragment_read(path.c_str(), &saved, &error)) {
+            text += std::string("installed: unreadable: ") + error.message + "\n";
+        } else {
+            text += "installed: yes, " + path + "\n";
+            const std::string plugin = saved.plugin;
+            Status loadable = plugin.empty() ? failure("(not named in the file)") : check_ladspa_plugin(plugin);
+            text += "plug-in: " + (plugin.empty() ? std::string("(not named in the file)") : plugin) +
+                    (loadable.ok() || plugin.empty() ? "" : " (PipeWire cannot create the sink: " + loadable.message +
+                                                                ")") +
+                    "\n";
+            text += "saved:" + values_text(saved.controls) + "\n";
+        }
     }
-    const SinkNode node = find_sink_node();
-    if (!node.reachable)
-        text += "running: unknown, PipeWire did not answer: " + node.problem + "\n";
-    else if (node.present)
-        text += std::string("running: yes, node ") + kSinkNodeName + " (" + node.state + ")\n" +
-                live_settings(node.dump);
+    const LiveSink live;
+    KorvaSinkValues values{};
+    if (live.state == KORVA_SINK_CONNECTED && korva_sink_client_values(live.client, &values))
+        text += std::string("running: yes, node ") + KORVA_SINK_NODE_NAME + "\nlive:" + values_text(values) + "\n";
     else
-        text += std::string("running: no, PipeWire has no node ") + kSinkNodeName + "\n";
+        text += "running: no, " + live.why_not() + "\n";
     std::fputs(text.c_str(), stdout);
     return success();
 }
 
-Status run_set(const std::vector<std::string> &assignments)
+// The assignments as changes, each value read exactly as --set reads it
+// (truncated to the field's width) and clamped to the plug-in's range with a
+// warning. The first bad one fails the whole set before anything is sent.
+Status sink_changes(const std::vector<std::string> &assignments, std::vector<KorvaSinkChange> &changes)
 {
-    // Each value is read exactly as --set reads it, truncated to the field's width.
-    std::vector<SinkControl> controls;
     KorvaParams scratch;
     korva_default_params(&scratch);
     for (const std::string &assignment : assignments) {
@@ -260,51 +246,98 @@ Status run_set(const std::vector<std::string> &assignments)
         }
         const std::string name = assignment.substr(0, assignment.find('='));
         const KorvaParamField *field = korva_param_field_find(name.c_str());
+        const int index = static_cast<int>(field - korva_param_fields);
         const int32_t value = korva_param_get(&scratch, field);
+        const int32_t used = std::clamp(value, korva_controls[index].minimum, korva_controls[index].maximum);
+        if (used != value)
+            std::fprintf(stderr, "korva: warning: %s=%d is outside the plug-in's range %d..%d: the sink uses %d\n",
+                         field->name, value, korva_controls[index].minimum, korva_controls[index].maximum, used);
         // A field given twice is sent once, with its last value.
-        auto same = std::find_if(controls.begin(), controls.end(),
-                                 [&](const SinkControl &control) { return control.field == name; });
-        if (same != controls.end())
-            same->value = value;
+        auto same = std::find_if(changes.begin(), changes.end(),
+                                 [&](const KorvaSinkChange &change) { return change.field == index; });
+        if (same != changes.end())
+            same->value = static_cast<float>(used);
         else
-            controls.push_back({name, value});
+            changes.push_back({index, static_cast<float>(used)});
+    }
+    return success();
+}
+
+std::string changes_text(const std::vector<KorvaSinkChange> &changes)
+{
+    std::string text;
+    for (const KorvaSinkChange &change : changes)
+        text += std::string(" ") + korva_param_fields[change.field].name + "=" + number_text(change.value);
+    return text;
+}
+
+// Sends the changes in one Props change and reads the node back.
+Status set_live(const LiveSink &live, const std::vector<KorvaSinkChange> &changes)
+{
+    KorvaSinkValues before{};
+    korva_sink_client_values(live.client, &before);
+    for (const KorvaSinkChange &change : changes)
+        if (!before.present[change.field])
+            return failure(std::string("the node ") + KORVA_SINK_NODE_NAME + " has no control korva:" +
+                           korva_param_fields[change.field].name +
+                           " (a sink of another Korva version?): nothing changed");
+    if (!korva_sink_client_set(live.client, changes.data(), static_cast<int>(changes.size())))
+        return failure(std::string("the sink went away before the change was sent: ") + live.why_not());
+    KorvaSinkValues after{};
+    if (!korva_sink_client_refresh(live.client, &after, kAnswerMs))
+        return failure(std::string("the sink did not answer after the change (") + live.why_not() + ")");
+    for (const KorvaSinkChange &change : changes)
+        if (static_cast<float>(after.value[change.field]) != change.value)
+            return failure(std::string(KORVA_SINK_NODE_NAME) + " did not take " +
+                           korva_param_fields[change.field].name + "=" + number_text(change.value) + " (it holds " +
+                           number_text(after.value[change.field]) + ")");
+    return success();
+}
+
+Status run_set(const std::vector<std::string> &assignments, bool save)
+{
+    std::vector<KorvaSinkChange> changes;
+    if (Status status = sink_changes(assignments, changes); !status.ok())
+        return status;
+    std::string path;
+    if (Status status = fragment_path(path); !status.ok())
+        return status;
+    struct stat file {};
+    const bool installed = stat(path.c_str(), &file) == 0 || errno != ENOENT;
+
+    const LiveSink live;
+    const std::string unreachable = live.why_not();
+    if (live.state == KORVA_SINK_NOT_KORVA || live.state == KORVA_SINK_CONNECTING)
+        return failure(unreachable + ": nothing changed");
+    if (!unreachable.empty() && (!save || !installed))
+        return failure(unreachable + (save ? " and the sink is not installed (korva sink install)" : "") +
+                       ": nothing changed");
+
+    // Saved first: a fragment that cannot take the change stops it before
+    // the live sink has it.
+    std::string saved;
+    if (save && installed) {
+        KorvaFragmentError error{};
+        if (!korva_fragment_save(path.c_str(), changes.data(), static_cast<int>(changes.size()), &error))
+            return failure(std::string(error.message) + ": nothing changed");
+        saved = "saved in " + path + "\n";
+    } else if (save) {
+        std::fprintf(stderr, "korva: warning: %s does not exist (the sink was not installed with `korva sink "
+                     "install`): the change is not saved\n", path.c_str());
     }
 
-    const SinkNode node = find_sink_node();
-    if (!node.reachable)
-        return failure("cannot reach PipeWire: " + node.problem);
-    if (!node.present)
-        return failure(std::string("PipeWire has no node ") + kSinkNodeName +
-                       ": install the sink with `korva sink install` and restart PipeWire (" + kRestartHint + ")");
-
-    const ProgramRun set = run_program({"pw-cli", "set-param", kSinkNodeName, "Props", sink_props(controls)});
-    // pw-cli reports a refused change on its output and still exits with 0.
-    if (!set.started || set.timed_out || set.exit_code != 0 || set.output.find("Error") != std::string::npos)
-        return failure("pw-cli set-param " + std::string(kSinkNodeName) + " failed: " +
-                       (set.problem.empty() ? first_line(set.output) : set.problem));
-
-    // Read back what the node holds now: a node that takes no such control
-    // (not Korva's, or another plug-in) keeps its old values.
-    const SinkNode changed = find_sink_node();
-    std::string text = std::string(kSinkNodeName) + ":";
-    for (const SinkControl &control : controls) {
-        const LiveControl live = live_control(changed.dump, control.field);
-        // PipeWire keeps a control as a float, and a toggle as on or off.
-        const bool taken = live.toggle ? live.found
-                                       : live.found && static_cast<float>(live.value) == static_cast<float>(control.value);
-        if (!taken)
-            return failure(std::string(kSinkNodeName) + " did not take " + control.field + "=" +
-                           std::to_string(control.value) +
-                           (live.found ? " (it holds " + number_text(live.value) + ")" : " (it has no such control)"));
-        if (live.has_range && (control.value < live.minimum || control.value > live.maximum))
-            std::fprintf(stderr, "korva: warning: %s=%d is outside the plug-in's range %s..%s: the sink uses %s\n",
-                         control.field.c_str(), control.value, number_text(live.minimum).c_str(),
-                         number_text(live.maximum).c_str(),
-                         number_text(control.value < live.minimum ? live.minimum : live.maximum).c_str());
-        text += " " + control.field + "=" + std::to_string(control.value);
+    if (!unreachable.empty()) {
+        std::printf("%s%s: %s; the sink starts with these values\n", saved.c_str(),
+                    changes_text(changes).substr(1).c_str(), unreachable.c_str());
+        return success();
     }
-    text += "\n(until PipeWire restarts; `korva sink install --set ...` keeps settings)\n";
-    std::fputs(text.c_str(), stdout);
+    if (Status status = set_live(live, changes); !status.ok()) {
+        if (!saved.empty())
+            status.message += "; the change is saved in " + path + " for the sink's next start";
+        return status;
+    }
+    std::printf("%s:%s\n%s", KORVA_SINK_NODE_NAME, changes_text(changes).c_str(),
+                save ? saved.c_str() : "not saved: the sink goes back to its saved values when PipeWire restarts\n");
     return success();
 }
 
@@ -314,9 +347,13 @@ Status run_pulse_line(const ParamSources &sources)
     std::string plugin;
     if (Status status = sink_parts(sources, params, plugin); !status.ok())
         return status;
-    if (!is_regular_file(plugin))
-        std::fprintf(stderr, "korva: warning: %s does not exist yet\n", plugin.c_str());
-    std::printf("%s\n", pulse_line(plugin, params).c_str());
+    std::string line;
+    if (Status status = pulse_line(plugin, params, line); !status.ok())
+        return status;
+    // The line may be meant for another machine: a plug-in not here yet is a warning.
+    if (Status status = check_ladspa_plugin(plugin); !status.ok())
+        std::fprintf(stderr, "korva: warning: %s\n", status.message.c_str());
+    std::printf("%s\n", line.c_str());
     return success();
 }
 
@@ -334,8 +371,10 @@ CLI::App *add_sink_command(CLI::App &app, SinkOptions &options)
     add_param_options(options.install, options.sources);
     options.remove = sink->add_subcommand("remove", "remove the PipeWire configuration for the sink");
     options.status = sink->add_subcommand("status", "whether the sink is installed and running");
-    options.set = sink->add_subcommand("set", "change controls of the running sink");
+    options.set = sink->add_subcommand("set", "change controls of the running sink and save them in its configuration");
     options.set->add_option("FIELD=VALUE", options.assignments, "parameter field and value")->required();
+    options.set->add_flag("--no-save", options.no_save,
+                          "change the running sink only: PipeWire's next start brings back the saved values");
     options.pulse_line = sink->add_subcommand("pulse-line", "print the PulseAudio load-module line");
     add_param_options(options.pulse_line, options.sources);
     return sink;
@@ -350,6 +389,6 @@ Status run_sink_command(const SinkOptions &options)
     if (options.status->parsed())
         return run_status();
     if (options.set->parsed())
-        return run_set(options.assignments);
+        return run_set(options.assignments, !options.no_save);
     return run_pulse_line(options.sources);
 }

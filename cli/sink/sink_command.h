@@ -2,7 +2,7 @@
 //   install [--preset FILE] [--set FIELD=VALUE]...   write the configuration fragment
 //   remove                                            take it away
 //   status                                            installed? running?
-//   set FIELD=VALUE...                                change the running sink's controls
+//   set [--no-save] FIELD=VALUE...                    change the running sink's controls and save them
 //   pulse-line [--preset FILE] [--set FIELD=VALUE]... the PulseAudio equivalent
 #ifndef KORVA_CLI_SINK_COMMAND_H
 #define KORVA_CLI_SINK_COMMAND_H
@@ -18,6 +18,7 @@
 struct SinkOptions {
     ParamSources sources;                  // install, pulse-line
     std::vector<std::string> assignments;  // set
+    bool no_save = false;                  // set --no-save
     CLI::App *install = nullptr;
     CLI::App *remove = nullptr;
     CLI::App *status = nullptr;

@@ -4,6 +4,7 @@
 #include "sink_template.h"
 
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -46,15 +47,33 @@ Status check_plugin_path(const std::string &path)
 {
     if (path.empty() || path.front() != '/')
         return failure("the LADSPA plug-in path \"" + path + "\" is not absolute (set KORVA_LADSPA_PLUGIN)");
-    // PipeWire reads the path inside "..." and PulseAudio splits its module
-    // arguments at spaces: none of these can be written safely.
-    for (const char c : path) {
-        if (c == '"' || c == '\\' || c == ' ' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            return failure("the LADSPA plug-in path \"" + path +
-                           "\" holds a quote, backslash, space or control character, which the sink "
-                           "configuration cannot carry");
-    }
     return success();
+}
+
+std::string spa_json_string_content(std::string_view text)
+{
+    // PipeWire's configuration reads \" \\ \n \r \t \b \f and \uXXXX inside
+    // a quoted string; every other byte stands for itself.
+    std::string quoted;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"': quoted += "\\\""; break;
+        case '\\': quoted += "\\\\"; break;
+        case '\n': quoted += "\\n"; break;
+        case '\r': quoted += "\\r"; break;
+        case '\t': quoted += "\\t"; break;
+        default:
+            if (byte < 0x20 || byte == 0x7f) {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+                quoted += escape;
+            } else {
+                quoted += c;
+            }
+        }
+    }
+    return quoted;
 }
 
 Status sink_fragment(std::string_view template_text, const std::string &plugin_path, const KorvaParams &params,
@@ -78,7 +97,9 @@ Status sink_fragment(std::string_view template_text, const std::string &plugin_p
             text += std::to_string(korva_param_get(&params, &field));
             ++seen[index];
         } else if (const auto at = line.find(kPluginPlaceholder); at != std::string_view::npos) {
-            text.append(line.substr(0, at)).append(plugin_path).append(line.substr(at + kPluginPlaceholder.size()));
+            text.append(line.substr(0, at))
+                .append(spa_json_string_content(plugin_path))
+                .append(line.substr(at + kPluginPlaceholder.size()));
         } else {
             text.append(line);
         }
@@ -93,71 +114,24 @@ Status sink_fragment(std::string_view template_text, const std::string &plugin_p
     return success();
 }
 
-std::string pulse_line(const std::string &plugin_path, const KorvaParams &params)
+Status pulse_line(const std::string &plugin_path, const KorvaParams &params, std::string &line)
 {
-    std::string line = "load-module module-ladspa-sink sink_name=korva sink_properties=device.description=Korva plugin=";
-    line += plugin_path;
+    // A module argument is split at spaces unless it is in double quotes,
+    // and the two PulseAudio servers differ on escapes inside them.
+    for (const char c : plugin_path) {
+        if (c == '"' || c == '\'' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return failure("the LADSPA plug-in path \"" + plugin_path +
+                           "\" holds a quote, backslash or control character, which a PulseAudio module line "
+                           "cannot carry: use a path without them");
+    }
+    const bool spaced = plugin_path.find(' ') != std::string::npos;
+    line = "load-module module-ladspa-sink sink_name=korva sink_properties=device.description=Korva plugin=";
+    line += spaced ? "\"" + plugin_path + "\"" : plugin_path;
     line += " label=korva control=";
     for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
         if (i > 0)
             line += ',';
         line += std::to_string(korva_param_get(&params, &korva_param_fields[i]));
     }
-    return line;
-}
-
-std::string sink_props(const std::vector<SinkControl> &controls)
-{
-    std::string props = "{ params = [";
-    for (const SinkControl &control : controls)
-        props += " \"" + std::string(kSinkGraphNode) + ":" + control.field + "\" " + std::to_string(control.value);
-    return props + " ] }";
-}
-
-namespace {
-
-// The number after "key": at or after `from` in a pw-dump text.
-bool number_after(std::string_view text, std::string_view key, std::size_t from, std::size_t limit, double &value)
-{
-    const auto at = text.find(key, from);
-    if (at == std::string_view::npos || at > limit)
-        return false;
-    const std::string rest(text.substr(at + key.size(), 32));
-    char *end = nullptr;
-    value = std::strtod(rest.c_str(), &end);
-    return end != rest.c_str();
-}
-
-} // namespace
-
-LiveControl live_control(std::string_view dump, std::string_view field)
-{
-    // pw-dump lists each control twice: in PropInfo as
-    //   "name": "korva:FIELD", "type": { "default": D, "min": A, "max": B }
-    // and in Props as the pair "korva:FIELD", VALUE.
-    LiveControl control;
-    std::string quoted = "\"";
-    quoted.append(kSinkGraphNode).append(":").append(field).append("\",");
-    for (auto at = dump.find(quoted); at != std::string_view::npos; at = dump.find(quoted, at + 1)) {
-        const auto next = dump.find_first_not_of(" \t\r\n", at + quoted.size());
-        if (next == std::string_view::npos)
-            break;
-        if (dump[next] == '-' || (dump[next] >= '0' && dump[next] <= '9')) {
-            const std::string number(dump.substr(next, 32));
-            control.value = std::strtod(number.c_str(), nullptr);
-            control.found = true;
-        } else if (dump.substr(next, 4) == "true" || dump.substr(next, 5) == "false") {
-            // A toggled port: filter-chain shows it as a boolean.
-            control.found = control.toggle = control.has_range = true;
-            control.value = dump[next] == 't' ? 1.0 : 0.0;
-            control.minimum = 0.0;
-            control.maximum = 1.0;
-        } else if (dump.substr(next, 7) == "\"type\":") {
-            const auto close = dump.find('}', next);
-            if (!control.toggle)
-                control.has_range = number_after(dump, "\"min\":", next, close, control.minimum) &&
-                                    number_after(dump, "\"max\":", next, close, control.maximum);
-        }
-    }
-    return control;
+    return success();
 }

@@ -5,7 +5,7 @@
 #include "host_app.h"
 #include "host_window.h"
 
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 
 #include <glib-unix.h>
 #include <gtk/gtk.h>

@@ -2,7 +2,7 @@
 #ifndef KORVA_HOST_PLUGIN_LOADER_H
 #define KORVA_HOST_PLUGIN_LOADER_H
 
-#include "plugin/xmms_plugin.h"
+#include "host/xmms_plugin.h"
 
 #include <string>
 

@@ -5,7 +5,7 @@
 #ifndef KORVA_HOST_SAMPLE_FORMAT_H
 #define KORVA_HOST_SAMPLE_FORMAT_H
 
-#include "plugin/xmms_plugin.h"
+#include "host/xmms_plugin.h"
 
 #include <cstddef>
 #include <cstdint>

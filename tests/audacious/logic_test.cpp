@@ -188,12 +188,34 @@ TEST(AudaciousSettings, EveryFieldPositionNamesItsKey)
     EXPECT_EQ(cfg.values.size(), KORVA_PARAM_FIELD_COUNT + 2u);   // no stray keys
 }
 
+// A hand-edited key that is no number gives its field the default; the
+// keys beside it keep their values.
+TEST(AudaciousSettings, ANonNumberGivesTheDefaultAndKeepsTheRest)
+{
+    MapStore cfg;
+    cfg.values["dewoofer"] = "loud";
+    cfg.values["fidelity"] = "12abc";
+    cfg.values["bw_fq"] = "99999999999";
+    cfg.values["enable_global"] = "";
+    cfg.values["preamp"] = "200";
+    cfg.values["vs_intensity"] = "-3";
+    KorvaParams defaults, p;
+    korva_default_params(&defaults);
+    korva_aud_read_params(&cfg.store, &p);
+    EXPECT_EQ(p.dewoofer, defaults.dewoofer);
+    EXPECT_EQ(p.fidelity, defaults.fidelity);
+    EXPECT_EQ(p.bw_fq, defaults.bw_fq);
+    EXPECT_EQ(p.enable_global, defaults.enable_global);
+    EXPECT_EQ(p.preamp, 200);
+    EXPECT_EQ(p.vs_intensity, -3);
+}
+
 TEST(AudaciousSettings, ResetAndPresetLoadKeepTheMasterSwitches)
 {
     korva_test::ScratchDir dir;
     MapStore cfg;
     StreamPtr s(korva_aud_open(&cfg.store));
-    const KorvaParams custom = korva_test::every_stage_on();
+    const KorvaParams custom = korva_test::stages_far_from_defaults();
     korva_params_write(s->engine, &custom);
     const std::string preset = dir.file("all-on.kp");
     ASSERT_EQ(korva_aud_save_preset(&cfg.store, s.get(), preset.c_str()), 1);
@@ -274,7 +296,7 @@ TEST(AudaciousStream, RandomBlocksAreExactAgainstTheEngine)
             KorvaParams p;
             korva_default_params(&p);
             if (stages)
-                p = korva_test::every_stage_on();
+                p = korva_test::stages_far_from_defaults();
             korva_params_write(s->engine, &p);
             int channels = 2, r = rate;
             korva_aud_start(s.get(), channels, r);
@@ -290,7 +312,7 @@ TEST(AudaciousStream, AfterAFlushNothingOfTheOldPositionComesOut)
 {
     MapStore cfg;
     StreamPtr s(korva_aud_open(&cfg.store));
-    const KorvaParams p = korva_test::every_stage_on();
+    const KorvaParams p = korva_test::stages_far_from_defaults();
     korva_params_write(s->engine, &p);
     korva_aud_start(s.get(), 2, 44100);
     std::vector<float> before = as_float(korva_test::stereo_signal(20000, 1));

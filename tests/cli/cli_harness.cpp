@@ -8,45 +8,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <fcntl.h>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 RunResult run_korva(const std::vector<std::string> &args, const std::string &stdin_path)
 {
-    ScratchDir capture;
-    const std::string out_path = capture.file("stdout");
-    const std::string err_path = capture.file("stderr");
-
-    std::vector<std::string> argv_strings{KORVA_BIN};
-    argv_strings.insert(argv_strings.end(), args.begin(), args.end());
-    std::vector<char *> argv;
-    for (std::string &arg : argv_strings)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    const pid_t child = fork();
-    if (child == 0) {
-        const int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out_fd, STDOUT_FILENO);
-        dup2(err_fd, STDERR_FILENO);
-        if (!stdin_path.empty()) {
-            const int in_fd = open(stdin_path.c_str(), O_RDONLY);
-            if (in_fd < 0 || dup2(in_fd, STDIN_FILENO) < 0)
-                _exit(127);
-        }
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    RunResult result;
-    int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child)
-        result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = read_file(out_path);
-    result.err = read_file(err_path);
-    return result;
+    std::vector<std::string> argv{KORVA_BIN};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return korva_test::run_captured(argv, {}, false, stdin_path);
 }
 
 Audio make_signal(int frames, int channels, int rate, int amplitude, uint32_t seed)

@@ -3,6 +3,7 @@
 #define KORVA_TESTS_CLI_HARNESS_H
 
 #include "engine/korva.h"
+#include "tests/support/run_captured.h"
 #include "tests/support/scratch.h"
 
 #include <cstdint>
@@ -10,11 +11,7 @@
 #include <string>
 #include <vector>
 
-struct RunResult {
-    int exit_code = -1;     // 128 + signal when killed
-    std::string out;
-    std::string err;
-};
+using RunResult = korva_test::Captured;
 
 // Runs korva with the arguments and waits for it; standard input is the file
 // `stdin_path` when one is named.

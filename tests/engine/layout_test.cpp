@@ -1,5 +1,6 @@
 // The record's layout is an interface: presets copy the parameter block byte
 // for byte and other programs write it at offset 0 and the rate at offset 96.
+#include "engine/controls.h"
 #include "engine/korva.h"
 #include "engine/param_fields.h"
 #include "test_signals.h"
@@ -54,6 +55,22 @@ TEST(Layout, ParameterBlockOffsetsWidthsAndDefaults)
         EXPECT_EQ(korva_param_get(&e->params, &got), want.def);
     }
     EXPECT_EQ(e->sample_rate, 44100);
+}
+
+// The catalogue's named control indices follow the field list; a field
+// inserted or moved shows here.
+TEST(Layout, NamedControlIndicesFollowTheFieldOrder)
+{
+    const std::pair<int, const char *> named[] = {
+        {KORVA_CONTROL_CHAIN_INDEX, "chain_index"},       {KORVA_CONTROL_3DSURROUND_MODE, "_3dsurround_mode"},
+        {KORVA_CONTROL_EXTSPACE_MODE, "extspace_mode"},   {KORVA_CONTROL_EXTFX_MODE, "extfx_mode"},
+        {KORVA_CONTROL_VS_MODE, "vs_mode"},               {KORVA_CONTROL_BW_MODE, "bw_mode"},
+        {KORVA_CONTROL_BW_FQ, "bw_fq"},
+    };
+    for (const auto &[index, name] : named) {
+        EXPECT_STREQ(korva_param_fields[index].name, name);
+        EXPECT_NE(korva_controls[index].points, nullptr) << name;
+    }
 }
 
 TEST(Layout, WorkingStateFollowsInOrder)

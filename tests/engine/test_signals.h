@@ -2,6 +2,7 @@
 #ifndef KORVA_TESTS_TEST_SIGNALS_H
 #define KORVA_TESTS_TEST_SIGNALS_H
 
+#include "engine/engine_handle.h"
 #include "engine/korva.h"
 
 #include <cstdint>
@@ -11,10 +12,7 @@
 
 namespace test {
 
-struct EngineDeleter {
-    void operator()(KorvaEngine *e) const { korva_delete(e); }
-};
-using EnginePtr = std::unique_ptr<KorvaEngine, EngineDeleter>;
+using EnginePtr = EngineHandle;
 
 // A fresh engine at its defaults.
 EnginePtr make_engine();

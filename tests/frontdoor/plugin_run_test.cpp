@@ -45,7 +45,7 @@ Setting defaults()
 }
 
 // Every stage on, each value a little off the integer a host may send.
-Setting every_stage_on()
+Setting stages_far_from_defaults()
 {
     Setting s = defaults();
     put(s, "chain_index", 3.2f, 3);
@@ -69,7 +69,7 @@ Setting every_stage_on()
 // Values no port range holds, halves, and a value that is not a number.
 Setting out_of_range()
 {
-    Setting s = every_stage_on();
+    Setting s = stages_far_from_defaults();
     put(s, "superbass", 300.7f, 256);
     put(s, "preamp", 1e9f, 384);
     put(s, "dewoofer", -3.0f, 0);
@@ -138,7 +138,7 @@ class PluginRun : public ::testing::TestWithParam<Standard> {};
 
 TEST_P(PluginRun, AnyBlockLengthAndControlsChangedBetweenRunsGiveTheEnginesBytes)
 {
-    const Setting settings[] = {defaults(), every_stage_on(), out_of_range()};
+    const Setting settings[] = {defaults(), stages_far_from_defaults(), out_of_range()};
     const uint32_t lengths[] = {1, 7, 4096, 7, 1, 4096, 1, 7, 4096, 4096};
     const std::vector<int16_t> input = signal(20000, 3);
 
@@ -176,7 +176,7 @@ TEST_P(PluginRun, AnyBlockLengthAndControlsChangedBetweenRunsGiveTheEnginesBytes
 TEST_P(PluginRun, ActivationAfterAudioGivesAFreshEnginesOutput)
 {
     const std::vector<int16_t> first = signal(3000, 1), second = signal(5000, 2);
-    const Setting on = every_stage_on();
+    const Setting on = stages_far_from_defaults();
     auto run_second = [&](Rig &rig) {
         std::vector<float> out;
         for (uint32_t at = 0; at < 5000; at += 500) {

@@ -98,7 +98,10 @@ KorvaParams quiet()
     return p;
 }
 
-KorvaParams every_stage_on()
+// The setting of the golden case "every_stage_on" (its name is part of the
+// golden file); not the same block as the tests' stages_far_from_defaults or
+// the benchmarks' bench_every_stage_on.
+KorvaParams golden_stages_on()
 {
     KorvaParams p;
     korva_default_params(&p);
@@ -125,7 +128,7 @@ std::vector<Case> cases()
     KorvaParams p;
     korva_default_params(&p);
     all.push_back({"defaults", p, false});
-    all.push_back({"every_stage_on", every_stage_on(), false});
+    all.push_back({"every_stage_on", golden_stages_on(), false});
     for (int passes = 1; passes <= 4; ++passes) {  // 4 only a file or the record can set
         p = quiet();
         p.preamp = 64;  // each pass raises the channel difference about 2.5 times
@@ -162,7 +165,7 @@ std::vector<Case> cases()
     p.spc_debass = p.spc_detube = p.spc_mid = p.spc_high = 256;
     all.push_back({"speaker_tuning_full", p, false});
     // Settings no other case uses, padding bytes included, through a file.
-    p = every_stage_on();
+    p = golden_stages_on();
     p.preamp = 24;
     p.chain_index = 5;
     p._3dsurround_mode = 3;

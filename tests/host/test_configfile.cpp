@@ -1,5 +1,5 @@
 // The player's configuration file: reading, editing in place, atomic saving.
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 #include "tests/support/scratch.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
 // The player's message window. Needs an X display (run under xvfb-run);
 // without one the tests skip.
-#include "plugin/xmms_util.h"
+#include "host/xmms_util.h"
 
 #include <gtest/gtest.h>
 

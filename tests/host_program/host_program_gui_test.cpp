@@ -3,7 +3,7 @@
 // with the configuration window open saves the settings.
 #include "engine/korva.h"
 #include "host_run.h"
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 #include "settings/korva_settings.h"
 #include "tests/support/scratch.h"
 #include "tests/support/stereo_signal.h"

@@ -3,7 +3,7 @@
 // pass through untouched; bad input ends in one clear message.
 #include "engine/korva.h"
 #include "host_run.h"
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 #include "settings/korva_settings.h"
 #include "tests/support/scratch.h"
 #include "tests/support/stage_settings.h"
@@ -78,7 +78,7 @@ protected:
     std::string config = scratch.file("config");
     std::string input = scratch.file("in.wav");
     std::string output = scratch.file("out.wav");
-    KorvaParams settings = korva_test::every_stage_on();
+    KorvaParams settings = korva_test::stages_far_from_defaults();
     Audio source = stereo_input(30000, 48000);
 };
 

@@ -2,8 +2,9 @@
 # Installs the build into a temporary prefix and runs what was installed.
 #   install_test.sh BUILD_DIR BUILT_KORVA gui|nogui
 # The installed korva must process a file exactly as the built one does; with
-# the GUI, the installed korva-host must find the installed libxmms.so.1 and
-# plug-in (never the build tree's) and render what korva makes of the file.
+# the GUI, the installed korva-host must find the installed libxmms.so.1 (in
+# the private lib/korva/, through its RUNPATH) and plug-in (never the build
+# tree's) and render what korva makes of the file.
 set -euo pipefail
 
 build="$1" built_korva="$2" gui="$3"
@@ -14,7 +15,7 @@ fail() { echo "install test: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$prefix" >"$prefix/install.log" || { cat "$prefix/install.log" >&2; fail "cmake --install failed"; }
 
 expected=(bin/korva)
-[ "$gui" = gui ] && expected+=(bin/korva-host lib/libxmms.so.1 lib/xmms/Effect/libxmkorva.so)
+[ "$gui" = gui ] && expected+=(bin/korva-host lib/korva/libxmms.so.1 lib/xmms/Effect/libxmkorva.so)
 for f in "${expected[@]}"; do
   [ -f "$prefix/$f" ] || fail "$f is not installed"
 done
@@ -46,9 +47,11 @@ cmp -s "$work/built-preset.wav" "$work/installed-preset.wav" || fail "the instal
 
 if [ "$gui" = gui ]; then
   host="$prefix/bin/korva-host"
-  found="$(ldd "$host" | awk '$1 == "libxmms.so.1" { print $3 }')"
-  [ -n "$found" ] && [ "$(realpath "$found")" = "$(realpath "$prefix/lib/libxmms.so.1")" ] \
-    || fail "the installed korva-host does not find the installed libxmms.so.1 (found: ${found:-nothing})"
+  for f in bin/korva-host lib/xmms/Effect/libxmkorva.so; do
+    found="$(ldd "$prefix/$f" | awk '$1 == "libxmms.so.1" { print $3 }')"
+    [ -n "$found" ] && [ "$(realpath "$found")" = "$(realpath "$prefix/lib/korva/libxmms.so.1")" ] \
+      || fail "the installed $f does not find the installed libxmms.so.1 (found: ${found:-nothing})"
+  done
   LD_DEBUG=files "$host" --config "$work/config" --output "$work/host.wav" "$in" >"$work/host.log" 2>&1 \
     || { tail -20 "$work/host.log" >&2; fail "the installed korva-host failed"; }
   grep -qF "file=$prefix/lib/xmms/Effect/libxmkorva.so" "$work/host.log" \

@@ -17,7 +17,7 @@
 #include "engine/korva.h"
 #include "engine/param_fields.h"
 #include "plugin/korva_plugin.h"
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 #include "settings/korva_settings.h"
 #include "tests/support/scratch.h"
 #include "tests/support/stage_settings.h"
@@ -135,7 +135,7 @@ protected:
     // processes exactly as the in-range block.
     void check_all(const std::function<KorvaParams(const KorvaParams &)> &path)
     {
-        const KorvaParams base = korva_test::every_stage_on();
+        const KorvaParams base = korva_test::stages_far_from_defaults();
         for (const Case &c : all_cases()) {
             SCOPED_TRACE(describe(c));
             const std::vector<int16_t> expected = run(with(base, c.name, c.equivalent));
@@ -157,7 +157,7 @@ TEST_F(OutOfRange, WrittenStraightIntoTheRecord)
 
 TEST_F(OutOfRange, SampleRatesOfZeroOrBelowRunAs44100)
 {
-    const KorvaParams p = korva_test::every_stage_on();
+    const KorvaParams p = korva_test::stages_far_from_defaults();
     const std::vector<int16_t> expected = run(p, 44100);
     ASSERT_NE(expected, run(p, 48000));
     for (const int32_t rate : {0, -1, -44100, INT_MIN}) {
@@ -170,7 +170,7 @@ TEST_F(OutOfRange, NegativeSurroundModesRunNoPass)
 {
     // Not one of the stated rules, but a safe result: no pass, the same
     // output as 3D Surround switched off.
-    const KorvaParams base = korva_test::every_stage_on();
+    const KorvaParams base = korva_test::stages_far_from_defaults();
     const std::vector<int16_t> off = run(with(base, "_3dsurround_mode", 0));
     ASSERT_NE(off, run(with(base, "_3dsurround_mode", 1)));
     for (const int32_t raw : {-1, -4, -32768})
@@ -271,7 +271,7 @@ TEST_F(OutOfRange, GivenToKorvaProcessSet)
     const std::string in = file("in.wav");
     const std::string out = file("out.wav");
     write_wav(in, korva_test::stereo_signal(kFrames, 7));
-    const KorvaParams base = korva_test::every_stage_on();
+    const KorvaParams base = korva_test::stages_far_from_defaults();
     std::string base_args;
     for (const KorvaParamField &f : korva_param_fields)
         base_args += std::string(" --set ") + f.name + "=" + std::to_string(korva_param_get(&base, &f));
@@ -292,7 +292,7 @@ TEST_F(OutOfRange, SetValuesWiderThanTheFieldAreTruncatedFirst)
     const std::string in = file("in.wav");
     const std::string out = file("out.wav");
     write_wav(in, korva_test::stereo_signal(kFrames, 7));
-    const KorvaParams base = korva_test::every_stage_on();
+    const KorvaParams base = korva_test::stages_far_from_defaults();
     struct Wide {
         const char *name;
         int32_t given;

@@ -10,7 +10,7 @@
 // bring their own allocator.)
 #include "plugin/adapter.h"
 #include "plugin/korva_plugin.h"
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 #include "settings/korva_settings.h"
 #include "plugin_test_support.h"
 
@@ -243,6 +243,38 @@ TEST(OutOfMemory, NoCEntryPointThrowsAndFilesStayWhole)
     record->cleanup();
     xmms_cfg_set_default_filename(nullptr);
     unsetenv("XMMS_CONFIG_FILE");
+}
+
+// A key write that finds no memory cannot say so (the call returns nothing):
+// the handle keeps it, and the save that follows fails once with a message
+// and leaves the file as it was, instead of dropping the key unnoticed.
+TEST(OutOfMemory, AKeyLostToMemoryKeepsTheFileAsItWas)
+{
+    ScratchDir scratch;
+    const std::string config = scratch.file("config");
+    const std::string before = "[xmkorva-5]\nxmkorva_superbass=200\n";
+    korva_test::write_file(config, before);
+
+    xmms_cfg_set_default_filename(config.c_str());
+    ConfigFile *cfg = xmms_cfg_open_default_file();
+    ASSERT_NE(cfg, nullptr);
+    allocations_refused = 0;
+    allocation_budget = 0;
+    xmms_cfg_write_int(cfg, "xmkorva-5", "xmkorva_a_key_too_long_for_a_short_string", 1);
+    allocation_budget = -1;
+    ASSERT_GT(allocations_refused.load(), 0);
+    xmms_cfg_write_int(cfg, "xmkorva-5", "xmkorva_superbass", 100);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(xmms_cfg_write_default_file(cfg), 0);
+    EXPECT_EQ(xmms_cfg_write_default_file(cfg), 0);
+    const std::string said = testing::internal::GetCapturedStderr();
+    xmms_cfg_free(cfg);
+    xmms_cfg_set_default_filename(nullptr);
+
+    EXPECT_EQ(korva_test::read_file(config), before);
+    const std::size_t first = said.find("out of memory");
+    ASSERT_NE(first, std::string::npos) << said;
+    EXPECT_EQ(said.find("out of memory", first + 1), std::string::npos) << "said more than once: " << said;
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 // in every build it checks that nothing is lost or used after release.
 #include "plugin/adapter.h"
 #include "plugin/korva_plugin.h"
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 #include "plugin_test_support.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // what passes through byte for byte, and what the engine's rate becomes.
 #include "plugin/adapter.h"
 #include "plugin/korva_plugin.h"
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 #include "plugin_test_support.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // as the player loads it, initialised, changed, cleaned up and closed; the
 // next load restores the settings from the configuration file.
 #include "engine/korva.h"
-#include "plugin/xmms_configfile.h"
-#include "plugin/xmms_plugin.h"
+#include "host/xmms_configfile.h"
+#include "host/xmms_plugin.h"
 #include "plugin_test_support.h"
 
 #include <gtest/gtest.h>

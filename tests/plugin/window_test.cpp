@@ -3,7 +3,7 @@
 // surviving a restart of the plug-in.
 #include "plugin/adapter.h"
 #include "plugin/korva_plugin.h"
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 #include "plugin_test_support.h"
 #include "ui/korva_ui.h"
 

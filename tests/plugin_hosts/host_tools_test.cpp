@@ -15,12 +15,9 @@
 #include <sndfile.h>
 
 #include <cmath>
-#include <fcntl.h>
 #include <map>
 #include <regex>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -66,29 +63,8 @@ struct Ran {
 // Runs a program found on PATH with extra environment variables.
 Ran run(const std::vector<std::string> &args, const std::map<std::string, std::string> &env = {})
 {
-    ScratchDir capture;
-    const std::string log = capture.file("log");
-    std::vector<std::string> strings = args;
-    std::vector<char *> argv;
-    for (std::string &s : strings)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(fd, STDOUT_FILENO);
-        dup2(fd, STDERR_FILENO);
-        for (const auto &[name, value] : env)
-            setenv(name.c_str(), value.c_str(), 1);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    Ran result;
-    int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child)
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = read_file(log);
-    return result;
+    const korva_test::Captured captured = korva_test::run_captured(args, env, true);
+    return {captured.exit_code, captured.out};
 }
 
 const std::map<std::string, std::string> kLv2Env = {{"LV2_PATH", KORVA_LV2_PATH}};

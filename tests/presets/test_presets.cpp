@@ -1,4 +1,5 @@
 // Preset files: layout, byte order, every failure case, and safe replacement.
+#include "engine/engine_handle.h"
 #include "engine/korva.h"
 #include "tests/support/scratch.h"
 
@@ -18,10 +19,7 @@ constexpr std::array<int, 7> kTwoByte = {2, 26, 36, 38, 48, 62, 80};
 constexpr std::array<int, 17> kFourByte = {4, 8, 12, 16, 28, 32, 40, 44, 52, 56, 64, 68, 72, 76, 84, 88, 92};
 constexpr std::array<int, 14> kOneByte = {0, 20, 21, 22, 23, 24, 60, 61, 1, 25, 50, 51, 82, 83};
 
-struct EngineDeleter {
-    void operator()(KorvaEngine *e) const { korva_delete(e); }
-};
-using Engine = std::unique_ptr<KorvaEngine, EngineDeleter>;
+using Engine = EngineHandle;
 
 bool little_endian_host()
 {

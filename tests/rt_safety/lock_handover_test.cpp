@@ -9,7 +9,7 @@
 // not a slow machine.
 #include "engine/korva.h"
 #include "plugin/korva_plugin.h"
-#include "plugin/xmms_plugin.h"
+#include "host/xmms_plugin.h"
 #include "rt_support.h"
 #include "tests/support/stage_settings.h"
 
@@ -36,7 +36,7 @@ protected:
         ASSERT_NE(plugin, nullptr);
         plugin->init();
         ASSERT_NE(rt_test::plugin_engine(), nullptr);
-        on = korva_test::every_stage_on();
+        on = korva_test::stages_far_from_defaults();
         korva_engine_lock();
         korva_params_write(rt_test::plugin_engine(), &on);
         korva_engine_unlock();

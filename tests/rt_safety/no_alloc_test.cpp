@@ -9,7 +9,7 @@
 // inside libxmkorva.so, which the first test proves.
 #include "engine/korva.h"
 #include "plugin/korva_plugin.h"
-#include "plugin/xmms_plugin.h"
+#include "host/xmms_plugin.h"
 #include "counting_calls.h"
 #include "rt_support.h"
 #include "tests/support/stage_settings.h"
@@ -72,7 +72,7 @@ TEST_F(RtSafety, ProcessingWithEveryStageOnAllocatesOpensAndLocksNothing)
 {
     KorvaEngine *engine = korva_new();
     ASSERT_NE(engine, nullptr);
-    const KorvaParams on = korva_test::every_stage_on();
+    const KorvaParams on = korva_test::stages_far_from_defaults();
     korva_params_write(engine, &on);
     const std::vector<int16_t> input = korva_test::stereo_signal(8192);
     std::vector<int16_t> output(input.size());
@@ -112,7 +112,7 @@ TEST_F(RtSafety, ModSamplesTakesOnlyTheEngineLockOncePerBlockAndAllocatesNothing
     ASSERT_NE(plugin, nullptr);
     plugin->init();
     ASSERT_NE(rt_test::plugin_engine(), nullptr);
-    const KorvaParams on = korva_test::every_stage_on();
+    const KorvaParams on = korva_test::stages_far_from_defaults();
     korva_params_write(rt_test::plugin_engine(), &on);
 
     std::vector<int16_t> audio = korva_test::stereo_signal(4096);

@@ -11,7 +11,7 @@ set -euo pipefail
 
 korva="${KORVA_BIN:?set KORVA_BIN to the korva program}"
 [ -x "$korva" ] || { echo "FAIL: no korva program at $korva" >&2; exit 1; }
-command -v sox >/dev/null || { echo "FAIL: sox is missing (scripts/deps installs it)" >&2; exit 1; }
+command -v sox >/dev/null || { echo "FAIL: sox is missing (scripts/deps --test installs it)" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "FAIL: /usr/bin/time is missing (package time)" >&2; exit 1; }
 
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/korva-memory-XXXXXX")"

@@ -3,7 +3,7 @@
 
 #include "engine/param_fields.h"
 #include "plugin/korva_plugin.h"
-#include "plugin/xmms_configfile.h"
+#include "host/xmms_configfile.h"
 #include "tests/support/scratch.h"
 
 #include <cstring>

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
@@ -13,7 +14,8 @@
 namespace {
 
 // Points HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR into a fresh directory (no
-// PipeWire answers there) and names a stand-in plug-in file.
+// PipeWire answers there) and names a copy of the built plug-in in a folder
+// whose name has a space, as a home folder may.
 struct SinkHome {
     ScratchDir dir;
     std::string fragment;
@@ -28,8 +30,9 @@ struct SinkHome {
         unsetenv("PIPEWIRE_REMOTE");
         unsetenv("PIPEWIRE_RUNTIME_DIR");
         fragment = dir.file("config/pipewire/pipewire.conf.d/korva-sink.conf");
-        plugin = dir.file("korva.so");
-        write_file(plugin, "stand-in");
+        std::filesystem::create_directories(dir.path / "my plug-ins");
+        plugin = dir.file("my plug-ins/korva.so");
+        std::filesystem::copy_file(KORVA_BUILT_PLUGIN, plugin);
         setenv("KORVA_LADSPA_PLUGIN", plugin.c_str(), 1);
     }
 };
@@ -90,7 +93,8 @@ TEST(SinkCli, InstallWritesEveryControlFromPresetAndSetsAndRemoveTakesItAway)
     EXPECT_NE(written.find("plugin = \"" + home.plugin + "\""), std::string::npos);
     EXPECT_NE(written.find("node.name = \"korva_sink\""), std::string::npos);
     EXPECT_EQ(list_directory(home.dir.file("config/pipewire/pipewire.conf.d")),
-              std::vector<std::string>{"korva-sink.conf"}) << "no temporary file stays behind";
+              (std::vector<std::string>{".korva-sink.conf.lock", "korva-sink.conf"}))
+        << "no temporary file stays behind, only the writers' lock";
 
     // Installing again replaces the settings; with none given, the shipped
     // file's defaults, which are the engine's.
@@ -104,7 +108,7 @@ TEST(SinkCli, InstallWritesEveryControlFromPresetAndSetsAndRemoveTakesItAway)
     const RunResult status = run_korva({"sink", "status"});
     EXPECT_EQ(status.exit_code, 0);
     EXPECT_NE(status.out.find("installed: yes"), std::string::npos) << status.out;
-    EXPECT_NE(status.out.find("running: unknown"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("running: no, PipeWire is not running"), std::string::npos) << status.out;
 
     const RunResult removed = run_korva({"sink", "remove"});
     EXPECT_EQ(removed.exit_code, 0);
@@ -121,7 +125,8 @@ TEST(SinkCli, InstallRefusesWhatWouldBreakTheSoundServerOrTheFile)
     const std::vector<std::pair<std::string, std::string>> bad_plugins = {
         {home.dir.file("missing.so"), "is not there"},
         {"korva.so", "not absolute"},
-        {home.dir.file("a\"b.so"), "quote"},
+        {"/etc/passwd", "is not a loadable plug-in library"},
+        {home.dir.path.string(), "is not a file"},
     };
     for (const auto &[plugin, reason] : bad_plugins) {
         setenv("KORVA_LADSPA_PLUGIN", plugin.c_str(), 1);
@@ -129,6 +134,14 @@ TEST(SinkCli, InstallRefusesWhatWouldBreakTheSoundServerOrTheFile)
         EXPECT_EQ(result.exit_code, 1) << plugin;
         EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
         EXPECT_FALSE(std::filesystem::exists(home.fragment)) << plugin;
+    }
+    // A LADSPA plug-in, but another one.
+    if (std::filesystem::exists("/usr/lib/ladspa/amp.so")) {
+        setenv("KORVA_LADSPA_PLUGIN", "/usr/lib/ladspa/amp.so", 1);
+        const RunResult other = run_korva({"sink", "install"});
+        EXPECT_EQ(other.exit_code, 1);
+        EXPECT_NE(other.err.find("without the label korva"), std::string::npos) << other.err;
+        EXPECT_FALSE(std::filesystem::exists(home.fragment));
     }
     setenv("KORVA_LADSPA_PLUGIN", home.plugin.c_str(), 1);
 
@@ -140,6 +153,32 @@ TEST(SinkCli, InstallRefusesWhatWouldBreakTheSoundServerOrTheFile)
     const RunResult blocked = run_korva({"sink", "install"});
     EXPECT_EQ(blocked.exit_code, 1);
     EXPECT_NE(blocked.err.find("is a directory"), std::string::npos) << blocked.err;
+    const std::string status = run_korva({"sink", "status"}).out;
+    EXPECT_NE(status.find("installed: unreadable: " + home.fragment + ": is not a regular file"), std::string::npos)
+        << status;
+}
+
+TEST(SinkCli, AnyAbsolutePluginPathIsQuotedForPipeWire)
+{
+    SinkHome home;
+    const std::string folder = home.dir.file("say \"hi\" \\ there");
+    std::filesystem::create_directories(folder);
+    const std::string plugin = folder + "/korva.so";
+    std::filesystem::copy_file(home.plugin, plugin);
+    setenv("KORVA_LADSPA_PLUGIN", plugin.c_str(), 1);
+    const RunResult install = run_korva({"sink", "install"});
+    ASSERT_EQ(install.exit_code, 0) << install.err;
+    const std::string quoted = "plugin = \"" + home.dir.file("say \\\"hi\\\" \\\\ there") + "/korva.so\"";
+    EXPECT_NE(read_file(home.fragment).find(quoted), std::string::npos) << quoted;
+    EXPECT_NE(run_korva({"sink", "status"}).out.find("plug-in: " + plugin + "\n"), std::string::npos);
+
+    // The PulseAudio line quotes a space and refuses what it cannot carry.
+    const RunResult line = run_korva({"sink", "pulse-line"});
+    EXPECT_EQ(line.exit_code, 1);
+    EXPECT_NE(line.err.find("cannot carry"), std::string::npos) << line.err;
+    setenv("KORVA_LADSPA_PLUGIN", home.plugin.c_str(), 1);
+    EXPECT_NE(run_korva({"sink", "pulse-line"}).out.find(" plugin=\"" + home.plugin + "\" label=korva "),
+              std::string::npos);
 }
 
 TEST(SinkCli, PulseLineGivesAllValuesInPortOrder)
@@ -155,18 +194,55 @@ TEST(SinkCli, PulseLineGivesAllValuesInPortOrder)
         values += std::to_string(korva_param_get(&params, &korva_param_fields[i]));
     }
     EXPECT_EQ(line.out, "load-module module-ladspa-sink sink_name=korva sink_properties=device.description=Korva "
-                        "plugin=" + home.plugin + " label=korva control=" + values + "\n");
+                        "plugin=\"" + home.plugin + "\" label=korva control=" + values + "\n");
 }
 
-TEST(SinkCli, SetNeedsARunningSinkAndValidFields)
+TEST(SinkCli, SetChecksEveryFieldFirstAndSavesWithoutARunningSink)
 {
     SinkHome home;
-    const RunResult unknown = run_korva({"sink", "set", "superbas=1"});
-    EXPECT_EQ(unknown.exit_code, 2);
-    EXPECT_NE(unknown.err.find("unknown field"), std::string::npos) << unknown.err;
-
-    // Nothing listens in this runtime directory: a clear failure, never success.
+    // Nothing listens in this runtime directory and nothing is installed:
+    // a clear failure, never success.
     const RunResult no_server = run_korva({"sink", "set", "superbass=10"});
     EXPECT_EQ(no_server.exit_code, 1);
-    EXPECT_NE(no_server.err.find("cannot reach PipeWire"), std::string::npos) << no_server.err;
+    EXPECT_NE(no_server.err.find("PipeWire is not running"), std::string::npos) << no_server.err;
+
+    ASSERT_EQ(run_korva({"sink", "install"}).exit_code, 0);
+    const std::string installed = read_file(home.fragment);
+    // A bad field anywhere stops the whole set: the fields before it are not saved.
+    for (const auto &[field, reason] : std::vector<std::pair<std::string, std::string>>{
+             {"superbas=1", "unknown field"}, {"preamp=x", "not a decimal integer"}, {"preamp", "FIELD=VALUE"}}) {
+        const RunResult bad = run_korva({"sink", "set", "superbass=10", field});
+        EXPECT_EQ(bad.exit_code, 2) << field;
+        EXPECT_NE(bad.err.find(reason), std::string::npos) << bad.err;
+        EXPECT_EQ(read_file(home.fragment), installed) << field;
+    }
+
+    // With the sink installed but PipeWire away, the change is saved for its
+    // next start; values beyond a control's range are clamped with a warning.
+    const RunResult saved = run_korva({"sink", "set", "superbass=2147483647", "preamp=-1", "enable_extfx=1"});
+    EXPECT_EQ(saved.exit_code, 0) << saved.err;
+    EXPECT_NE(saved.out.find("PipeWire is not running"), std::string::npos) << saved.out;
+    EXPECT_NE(saved.err.find("superbass=2147483647 is outside the plug-in's range 0..256: the sink uses 256"),
+              std::string::npos) << saved.err;
+    expect_controls(read_file(home.fragment), params_with({"superbass=256", "preamp=0", "enable_extfx=1"}));
+
+    // --no-save needs the live sink.
+    const RunResult live_only = run_korva({"sink", "set", "--no-save", "preamp=7"});
+    EXPECT_EQ(live_only.exit_code, 1);
+    EXPECT_NE(live_only.err.find("PipeWire is not running"), std::string::npos) << live_only.err;
+    expect_controls(read_file(home.fragment), params_with({"superbass=256", "preamp=0", "enable_extfx=1"}));
+
+    // A fragment edited by hand into something unreadable is named with its
+    // line and left as it is.
+    const std::string broken = replace_all(installed, "\"fidelity\" = 64", "\"fidelity\" = lots");
+    write_file(home.fragment, broken);
+    const std::string line = std::to_string(1 + std::count(broken.begin(), broken.begin() + broken.find("lots"), '\n'));
+    const RunResult refused = run_korva({"sink", "set", "superbass=1"});
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_NE(refused.err.find(home.fragment + ":" + line + ": the control fidelity has the value lots"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(read_file(home.fragment), broken);
+    EXPECT_NE(run_korva({"sink", "status"}).out.find("installed: unreadable: " + home.fragment + ":" + line + ":"),
+              std::string::npos);
 }

@@ -5,9 +5,13 @@
 // PipeWire converts s16 to float as s/32768 and back as round(x*32768), which
 // the plug-in's own conversion undoes exactly: the recording must equal
 // `korva process` sample for sample. A second play changes a control live
-// with `korva sink set`.
+// with `korva sink set`; the changes land in the node and in the fragment, a
+// client following the node sees them, and after PipeWire restarts the sink
+// comes back with them.
 #include "tests/cli/cli_harness.h"
 #include "cli/sink/run_program.h"
+#include "pwclient/sink_client.h"
+#include "pwclient/sink_fragment_store.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -21,7 +25,10 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <cmath>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -200,6 +207,87 @@ std::string frame_text(const Audio &audio, long frame)
     return text;
 }
 
+// The value `pw-dump korva_sink` shows for korva:FIELD in the node's Props
+// (a toggle as true/false), or NaN.
+double live_value(const std::string &field)
+{
+    const std::string dump = ask({"pw-dump", "korva_sink"});
+    const std::string key = "\"korva:" + field + "\",";
+    for (auto at = dump.find(key); at != std::string::npos; at = dump.find(key, at + 1)) {
+        const auto next = dump.find_first_not_of(" \t\r\n", at + key.size());
+        if (next == std::string::npos)
+            break;
+        if (dump.compare(next, 4, "true") == 0 || dump.compare(next, 5, "false") == 0)
+            return dump[next] == 't' ? 1.0 : 0.0;
+        if (dump[next] == '-' || std::isdigit(static_cast<unsigned char>(dump[next])))
+            return std::strtod(dump.c_str() + next, nullptr);
+    }
+    return std::nan("");
+}
+
+// What a window would keep: the states and the values a client reported.
+struct Seen {
+    std::mutex lock;
+    std::vector<KorvaSinkState> states;
+    KorvaSinkValues values{};
+
+    static void state(void *data, KorvaSinkState state)
+    {
+        Seen *seen = static_cast<Seen *>(data);
+        std::lock_guard<std::mutex> hold(seen->lock);
+        seen->states.push_back(state);
+    }
+    static void changed(void *data, const KorvaSinkValues *values)
+    {
+        Seen *seen = static_cast<Seen *>(data);
+        std::lock_guard<std::mutex> hold(seen->lock);
+        seen->values = *values;
+    }
+    double value(const char *name)
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        const int i = static_cast<int>(korva_param_field_find(name) - korva_param_fields);
+        return values.present[i] ? values.value[i] : std::nan("");
+    }
+    bool went_through(KorvaSinkState state)
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        return std::find(states.begin(), states.end(), state) != states.end();
+    }
+};
+
+double saved_value(const std::string &fragment, const char *name)
+{
+    KorvaFragmentContents contents{};
+    KorvaFragmentError error{};
+    if (!korva_fragment_read(fragment.c_str(), &contents, &error))
+        return std::nan("");
+    const int i = static_cast<int>(korva_param_field_find(name) - korva_param_fields);
+    return contents.controls.present[i] ? contents.controls.value[i] : std::nan("");
+}
+
+// The daemon with the user's fragment, and wireplumber linking the sink to
+// test_out; empty when PipeWire cannot start here.
+struct Desktop {
+    std::unique_ptr<Background> server, session;
+    bool linked = false;
+};
+
+Desktop start_desktop(const ScratchDir &dir, const std::string &name)
+{
+    Desktop desktop;
+    desktop.server = std::make_unique<Background>(std::vector<std::string>{"pipewire"}, dir.file(name + "-pipewire.log"));
+    if (!eventually(10, [] { return !ask({"pw-cli", "info", "0"}).empty(); }))
+        return desktop;
+    desktop.session = std::make_unique<Background>(std::vector<std::string>{"dbus-run-session", "--", "wireplumber"},
+                                                   dir.file(name + "-wireplumber.log"));
+    desktop.linked = eventually(20, [] {
+        return ask({"pw-link", "-l"}).find("korva_sink.output:output_FL\n  |-> test_out:playback_FL") !=
+               std::string::npos;
+    });
+    return desktop;
+}
+
 } // namespace
 
 TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLive)
@@ -218,7 +306,11 @@ TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLi
     setenv("HOME", dir.path.c_str(), 1);
     setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    setenv("KORVA_LADSPA_PLUGIN", plugin.c_str(), 1);
+    // The plug-in in a folder whose name PipeWire's configuration must quote.
+    const std::string folder = dir.file("Korva \"plug-ins\" \\ mine");
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(plugin, folder + "/korva.so");
+    setenv("KORVA_LADSPA_PLUGIN", (folder + "/korva.so").c_str(), 1);
     for (const char *name : {"PIPEWIRE_REMOTE", "PIPEWIRE_RUNTIME_DIR", "PIPEWIRE_CONFIG_DIR", "DBUS_SESSION_BUS_ADDRESS"})
         unsetenv(name);
 
@@ -229,17 +321,15 @@ TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLi
     ASSERT_TRUE(write_server_config(dir.file("config/pipewire/pipewire.conf"))) << kServerTemplate << " changed shape";
 
     // One daemon reads its configuration and the user's fragment, as on a desktop.
-    Background server({"pipewire"}, dir.file("pipewire.log"));
-    if (!eventually(10, [] { return !ask({"pw-cli", "info", "0"}).empty(); }))
-        GTEST_SKIP() << "PipeWire cannot start on this machine:\n" << read_file(server.log);
-    Background session({"dbus-run-session", "--", "wireplumber"}, dir.file("wireplumber.log"));
-    ASSERT_TRUE(eventually(20, [] {
-        return ask({"pw-link", "-l"}).find("korva_sink.output:output_FL\n  |-> test_out:playback_FL") !=
-               std::string::npos;
-    })) << "the sink was not linked to test_out\n" << read_file(server.log) << read_file(session.log);
+    Desktop desktop = start_desktop(dir, "first");
+    if (desktop.session == nullptr)
+        GTEST_SKIP() << "PipeWire cannot start on this machine:\n" << read_file(desktop.server->log);
+    ASSERT_TRUE(desktop.linked) << "the sink was not linked to test_out\n" << read_file(desktop.server->log)
+                                << read_file(desktop.session->log);
     const RunResult status = run_korva({"sink", "status"});
     EXPECT_NE(status.out.find("running: yes"), std::string::npos) << status.out << status.err;
-    EXPECT_NE(status.out.find(" superbass=160 "), std::string::npos) << "the live controls:\n" << status.out;
+    EXPECT_NE(status.out.find(" superbass=160 ", status.out.find("\nlive:")), std::string::npos)
+        << "the live controls:\n" << status.out;
 
     // Four seconds of signal, then one of silence that carries the last
     // frames through to the recorder.
@@ -293,10 +383,69 @@ TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLi
     EXPECT_EQ(after, b.compared) << "from frame " << change << " on the recording should be the inverted output; "
                                  << "frame " << after << " differs";
 
-    // The node reports the plug-in's ranges: a value beyond one is taken,
-    // and korva says what the plug-in makes of it.
-    const RunResult beyond = run_korva({"sink", "set", "superbass=300"});
-    EXPECT_EQ(beyond.exit_code, 0) << beyond.err;
-    EXPECT_NE(beyond.err.find("outside the plug-in's range 0..256: the sink uses 256"), std::string::npos)
-        << beyond.err;
+    // A client as a window holds it: connected, and told of outside changes.
+    Seen seen;
+    const KorvaSinkCallbacks callbacks{Seen::state, Seen::changed, &seen};
+    char error[256] = "";
+    std::unique_ptr<KorvaSinkClient, void (*)(KorvaSinkClient *)> client(
+        korva_sink_client_new(&callbacks, error, sizeof error), korva_sink_client_free);
+    ASSERT_NE(client, nullptr) << error;
+    ASSERT_EQ(korva_sink_client_wait(client.get(), 5000), KORVA_SINK_CONNECTED);
+    EXPECT_EQ(seen.value("spc_phaseinvert"), 1.0);
+
+    // Every field is checked before anything is sent: a bad one anywhere
+    // changes nothing, live or saved.
+    const std::string fragment = dir.file("config/pipewire/pipewire.conf.d/korva-sink.conf");
+    const RunResult bad = run_korva({"sink", "set", "preamp=5", "superbas=1"});
+    EXPECT_EQ(bad.exit_code, 2);
+    EXPECT_NE(bad.err.find("unknown field"), std::string::npos) << bad.err;
+    EXPECT_EQ(live_value("preamp"), 128.0);
+    EXPECT_EQ(saved_value(fragment, "preamp"), 128.0);
+
+    // Values beyond the plug-in's ranges are clamped with a warning, and the
+    // set lands whole, in the node and in the fragment.
+    const RunResult clamped = run_korva({"sink", "set", "superbass=2147483647", "preamp=-1", "enable_extfx=300"});
+    EXPECT_EQ(clamped.exit_code, 0) << clamped.err;
+    EXPECT_NE(clamped.err.find("superbass=2147483647 is outside the plug-in's range 0..256: the sink uses 256"),
+              std::string::npos) << clamped.err;
+    const std::vector<std::pair<const char *, double>> changed = {
+        {"superbass", 256}, {"preamp", 0}, {"enable_extfx", 1}, {"spc_phaseinvert", 1}};
+    for (const auto &[name, value] : changed) {
+        EXPECT_EQ(live_value(name), value) << name;
+        EXPECT_EQ(saved_value(fragment, name), value) << name;
+        EXPECT_TRUE(eventually(5, [&, name = name, value = value] { return seen.value(name) == value; })) << name;
+    }
+    // --no-save changes the node only.
+    ASSERT_EQ(run_korva({"sink", "set", "--no-save", "extspace_mode=2"}).exit_code, 0);
+    EXPECT_EQ(live_value("extspace_mode"), 2.0);
+    EXPECT_EQ(saved_value(fragment, "extspace_mode"), 1.0);
+
+    // PipeWire restarts: the client says so and connects again, and the
+    // sink comes back with the saved values.
+    desktop = Desktop{};
+    EXPECT_TRUE(eventually(10, [&] { return korva_sink_client_state(client.get()) == KORVA_SINK_PIPEWIRE_DOWN; }));
+    // A node of that name that is not Korva's (a stream named korva_sink, in
+    // a PipeWire without the fragment) is refused, and the client says so.
+    std::filesystem::rename(fragment, fragment + ".away");
+    {
+        Background server({"pipewire"}, dir.file("impostor-pipewire.log"));
+        ASSERT_TRUE(eventually(10, [] { return !ask({"pw-cli", "info", "0"}).empty(); }));
+        Background impostor({"pw-play", "-P", "node.name=korva_sink", input_path}, dir.file("impostor.log"));
+        EXPECT_TRUE(eventually(10, [&] { return korva_sink_client_state(client.get()) == KORVA_SINK_NOT_KORVA; }))
+            << read_file(impostor.log);
+        const RunResult refused = run_korva({"sink", "set", "--no-save", "preamp=3"});
+        EXPECT_EQ(refused.exit_code, 1);
+        EXPECT_NE(refused.err.find("is not Korva's sink"), std::string::npos) << refused.err;
+    }
+    std::filesystem::rename(fragment + ".away", fragment);
+
+    Desktop again = start_desktop(dir, "second");
+    ASSERT_TRUE(again.linked) << "the sink did not come back\n" << read_file(again.server->log);
+    EXPECT_TRUE(eventually(10, [&] { return korva_sink_client_state(client.get()) == KORVA_SINK_CONNECTED; }));
+    for (const auto &[name, value] : changed) {
+        EXPECT_EQ(live_value(name), value) << name;
+        EXPECT_TRUE(eventually(5, [&, name = name, value = value] { return seen.value(name) == value; })) << name;
+    }
+    EXPECT_EQ(live_value("extspace_mode"), 1.0) << "a --no-save change is gone after the restart";
+    EXPECT_TRUE(seen.went_through(KORVA_SINK_PIPEWIRE_DOWN));
 }

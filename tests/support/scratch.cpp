@@ -17,27 +17,8 @@ namespace korva_test {
 
 ScratchDir::ScratchDir()
 {
-    std::error_code failed;
-    std::filesystem::path base = std::filesystem::temp_directory_path(failed);
-    if (failed)
-        base = "/tmp";
-    std::string pattern = (base / "korva-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr)
-        path = pattern;
-    else
-        ADD_FAILURE() << "cannot make a scratch directory " << pattern << ": " << std::strerror(errno);
-}
-
-ScratchDir::~ScratchDir()
-{
-    std::error_code ignored;
-    if (!path.empty())
-        std::filesystem::remove_all(path, ignored);
-}
-
-std::vector<std::string> ScratchDir::entries() const
-{
-    return list_directory(path);
+    if (path.empty())
+        ADD_FAILURE() << "cannot make a scratch directory under the temporary directory: " << std::strerror(errno);
 }
 
 std::string read_file(const std::string &path)
@@ -52,16 +33,6 @@ void write_file(const std::string &path, const std::string &bytes)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out.flush())
         ADD_FAILURE() << "cannot write " << path;
-}
-
-std::vector<std::string> list_directory(const std::filesystem::path &dir)
-{
-    std::vector<std::string> names;
-    std::error_code failed;
-    for (std::filesystem::directory_iterator it(dir, failed), end; !failed && it != end; it.increment(failed))
-        names.push_back(it->path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 mode_t mode_of(const std::string &path)

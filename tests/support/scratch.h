@@ -3,6 +3,8 @@
 #ifndef KORVA_TESTS_SUPPORT_SCRATCH_H
 #define KORVA_TESTS_SUPPORT_SCRATCH_H
 
+#include "temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,27 +17,15 @@
 
 namespace korva_test {
 
-// A fresh directory under the system's temporary directory, removed with
-// everything in it at destruction. Failing to make one fails the test.
-struct ScratchDir {
-    std::filesystem::path path;
-
+// A TempDir (temp_dir.h) whose failure to be made fails the test.
+struct ScratchDir : TempDir {
     ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir &) = delete;
-    ScratchDir &operator=(const ScratchDir &) = delete;
-
-    std::string file(const std::string &name) const { return (path / name).string(); }
-    // Names of the entries, sorted.
-    std::vector<std::string> entries() const;
 };
 
 // The whole file; empty when it cannot be read.
 std::string read_file(const std::string &path);
 // Creates or truncates the file and writes the bytes.
 void write_file(const std::string &path, const std::string &bytes);
-// Names of the entries of a directory, sorted.
-std::vector<std::string> list_directory(const std::filesystem::path &dir);
 // Permission bits, set-id and sticky bits of the file (07777).
 mode_t mode_of(const std::string &path);
 

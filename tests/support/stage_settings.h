@@ -11,7 +11,7 @@ namespace korva_test {
 // Every stage on, the three chained effects in a non-default order,
 // brainwave synthesis at its strongest level, left and right swapped and
 // one side inverted: far from the defaults, every value within its range.
-inline KorvaParams every_stage_on()
+inline KorvaParams stages_far_from_defaults()
 {
     KorvaParams p;
     korva_default_params(&p);

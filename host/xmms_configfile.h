@@ -2,8 +2,8 @@
  * The player's configuration-file calls, as the plug-in uses them. The
  * player stand-in under host/ implements them (libxmms.so.1).
  */
-#ifndef KORVA_PLUGIN_XMMS_CONFIGFILE_H
-#define KORVA_PLUGIN_XMMS_CONFIGFILE_H
+#ifndef KORVA_HOST_XMMS_CONFIGFILE_H
+#define KORVA_HOST_XMMS_CONFIGFILE_H
 
 #ifdef __cplusplus
 extern "C" {
@@ -17,7 +17,11 @@ ConfigFile *xmms_cfg_open_default_file(void);
 int xmms_cfg_read_int(ConfigFile *cfg, const char *section, const char *key, int *value);
 /* Non-zero only when the key is present; *value is a new copy the caller frees with free(). */
 int xmms_cfg_read_string(ConfigFile *cfg, const char *section, const char *key, char **value);
-/* Sets the key, creating section and key when absent. */
+/*
+ * Sets the key, creating section and key when absent. A write that runs out
+ * of memory is kept in the handle: every later save of it fails, leaving the
+ * file as it was, and says so once on standard error.
+ */
 void xmms_cfg_write_int(ConfigFile *cfg, const char *section, const char *key, int value);
 void xmms_cfg_write_string(ConfigFile *cfg, const char *section, const char *key, const char *value);
 /* Saves the whole configuration to the default file; non-zero on success. */

@@ -2,8 +2,8 @@
  * The player's side of the effect-plug-in interface: the audio format codes
  * and the EffectPlugin record, in the player's field order.
  */
-#ifndef KORVA_PLUGIN_XMMS_PLUGIN_H
-#define KORVA_PLUGIN_XMMS_PLUGIN_H
+#ifndef KORVA_HOST_XMMS_PLUGIN_H
+#define KORVA_HOST_XMMS_PLUGIN_H
 
 #ifdef __cplusplus
 extern "C" {

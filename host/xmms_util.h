@@ -1,6 +1,6 @@
 /* The player's message window, as the plug-in uses it. */
-#ifndef KORVA_PLUGIN_XMMS_UTIL_H
-#define KORVA_PLUGIN_XMMS_UTIL_H
+#ifndef KORVA_HOST_XMMS_UTIL_H
+#define KORVA_HOST_XMMS_UTIL_H
 
 #include <gtk/gtk.h>
 

@@ -1,6 +1,4 @@
-#include "config_io.h"
-
-#include "fileio/file_replace.h"
+#include "file_read.h"
 
 #include <cerrno>
 
@@ -8,10 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace korva::config {
+namespace korva::fileio {
 
 ReadStatus read_file(const char *path, std::string &out)
 {
+    if (path == nullptr || *path == '\0')
+        return ReadStatus::failed;
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
@@ -31,24 +31,15 @@ ReadStatus read_file(const char *path, std::string &out)
             status = ReadStatus::failed;
         if (n <= 0)
             break;
-        out.append(buffer, static_cast<std::size_t>(n));
+        try {
+            out.append(buffer, static_cast<std::size_t>(n));
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
     }
     ::close(fd);
     return status;
 }
 
-bool replace_file(const char *path, std::string_view data, bool make_parent)
-{
-    if (path == nullptr || *path == '\0')
-        return false;
-    if (make_parent) {
-        const std::string target = path;
-        const std::size_t slash = target.rfind('/');
-        if (slash != std::string::npos && slash > 0 && ::mkdir(target.substr(0, slash).c_str(), 0755) != 0 &&
-            errno != EEXIST)
-            return false;
-    }
-    return korva::fileio::replace_file(path, data.data(), data.size(), korva::fileio::NonRegular::refuse);
-}
-
-}  // namespace korva::config
+}  // namespace korva::fileio

@@ -1,8 +1,9 @@
-// An engine owned by a scope: korva_delete runs when the handle goes.
-#ifndef KORVA_CLI_ENGINE_HANDLE_H
-#define KORVA_CLI_ENGINE_HANDLE_H
+// An engine owned by a scope: korva_delete runs when the handle goes. The
+// one deleter for every C++ owner of an engine (the korva program, tests, fuzz).
+#ifndef KORVA_ENGINE_ENGINE_HANDLE_H
+#define KORVA_ENGINE_ENGINE_HANDLE_H
 
-#include "engine/korva.h"
+#include "korva.h"
 
 #include <memory>
 

@@ -1,0 +1,102 @@
+/*
+ * The running Korva sink seen through libpipewire: the node named
+ * korva_sink, its Korva controls ("korva:FIELD" in the chain's Props
+ * params), changes to them made anywhere, and the state of the connection.
+ *
+ * A client runs its own PipeWire thread (a pw_thread_loop). It connects,
+ * finds the node, reads its controls and follows their changes; when
+ * PipeWire goes away it says so and connects again every second. Callbacks
+ * run on that thread, never inside a korva_sink_client_* call of another
+ * thread: a GLib/GTK program hands them to its main loop (g_idle_add) and
+ * copies what it needs, as the records passed are valid only during the call.
+ * Every function may be called from any thread; those that wait (wait,
+ * refresh, free) not from a callback.
+ *
+ * After PipeWire comes back the node's values are read afresh and reported
+ * through values_changed like any other change: nothing held by the client
+ * is sent back on its own.
+ *
+ * Setting a value the node already holds produces no change event, so a
+ * caller never waits for an event as the answer to its own change:
+ * korva_sink_client_refresh reads the node's values back instead.
+ */
+#ifndef KORVA_PWCLIENT_SINK_CLIENT_H
+#define KORVA_PWCLIENT_SINK_CLIENT_H
+
+#include "engine/param_fields.h"
+
+#include <stdbool.h>
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define KORVA_SINK_NODE_NAME "korva_sink"
+
+typedef enum KorvaSinkState {
+    KORVA_SINK_CONNECTING,       /* not yet known: the first answer is on its way */
+    KORVA_SINK_PIPEWIRE_DOWN,    /* no PipeWire daemon answers (retried every second) */
+    KORVA_SINK_NOT_RUNNING,      /* PipeWire runs, with no node korva_sink */
+    KORVA_SINK_NOT_KORVA,        /* a node korva_sink without Korva's controls */
+    KORVA_SINK_CONNECTED         /* bound to the sink; its values are known */
+} KorvaSinkState;
+
+/* The state in words, for a window title or a message. */
+const char *korva_sink_state_text(KorvaSinkState state);
+
+/* The node's Korva controls, in parameter-field order. PipeWire keeps each
+ * as a float (a toggle as a boolean, given here as 0 or 1). */
+typedef struct KorvaSinkValues {
+    bool present[KORVA_PARAM_FIELD_COUNT];   /* the node has control korva:FIELD */
+    double value[KORVA_PARAM_FIELD_COUNT];
+} KorvaSinkValues;
+
+/* One control to change: a parameter field's index and its new value. */
+typedef struct KorvaSinkChange {
+    int field;
+    float value;
+} KorvaSinkChange;
+
+typedef struct KorvaSinkCallbacks {
+    /* The connection's state changed (client thread). */
+    void (*state_changed)(void *data, KorvaSinkState state);
+    /* The node's controls were read: on connecting and after every change,
+     * this client's own included (client thread). */
+    void (*values_changed)(void *data, const KorvaSinkValues *values);
+    void *data;
+} KorvaSinkCallbacks;
+
+typedef struct KorvaSinkClient KorvaSinkClient;
+
+/* Starts a client (callbacks may be null). Null only when libpipewire
+ * itself cannot start; `error` then says why. */
+KorvaSinkClient *korva_sink_client_new(const KorvaSinkCallbacks *callbacks, char *error, size_t error_size);
+
+/* Stops the thread and frees everything; no callback runs after it returns.
+ * Not from a callback. */
+void korva_sink_client_free(KorvaSinkClient *client);
+
+/* Waits up to `timeout_ms` for the state to be known (anything but
+ * CONNECTING) and gives it. Not from a callback. */
+KorvaSinkState korva_sink_client_wait(KorvaSinkClient *client, int timeout_ms);
+
+/* The current state, and the values last read (false when none are known). */
+KorvaSinkState korva_sink_client_state(KorvaSinkClient *client);
+bool korva_sink_client_values(KorvaSinkClient *client, KorvaSinkValues *values);
+
+/* Sends `changes` to the node in one Props change: all of them or, when not
+ * connected, none (returns false). Only the given controls change. */
+bool korva_sink_client_set(KorvaSinkClient *client, const KorvaSinkChange *changes, int count);
+
+/* Reads the node's values afresh and waits up to `timeout_ms` for them: true
+ * when they came, and `values` (may be null) holds them. A change sent
+ * before is in them. Not from a callback. */
+bool korva_sink_client_refresh(KorvaSinkClient *client, KorvaSinkValues *values, int timeout_ms);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
