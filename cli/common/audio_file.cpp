@@ -375,7 +375,8 @@ Status write_stereo_at_depth(AudioOutput &output, std::span<const float> stereo,
         written = sf_writef_float(output.file.get(), output.float_scratch.data(), frames);
     } else {
         // B-bit values left-aligned in 32 bits, which libsndfile narrows
-        // exactly to the file's B bits.
+        // exactly to the file's B bits. At 16 bits this is
+        // engine/sample16.h's round_even_full of x * 32768.
         const int bits = samples == SF_FORMAT_PCM_24 ? 24 : samples == SF_FORMAT_PCM_32 ? 32 : 16;
         const double scale = std::ldexp(1.0, bits - 1);
         const int shift = 32 - bits;
