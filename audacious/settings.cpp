@@ -3,8 +3,8 @@
 #include "engine/controls.h"
 #include "engine/param_fields.h"
 #include "fileio/directories.h"
-#include "host/home_config.h"
-#include "host/xmms_configfile.h"
+#include "libxmms/home_config.h"
+#include "libxmms/xmms_configfile.h"
 #include "settings/korva_settings.h"
 
 #include <array>

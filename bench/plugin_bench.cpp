@@ -5,7 +5,7 @@
 //
 //   ./plugin_bench --benchmark_counters_tabular=true
 #include "bench_settings.h"
-#include "frontdoor/plugin_core.h"
+#include "plugin_core/plugin_core.h"
 
 #include <benchmark/benchmark.h>
 

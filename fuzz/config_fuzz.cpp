@@ -20,8 +20,8 @@
 #include "fuzz_support.h"
 
 #include "engine/param_fields.h"
-#include "host/config_model.h"
-#include "host/xmms_configfile.h"
+#include "libxmms/config_model.h"
+#include "libxmms/xmms_configfile.h"
 #include "settings/korva_settings.h"
 
 #include <algorithm>

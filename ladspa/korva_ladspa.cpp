@@ -2,7 +2,7 @@
 // shared plug-in core. LADSPA has no port symbols and no labelled choices,
 // and hosts such as PipeWire's filter-chain find a control by its port name,
 // so every control port is named after its parameter field ("superbass").
-#include "frontdoor/plugin_core.h"
+#include "plugin_core/plugin_core.h"
 
 #include <ladspa.h>
 

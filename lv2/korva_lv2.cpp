@@ -1,8 +1,8 @@
 // The LV2 plug-in urn:korva:enhancer: the LV2 callbacks mapped onto the
 // shared plug-in core. Its ports and their properties are in korva.ttl,
 // generated from the same port table (make_bundle.cpp).
-#include "frontdoor/lv2_text.h"
-#include "frontdoor/plugin_core.h"
+#include "plugin_core/lv2_text.h"
+#include "plugin_core/plugin_core.h"
 
 #include <lv2/core/lv2.h>
 

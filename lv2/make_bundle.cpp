@@ -7,8 +7,8 @@
 // join "Defaults" and "Every stage on" under their own names. The build runs
 // this after every change of the port table or of the factory presets, so
 // the description can never disagree with the plug-in.
-#include "frontdoor/lv2_text.h"
-#include "frontdoor/ports.h"
+#include "plugin_core/lv2_text.h"
+#include "plugin_core/ports.h"
 #include "presets/preset_index.h"
 
 #include <cstdio>

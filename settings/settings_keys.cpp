@@ -4,7 +4,7 @@
 #include "korva_settings.h"
 
 #include "engine/param_fields.h"
-#include "host/xmms_configfile.h"
+#include "libxmms/xmms_configfile.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 
 #include "dialogs.h"
 
-#include "host/xmms_util.h"
+#include "libxmms/xmms_util.h"
 
 extern "C" {
 

@@ -1,7 +1,7 @@
 #include "config_source.h"
 
 #include "engine/param_fields.h"
-#include "host/xmms_configfile.h"
+#include "libxmms/xmms_configfile.h"
 #include "settings/korva_settings.h"
 
 #include <cerrno>

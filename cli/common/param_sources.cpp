@@ -2,7 +2,7 @@
 
 #include "config_source.h"
 #include "engine/param_fields.h"
-#include "frontdoor/ports.h"
+#include "plugin_core/ports.h"
 #include "preset_library.h"
 #include "preset_text.h"
 

@@ -5,8 +5,8 @@
 #include "cli/common/atomic_output.h"
 #include "fileio/directories.h"
 #include "fileio/file_read.h"
-#include "frontdoor/lv2_text.h"
-#include "frontdoor/ports.h"
+#include "plugin_core/lv2_text.h"
+#include "plugin_core/ports.h"
 
 #include <cerrno>
 #include <cstdio>

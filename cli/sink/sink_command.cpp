@@ -3,7 +3,7 @@
 #include "cli/common/atomic_output.h"
 #include "engine/param_fields.h"
 #include "fileio/directories.h"
-#include "frontdoor/ports.h"
+#include "plugin_core/ports.h"
 #include "cli/common/param_options.h"
 #include "sink_fragment.h"
 #include "sink_plugin.h"

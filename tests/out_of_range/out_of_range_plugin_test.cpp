@@ -1,7 +1,7 @@
 // A sample rate of 0 or below arriving with a block from the player is
 // processed as 44100 Hz, like one written straight into the record.
 #include "engine/korva.h"
-#include "host/xmms_plugin.h"
+#include "libxmms/xmms_plugin.h"
 #include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>

@@ -16,8 +16,8 @@
 // equality can never pass because the field is ignored.
 #include "engine/korva.h"
 #include "engine/param_fields.h"
-#include "plugin/korva_plugin.h"
-#include "host/xmms_configfile.h"
+#include "xmms_plugin/korva_plugin.h"
+#include "libxmms/xmms_configfile.h"
 #include "settings/korva_settings.h"
 #include "tests/support/scratch.h"
 #include "tests/support/stage_settings.h"

@@ -8,8 +8,8 @@
 // millisecond): it catches a lock held across many blocks or never released,
 // not a slow machine.
 #include "engine/korva.h"
-#include "plugin/korva_plugin.h"
-#include "host/xmms_plugin.h"
+#include "xmms_plugin/korva_plugin.h"
+#include "libxmms/xmms_plugin.h"
 #include "rt_support.h"
 #include "tests/support/stage_settings.h"
 

@@ -8,8 +8,8 @@
 // framework's own work is never counted. The wrappers also see calls made
 // inside libxmkorva.so, which the first test proves.
 #include "engine/korva.h"
-#include "plugin/korva_plugin.h"
-#include "host/xmms_plugin.h"
+#include "xmms_plugin/korva_plugin.h"
+#include "libxmms/xmms_plugin.h"
 #include "counting_calls.h"
 #include "rt_support.h"
 #include "tests/support/stage_settings.h"

@@ -13,8 +13,8 @@
 
 namespace {
 
-using frontdoor_test::LoadedPlugin;
-using frontdoor_test::Standard;
+using plugin_core_test::LoadedPlugin;
+using plugin_core_test::Standard;
 
 class PluginRunRtSafety : public ::testing::TestWithParam<Standard> {
 protected:
@@ -78,6 +78,6 @@ TEST_P(PluginRunRtSafety, TheCountersSeeAllocationsInsideThePlugin)
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, PluginRunRtSafety, ::testing::Values(Standard::lv2, Standard::ladspa),
-                         [](const auto &info) { return std::string(frontdoor_test::name_of(info.param)); });
+                         [](const auto &info) { return std::string(plugin_core_test::name_of(info.param)); });
 
 }  // namespace

@@ -2,8 +2,8 @@
 #include "settings/korva_settings.h"
 
 #include "engine/param_fields.h"
-#include "plugin/korva_plugin.h"
-#include "host/xmms_configfile.h"
+#include "xmms_plugin/korva_plugin.h"
+#include "libxmms/xmms_configfile.h"
 #include "tests/support/scratch.h"
 
 #include <cstring>

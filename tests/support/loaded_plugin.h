@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-namespace frontdoor_test {
+namespace plugin_core_test {
 
 enum class Standard { lv2, ladspa };
 
@@ -72,6 +72,6 @@ private:
     void *handle_ = nullptr;
 };
 
-}  // namespace frontdoor_test
+}  // namespace plugin_core_test
 
 #endif

@@ -3,7 +3,7 @@
 #include "ui_fixture.h"
 #include "x_input.h"
 
-#include "host/xmms_configfile.h"
+#include "libxmms/xmms_configfile.h"
 #include "settings/korva_settings.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 // Reset, Close, and the settings written when the window goes away.
 #include "ui_fixture.h"
 
-#include "host/xmms_configfile.h"
+#include "libxmms/xmms_configfile.h"
 #include "settings/korva_settings.h"
 
 #include <cstring>

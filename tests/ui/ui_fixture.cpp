@@ -1,6 +1,6 @@
 #include "ui_fixture.h"
 
-#include "host/xmms_configfile.h"
+#include "libxmms/xmms_configfile.h"
 #include "settings/korva_settings.h"
 
 #include <cstdlib>

@@ -4,7 +4,7 @@
 #ifndef KORVA_TESTS_UI_UI_FIXTURE_H
 #define KORVA_TESTS_UI_UI_FIXTURE_H
 
-#include "plugin/korva_plugin.h"
+#include "xmms_plugin/korva_plugin.h"
 #include "tests/support/scratch.h"
 #include "ui/korva_ui.h"
 
