@@ -12,7 +12,7 @@
 // with as many frames as the summary reports.
 #include "fuzz_support.h"
 
-#include "cli/process_file.h"
+#include "cli/process/process_file.h"
 
 #include <sndfile.h>
 

@@ -37,7 +37,10 @@ TEST(CliProcess, WritesWhatTheEngineGivesForTheWholeFileInOneCall)
         const Audio input = make_signal(10007, 2, rate);
         write_audio(dir.file("in.wav"), input, wav16);
 
-        const RunResult run = run_korva(with_sets({"process", dir.file("in.wav"), dir.file("out.wav"), "-q"}, busy_settings));
+        // Above 48 kHz --native-rate keeps the chain at the file's rate.
+        const RunResult run = run_korva(with_sets(
+            {"process", dir.file("in.wav"), dir.file("out.wav"), "-q", rate > 48000 ? "--native-rate" : "-q"},
+            busy_settings));
         ASSERT_EQ(run.exit_code, 0) << run.err;
 
         const Audio output = read_audio(dir.file("out.wav"));
@@ -212,26 +215,33 @@ TEST(CliSummary, ReportsFramesPeaksAndClippedSamples)
     EXPECT_EQ(quiet.err, "");
 }
 
-// Floating-point files in every container are rounded to 16 bits as float
-// hosts round them: x * 32768 to nearest, clipped; never read as raw
-// integers (silence).
+// Floating-point files in every container are read at the 16-bit scale
+// float hosts use (x * 32768), never as raw integers (silence), and take the
+// float path: asked for 16 bits, the output is the engine's float output
+// rounded to nearest.
 TEST(CliProcess, FloatInputsAreScaledAndRoundedLikeFloatHosts)
 {
     ScratchDir dir;
     const int frames = 6000;
     std::vector<double> values(2 * frames);
-    std::vector<int16_t> expected(values.size());
     for (int i = 0; i < 2 * frames; ++i) {
         // Off the rounding ties, so float and double files round alike.
         const double lsb = std::round(20000.0 * std::sin(i * 0.013 + (i % 2))) + 0.1 + 0.06 * ((i * 7) % 10);
         values[i] = lsb / 32768.0;
-        expected[i] = static_cast<int16_t>(std::lround(lsb));
     }
-    values[0] = 1.5;      // beyond full scale: clipped
-    expected[0] = 32767;
+    values[0] = 32767.0 / 32768.0;
     values[1] = -1.0;
-    expected[1] = -32768;
-    const std::vector<int16_t> reference = process_directly(params_with({}), 44100, expected);
+    std::vector<float> chain(values.begin(), values.end());
+    for (float &x : chain)
+        x *= 32768.0f;
+    KorvaEngine *engine = korva_new();
+    korva_default_params(&engine->params);
+    engine->sample_rate = 44100;
+    korva_process_float(engine, chain.data(), chain.data(), frames);
+    korva_delete(engine);
+    std::vector<int16_t> reference(chain.size());
+    for (std::size_t i = 0; i < chain.size(); ++i)
+        reference[i] = static_cast<int16_t>(std::clamp(std::nearbyint(chain[i]), -32768.0f, 32767.0f));
 
     const std::vector<std::pair<const char *, int>> files{
         {"f32.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT}, {"f64.wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE},
@@ -248,15 +258,15 @@ TEST(CliProcess, FloatInputsAreScaledAndRoundedLikeFloatHosts)
         ASSERT_EQ(sf_writef_double(file, values.data(), frames), frames);
         sf_close(file);
 
-        const RunResult run = run_korva({"process", dir.file(name), dir.file("out.wav")});
+        const RunResult run = run_korva({"process", dir.file(name), dir.file("out.wav"), "--bits", "16"});
         ASSERT_EQ(run.exit_code, 0) << run.err;
-        EXPECT_NE(run.out.find("peak in:     32768 (0.00 dBFS)"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("peak in:     0.00 dBFS"), std::string::npos) << run.out;
         const std::vector<int16_t> out = read_audio(dir.file("out.wav")).samples;
         ASSERT_EQ(out.size(), reference.size());
         int worst = 0;
         for (std::size_t i = 0; i < out.size(); ++i)
             worst = std::max(worst, std::abs(out[i] - reference[i]));
-        EXPECT_LE(worst, 1);
+        EXPECT_EQ(worst, 0);
     }
 }
 

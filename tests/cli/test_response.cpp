@@ -11,6 +11,7 @@
 #include <complex>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <numbers>
 #include <sstream>
 
@@ -211,6 +212,39 @@ TEST(CliResponse, EffectsOffAndUnityPreampAreFlatAndThePlotIsAPicture)
         }
         EXPECT_EQ(read_file(dir.file("flat.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
     }
+}
+
+// Above 48 kHz the response is that of the file path: the chain at the rate
+// halved, so 96 kHz measures what 48 kHz does, where --native-rate puts the
+// corners at twice their frequency.
+TEST(CliResponse, At96kHzTheCurveIsThe48kHzCurve)
+{
+    ScratchDir dir;
+    const std::vector<std::string> sets{"--set", "superbass=200", "--set", "dewoofer=150", "--set", "fidelity=120"};
+    std::map<std::string, std::vector<Row>> curves;
+    for (const std::string rate : {"48000", "96000", "96000 native"}) {
+        std::vector<std::string> args{"response", "-q", "--rate", rate.substr(0, 5), "--csv", dir.file("r.csv")};
+        if (rate.ends_with("native"))
+            args.push_back("--native-rate");
+        args.insert(args.end(), sets.begin(), sets.end());
+        ASSERT_EQ(run_korva(args).exit_code, 0) << rate;
+        curves[rate] = read_csv(dir.file("r.csv"));
+    }
+    const std::vector<Row> &at48 = curves["48000"], &at96 = curves["96000"];
+    ASSERT_GT(at96.size(), at48.size());   // the same points from 20 Hz up, and more
+    for (std::size_t i = 0; i < at48.size(); ++i) {
+        ASSERT_NEAR(at96[i].f, at48[i].f, 1e-6);
+        if (at48[i].left > -20.0) {
+            EXPECT_NEAR(at96[i].left, at48[i].left, 0.5) << at48[i].f << " Hz";
+        }
+    }
+    const auto deepest = [](const std::vector<Row> &rows) {
+        return std::min_element(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
+                   return (a.f < 20000 ? a.left : 0) < (b.f < 20000 ? b.left : 0);
+               })->f;
+    };
+    EXPECT_LT(std::fabs(std::log2(deepest(at96) / deepest(at48))), 1.0 / 12);
+    EXPECT_GT(std::fabs(std::log2(deepest(curves["96000 native"]) / deepest(at48))), 0.9);
 }
 
 TEST(CliResponse, RefusesBadRequests)

@@ -1,6 +1,6 @@
 #include "private_pipewire.h"
 
-#include "cli/run_program.h"
+#include "cli/sink/run_program.h"
 
 #include <sys/stat.h>
 #include <sys/wait.h>

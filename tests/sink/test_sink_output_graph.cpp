@@ -4,7 +4,7 @@
 // device, devices, available) and EnumRoute params, and the Link objects of
 // korva_sink.output. One card names its routes the analog-output-* way, one
 // the UCM way ("[Out] Headphones"). And the profile chosen for an output.
-#include "cli/sink_profiles.h"
+#include "cli/sink/sink_profiles.h"
 #include "pwclient/output_graph.h"
 
 #include <gtest/gtest.h>

@@ -9,7 +9,7 @@
 // client following the node sees them, and after PipeWire restarts the sink
 // comes back with them.
 #include "tests/cli/cli_harness.h"
-#include "cli/run_program.h"
+#include "cli/sink/run_program.h"
 #include "pwclient/sink_client.h"
 #include "pwclient/sink_fragment_store.h"
 #include "tests/sink/private_pipewire.h"

@@ -1,0 +1,189 @@
+#include "response_measure.h"
+
+#include "cli/common/float_chain.h"
+#include "cli/common/interrupt.h"
+#include "engine/engine_handle.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <limits>
+#include <cstring>
+#include <numbers>
+
+namespace {
+
+constexpr int block_frames = 4096;
+
+// Least-squares fit of y(n) = a cos(wn) + b sin(wn) + c over a window. Unlike
+// a single DFT bin it needs no whole number of periods in the window, and it
+// keeps an offset (the 1e-15 the chain adds, a DC leak) out of the amplitude.
+struct SineFit {
+    // Normal equations: sums of the basis products and of y times each basis.
+    double cc = 0, ss = 0, cs = 0, c1 = 0, s1 = 0, n = 0;
+    double yc[2] = {}, ys[2] = {}, y1[2] = {};
+    bool finite = true;
+
+    // c = cos(wk), s = sin(wk) at the sample's index k.
+    void add(double c, double s, float left, float right)
+    {
+        cc += c * c;
+        ss += s * s;
+        cs += c * s;
+        c1 += c;
+        s1 += s;
+        n += 1.0;
+        const float y[2] = {left, right};
+        for (int ch = 0; ch < 2; ++ch) {
+            if (!std::isfinite(y[ch]))
+                finite = false;
+            yc[ch] += y[ch] * c;
+            ys[ch] += y[ch] * s;
+            y1[ch] += y[ch];
+        }
+    }
+
+    // Amplitude sqrt(a^2 + b^2) of one channel, by Cramer's rule on
+    //   | cc cs c1 | |a|   |yc|
+    //   | cs ss s1 | |b| = |ys|
+    //   | c1 s1 n  | |c|   |y1|
+    double amplitude(int ch) const
+    {
+        auto det = [](double a, double b, double c, double d, double e, double f, double g, double h, double i) {
+            return a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
+        };
+        const double d = det(cc, cs, c1, cs, ss, s1, c1, s1, n);
+        const double a = det(yc[ch], cs, c1, ys[ch], ss, s1, y1[ch], s1, n) / d;
+        const double b = det(cc, yc[ch], c1, cs, ys[ch], s1, c1, y1[ch], n) / d;
+        return std::hypot(a, b);
+    }
+};
+
+double to_db(double ratio)
+{
+    return ratio > 0.0 ? 20.0 * std::log10(ratio) : -std::numeric_limits<double>::infinity();
+}
+
+// One frequency from silence: the sine runs for a settling time long enough
+// for the filters and the echo rings to reach their steady state (half a
+// second, at least ten periods), then the fit takes the next quarter second
+// (at least twenty periods).
+ResponsePoint measure_one(KorvaEngine *engine, int32_t rate, double frequency)
+{
+    korva_clear_state(engine);
+    const double amplitude = 32768.0 * std::pow(10.0, response_level_dbfs / 20.0);
+    const double w = 2.0 * std::numbers::pi * frequency / rate;
+    const double period = rate / frequency;
+    const int64_t settle = static_cast<int64_t>(std::ceil(std::max(0.5 * rate, 10.0 * period)));
+    const int64_t window = static_cast<int64_t>(std::ceil(std::max(0.25 * rate, 20.0 * period)));
+
+    // e^(jwk) by rotation within a block, taken afresh at each block's start
+    // so that rounding cannot build up over the run.
+    const std::complex<double> turn = std::polar(1.0, w);
+    std::complex<double> phase[block_frames];
+    SineFit fit;
+    float buffer[2 * block_frames];
+    for (int64_t start = 0; start < settle + window; start += block_frames) {
+        const int count = static_cast<int>(std::min<int64_t>(block_frames, settle + window - start));
+        std::complex<double> z = std::polar(1.0, w * static_cast<double>(start));
+        for (int i = 0; i < count; ++i, z *= turn) {
+            phase[i] = z;
+            buffer[2 * i] = buffer[2 * i + 1] = static_cast<float>(amplitude * z.imag());
+        }
+        korva_process_float(engine, buffer, buffer, count);
+        for (int i = 0; i < count; ++i)
+            if (start + i >= settle)
+                fit.add(phase[i].real(), phase[i].imag(), buffer[2 * i], buffer[2 * i + 1]);
+    }
+
+    ResponsePoint point;
+    point.frequency = frequency;
+    if (!fit.finite) {
+        point.left_db = point.right_db = std::numeric_limits<double>::quiet_NaN();
+        return point;
+    }
+    point.left_db = to_db(fit.amplitude(0) / amplitude);
+    point.right_db = to_db(fit.amplitude(1) / amplitude);
+    return point;
+}
+
+// The same through the file path above 48 kHz: the sine at `rate` brought
+// down to the chain's rate, through the engine there, and back up
+// (float_chain.h); the fit takes the output at `rate`, which the resamplers
+// keep aligned with the input.
+ResponsePoint measure_one_resampled(KorvaEngine *engine, int32_t rate, double chain_rate, double frequency)
+{
+    korva_clear_state(engine);
+    const double amplitude = std::pow(10.0, response_level_dbfs / 20.0);   // full scale 1.0 here
+    const double w = 2.0 * std::numbers::pi * frequency / rate;
+    const double period = rate / frequency;
+    const int64_t settle = static_cast<int64_t>(std::ceil(std::max(0.5 * rate, 10.0 * period)));
+    const int64_t window = static_cast<int64_t>(std::ceil(std::max(0.25 * rate, 20.0 * period)));
+
+    ResponsePoint point;
+    point.frequency = frequency;
+    FloatChain chain;
+    std::vector<float> in(2 * block_frames), out, ready;
+    if (!start_float_chain(chain, engine, rate, chain_rate, rate).ok()) {
+        point.left_db = point.right_db = std::numeric_limits<double>::quiet_NaN();
+        return point;
+    }
+    for (int64_t start = 0; start < settle + window; start += block_frames) {
+        const int count = static_cast<int>(std::min<int64_t>(block_frames, settle + window - start));
+        for (int i = 0; i < count; ++i)
+            in[2 * i] = in[2 * i + 1] = static_cast<float>(amplitude * std::sin(w * static_cast<double>(start + i)));
+        static_cast<void>(run_float_chain(chain, std::span<const float>(in.data(), 2 * count), ready));
+        out.insert(out.end(), ready.begin(), ready.end());
+    }
+    static_cast<void>(finish_float_chain(chain, ready));
+    out.insert(out.end(), ready.begin(), ready.end());
+
+    SineFit fit;
+    const int64_t end = std::min<int64_t>(settle + window, static_cast<int64_t>(out.size() / 2));
+    for (int64_t k = settle; k < end; ++k)
+        fit.add(std::cos(w * static_cast<double>(k)), std::sin(w * static_cast<double>(k)), out[2 * k],
+                out[2 * k + 1]);
+    if (!fit.finite || end <= settle) {
+        point.left_db = point.right_db = std::numeric_limits<double>::quiet_NaN();
+        return point;
+    }
+    point.left_db = to_db(fit.amplitude(0) / amplitude);
+    point.right_db = to_db(fit.amplitude(1) / amplitude);
+    return point;
+}
+
+} // namespace
+
+std::vector<double> response_frequencies(int32_t rate)
+{
+    std::vector<double> frequencies;
+    const double nyquist = rate / 2.0;
+    for (int i = 0;; ++i) {
+        const double f = response_lowest_hz * std::exp2(static_cast<double>(i) / response_points_per_octave);
+        if (f >= nyquist)
+            break;
+        frequencies.push_back(f);
+    }
+    return frequencies;
+}
+
+Status measure_response(const KorvaParams &params, int32_t rate, bool native_rate, std::vector<ResponsePoint> &points)
+{
+    EngineHandle engine = make_engine();
+    if (!engine)
+        return failure("out of memory");
+    KorvaParams measured = params;
+    measured.enable_bw = 0;
+    korva_params_write(engine.get(), &measured);
+    engine->sample_rate = rate;
+    points.clear();
+    const double chain_rate = native_rate ? rate : halved_chain_rate(rate);
+    for (const double f : response_frequencies(rate)) {
+        if (const int signal_number = interrupted_signal(); signal_number != 0)
+            return failure(std::string("interrupted by ") + strsignal(signal_number) + "; no output written",
+                           128 + signal_number);
+        points.push_back(chain_rate == rate ? measure_one(engine.get(), rate, f)
+                                            : measure_one_resampled(engine.get(), rate, chain_rate, f));
+    }
+    return success();
+}

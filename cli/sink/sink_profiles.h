@@ -1,0 +1,69 @@
+// A preset per output device: the profiles file `korva sink profile` edits
+// and `korva sink follow` reads, and the rule that picks an output's preset.
+//
+// The file is $XDG_CONFIG_HOME/korva/sink-profiles (~/.config without
+// XDG_CONFIG_HOME), written whole through the file-safety module under the
+// writers' lock of sink_fragment_store.h (.sink-profiles.lock beside it):
+//
+//   # comment
+//   profile "DEVICE" "PRESET"
+//   fallback "PRESET"
+//
+// Strings are in double quotes; a quote or backslash inside is written \" or
+// \\, and control characters are refused. DEVICE is an output's node.name,
+// or node.name:ROUTE for one route of it. PRESET is a factory preset's name
+// or an absolute preset path. A line the reader cannot follow is an error
+// naming the file and the line; the file is then never written over.
+#ifndef KORVA_CLI_SINK_PROFILES_H
+#define KORVA_CLI_SINK_PROFILES_H
+
+#include "cli/common/status.h"
+
+#include "engine/korva.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+struct SinkProfiles {
+    std::vector<std::pair<std::string, std::string>> devices;   // DEVICE, PRESET in file order
+    std::string fallback;                                       // empty: none
+};
+
+// $XDG_CONFIG_HOME/korva/sink-profiles, $XDG_STATE_HOME/korva/follow-applied
+// (~/.local/state without XDG_STATE_HOME) and $XDG_RUNTIME_DIR/korva/
+// follow-state (no fallback: failure without XDG_RUNTIME_DIR). Each variable
+// counts only when it holds an absolute path.
+Status sink_profiles_path(std::string &path);
+Status follow_applied_path(std::string &path);
+Status follow_state_path(std::string &path);
+
+// Reads the file; a missing file is no profiles at all.
+Status read_sink_profiles(const std::string &path, SinkProfiles &profiles);
+Status parse_sink_profiles(const std::string &text, const std::string &path, SinkProfiles &profiles);
+std::string sink_profiles_text(const SinkProfiles &profiles);
+
+// One line of such a file: its first word and the quoted strings after it
+// (none may be empty); a blank or comment line gives an empty word. False
+// when the line is not of that form.
+bool split_profile_line(const std::string &line, std::string &word, std::vector<std::string> &strings);
+
+// "STRING" with \" and \\; refuses control characters.
+Status quote_profile_string(const std::string &text, std::string &quoted);
+
+// Writes `text` to `path` through the file-safety module, making its folder.
+Status write_korva_file(const std::string &path, const std::string &text);
+
+// The profile for the output `node` with active route `route` (may be
+// empty): DEVICE "node:route" first, then "node", then the fallback.
+struct ProfileChoice {
+    std::string device;    // the DEVICE that matched; empty for the fallback or none
+    std::string preset;    // empty: no profile and no fallback
+};
+ProfileChoice choose_profile(const SinkProfiles &profiles, const std::string &node, const std::string &route);
+
+// The preset wholly read and checked, clamped to the sink's control ranges:
+// a failure says why and leaves `params` alone.
+Status load_profile_preset(const std::string &preset, KorvaParams &params);
+
+#endif
