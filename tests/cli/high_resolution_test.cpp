@@ -328,7 +328,7 @@ TEST(FloatPathGolden, OutputsAt44100And48000MatchTheKeptHashes)
     if (regenerate) {
         std::ofstream out(golden);
         out << "# SHA-256 of korva process's float-path output (24-bit samples as 32-bit little-endian\n"
-               "# words, left first) for the generated 24-bit input of tests/cli/test_high_resolution.cpp.\n"
+               "# words, left first) for the generated 24-bit input of tests/cli/high_resolution_test.cpp.\n"
                "# Regenerate only after a deliberate change of the output, and say why in the commit:\n"
                "#   KORVA_REGENERATE_FLOAT_GOLDEN=1 build/tests/cli/test_cli --gtest_filter='FloatPathGolden.*'\n"
             << lines;
