@@ -13,10 +13,12 @@
 #include "ui/widgets.h"
 #include "ui/window.h"
 
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstdio>
 #include <string>
@@ -217,6 +219,15 @@ void values_changed(void *, const KorvaSinkValues *values)
     g_idle_add(on_values, new KorvaSinkValues(*values));
 }
 
+// SIGTERM (a logout) and SIGINT end the program as Close does: what waits is
+// saved on the way out.
+gboolean on_quit_signal(gpointer)
+{
+    if (gtk_main_level() > 0)
+        gtk_main_quit();
+    return G_SOURCE_CONTINUE;
+}
+
 gboolean on_tick(gpointer)
 {
     KorvaFragmentError error{};
@@ -287,7 +298,11 @@ int run_control_window()
     show_block();
     gtk_widget_show(window1);
     const guint tick = g_timeout_add(kTickMs, on_tick, nullptr);
+    const guint term = g_unix_signal_add(SIGTERM, on_quit_signal, nullptr);
+    const guint interrupt = g_unix_signal_add(SIGINT, on_quit_signal, nullptr);
     gtk_main();
+    g_source_remove(interrupt);
+    g_source_remove(term);
     g_source_remove(tick);
 
     flush_saves();
