@@ -255,6 +255,20 @@ TEST_F(KorvaControl, SaysWhatIsMissingKeepsEditsWithoutPipeWireAndConnectsWhenIt
         EXPECT_TRUE(window.title_says("PipeWire not running; the sink is not installed (korva sink install)"))
             << window.titles() << read_file(window.program->log);
         EXPECT_EQ(window.state("slSuperBass"), "0");
+
+        // SAVE into a folder of the user's: the folder is kept for the next
+        // LOAD or SAVE, under $XDG_CONFIG_HOME/korva/.
+        const std::string presets = dir.file("my presets");
+        std::filesystem::create_directories(presets);
+        widget_map::Widget save, selector;
+        ASSERT_TRUE(window.find("btnSave", save));
+        ASSERT_TRUE(widget_map::click(save.x + save.w / 2, save.y + save.h / 2));
+        ASSERT_TRUE(window.find("fileSave", selector));
+        ASSERT_TRUE(widget_map::keys({"ctrl+a"}) && widget_map::type(presets + "/warm.kp") &&
+                    widget_map::keys({"Return"}));
+        EXPECT_TRUE(eventually(5, [&] { return std::filesystem::exists(presets + "/warm.kp"); }));
+        EXPECT_TRUE(eventually(5, [&] { return read_file(dir.file("config/korva/last-preset-folder")) == presets + "/\n"; }));
+
         widget_map::Widget close;
         ASSERT_TRUE(window.find("btnClose", close));
         ASSERT_TRUE(widget_map::click(close.x + close.w / 2, close.y + close.h / 2));

@@ -86,4 +86,16 @@ bool drag(int from_x, int from_y, int to_x, int to_y, int steps)
     return xdotool(args);
 }
 
+bool keys(const std::vector<std::string> &names)
+{
+    std::vector<std::string> args = {"key", "--clearmodifiers"};
+    args.insert(args.end(), names.begin(), names.end());
+    return xdotool(args);
+}
+
+bool type(const std::string &text)
+{
+    return xdotool({"type", "--delay", "5", text});
+}
+
 }  // namespace widget_map

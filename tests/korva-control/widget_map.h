@@ -34,6 +34,10 @@ std::string title_with(const Map &map, const std::string &part);
 bool click(int x, int y);
 bool drag(int from_x, int from_y, int to_x, int to_y, int steps);
 
+// Keys ("ctrl+a", "Return") and text typed into the window under the pointer.
+bool keys(const std::vector<std::string> &names);
+bool type(const std::string &text);
+
 }  // namespace widget_map
 
 #endif
