@@ -45,6 +45,7 @@ struct App {
     bool whole_report_due = true;    // the next report is the first since connecting
     bool in_own_update = false;      // inside this program's gui_update
     std::string save_problem;        // the last failed save, told once
+    std::string own_title;           // the window's title without the state
     std::string title;
     SinkMirror mirror;
 };
@@ -108,7 +109,7 @@ void show_title()
 {
     if (window1 == nullptr)
         return;
-    const std::string title = std::string("Korva configuration \xe2\x80\x94 ") + state_words() + follow_title_text();
+    const std::string title = app.own_title + " \xe2\x80\x94 " + state_words() + follow_title_text();
     if (title == app.title)
         return;
     app.title = title;
@@ -294,6 +295,8 @@ int run_control_window()
     starting_block();
 
     korva_window_create(&sink_model);
+    const gchar *own_title = gtk_window_get_title(GTK_WINDOW(window1));
+    app.own_title = own_title != nullptr ? own_title : "Korva";
     show_title();
     show_block();
     gtk_widget_show(window1);
