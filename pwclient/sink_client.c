@@ -1,5 +1,7 @@
 #include "sink_client.h"
 
+#include "engine/controls.h"
+
 #include <pipewire/pipewire.h>
 #include <spa/param/props.h>
 #include <spa/pod/builder.h>
@@ -51,6 +53,15 @@ const char *korva_sink_state_text(KorvaSinkState state)
     case KORVA_SINK_CONNECTED: return "connected";
     }
     return "unknown";
+}
+
+float korva_sink_control_value(int field, int32_t value)
+{
+    if (field < 0 || field >= KORVA_PARAM_FIELD_COUNT)
+        return (float)value;
+    const KorvaControl *control = &korva_controls[field];
+    const int32_t used = value < control->minimum ? control->minimum : value > control->maximum ? control->maximum : value;
+    return (float)used;
 }
 
 /* --- everything below runs on the client thread, or under its lock --- */

@@ -59,6 +59,11 @@ typedef struct KorvaSinkChange {
     float value;
 } KorvaSinkChange;
 
+/* What the sink's control `field` is given for a block field's `value`: the
+ * value clamped to the control's range (engine/controls.h), the range the
+ * window offers. The caller compares it with `value` to tell of a clamp. */
+float korva_sink_control_value(int field, int32_t value);
+
 typedef struct KorvaSinkCallbacks {
     /* The connection's state changed (client thread). */
     void (*state_changed)(void *data, KorvaSinkState state);

@@ -32,6 +32,12 @@ void replace_block(const KorvaParams *block)
     gui_update();
 }
 
+void preset_chosen(const char *path)
+{
+    if (current && current->preset_chosen)
+        current->preset_chosen(current->user_data, path);
+}
+
 void window_closed()
 {
     if (current && current->closed)

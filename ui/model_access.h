@@ -19,6 +19,9 @@ void write_block(const KorvaParams &block);
 // window, if open, then shows it.
 void replace_block(const KorvaParams *block);
 
+// LOAD or SAVE succeeded with `path`.
+void preset_chosen(const char *path);
+
 // The window is being destroyed.
 void window_closed();
 

@@ -112,8 +112,10 @@ template <class Act> void finish_selection(gpointer user_data, const char *faile
         return;
     gchar *path = selected_name(selector);
     const bool done = act(path);
-    if (done)
+    if (done) {
         korva_set_last_preset_file(path);
+        korva_ui::preset_chosen(path);
+    }
     g_free(path);
     if (!done) {
         gtk_file_selection_set_filename(selector, failed);

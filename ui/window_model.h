@@ -38,6 +38,10 @@ typedef struct KorvaWindowModel {
     /* The window is going away: the owner keeps the block wherever it keeps
        its settings. May be null. */
     void (*closed)(void *user_data);
+    /* LOAD or SAVE succeeded with the preset file `path`, now also in
+       last_preset_file: an owner that keeps the last preset folder somewhere
+       of its own does so. May be null. */
+    void (*preset_chosen)(void *user_data, const char *path);
 } KorvaWindowModel;
 
 #ifdef __cplusplus

@@ -52,7 +52,8 @@ void store_settings(void *)
         cfg_store();
 }
 
-const KorvaWindowModel engine_model = {nullptr, read_engine, write_engine, replace_engine_block, store_settings};
+const KorvaWindowModel engine_model = {nullptr, read_engine, write_engine, replace_engine_block, store_settings,
+                                     nullptr};
 
 }  // namespace
 

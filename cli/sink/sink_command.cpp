@@ -253,7 +253,7 @@ Status sink_changes(const std::vector<std::string> &assignments, std::vector<Kor
         const KorvaParamField *field = korva_param_field_find(name.c_str());
         const int index = static_cast<int>(field - korva_param_fields);
         const int32_t value = korva_param_get(&scratch, field);
-        const int32_t used = std::clamp(value, korva_controls[index].minimum, korva_controls[index].maximum);
+        const int32_t used = static_cast<int32_t>(korva_sink_control_value(index, value));
         if (used != value)
             std::fprintf(stderr, "korva: warning: %s=%d is outside the plug-in's range %d..%d: the sink uses %d\n",
                          field->name, value, korva_controls[index].minimum, korva_controls[index].maximum, used);

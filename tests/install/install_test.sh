@@ -15,7 +15,9 @@ fail() { echo "install test: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$prefix" >"$prefix/install.log" || { cat "$prefix/install.log" >&2; fail "cmake --install failed"; }
 
 expected=(bin/korva)
-[ "$gui" = gui ] && expected+=(bin/korva-host lib/korva/libxmms.so.1 lib/xmms/Effect/libxmkorva.so)
+[ "$gui" = gui ] && expected+=(bin/korva-host lib/korva/libxmms.so.1 lib/xmms/Effect/libxmkorva.so bin/korva-control
+  share/applications/korva-control.desktop share/icons/hicolor/128x128/apps/korva-control.png
+  share/man/man1/korva-control.1)
 for f in "${expected[@]}" lib/systemd/user/korva-follow.service; do
   [ -f "$prefix/$f" ] || fail "$f is not installed"
 done

@@ -23,7 +23,7 @@
 
 namespace {
 
-using namespace korva_test;
+using namespace pipewire_test;
 
 bool is_kept_switch(int field)
 {
@@ -78,7 +78,7 @@ TEST(SinkFollow, EachOutputGetsItsProfileWithinSecondsAndAGonePresetLeavesTheSin
     if (!std::filesystem::exists(kServerTemplate) || ask({"pipewire", "--version"}).empty())
         GTEST_SKIP() << "PipeWire is not installed (pipewire-bin)";
     ScratchDir dir;
-    use_private_home(dir);
+    enter_private_session(dir);
     setenv("KORVA_LADSPA_PLUGIN", plugin, 1);
 
     // Two user presets with the switches opposite to the sink's, so keeping

@@ -8,11 +8,10 @@
 // with `korva sink set`; the changes land in the node and in the fragment, a
 // client following the node sees them, and after PipeWire restarts the sink
 // comes back with them.
-#include "tests/cli/cli_harness.h"
+#include "private_pipewire.h"
 #include "cli/sink/run_program.h"
 #include "pwclient/sink_client.h"
 #include "pwclient/sink_fragment_store.h"
-#include "tests/sink/private_pipewire.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -34,100 +33,10 @@
 
 namespace {
 
-using namespace korva_test;
+using namespace pipewire_test;
 
-constexpr int kRate = 44100;
 const std::vector<std::string> kSettings = {"--set", "superbass=160", "--set", "enable_vs=1",
                                             "--set", "enable_extfx=1", "--set", "spc_mode=1"};
-
-// Plays `input` into the sink while recording test_out; `during` runs while
-// the file plays.
-Audio play_and_record(const ScratchDir &dir, const std::string &input, const std::string &name,
-                      const std::function<void()> &during = {})
-{
-    const std::string recording = dir.file(name + ".wav");
-    Background recorder({"pw-record", "--target", "test_out", "-P", "stream.capture.sink=true", "--format", "s16",
-                         "--rate", std::to_string(kRate), "--channels", "2", recording},
-                        dir.file(name + "-record.log"));
-    // The recorder is linked before anything plays.
-    EXPECT_TRUE(eventually(10, [] { return ask({"pw-link", "-l"}).find("|-> pw-record:input_FL") != std::string::npos; }))
-        << "the recorder was not linked to test_out";
-    pause_for(300);
-    Background player({"pw-play", "--target", "korva_sink", input}, dir.file(name + "-play.log"));
-    if (during)
-        during();
-    EXPECT_TRUE(player.wait(30)) << "pw-play did not end";
-    pause_for(500);
-    recorder.stop(SIGINT);
-    return read_audio(recording);
-}
-
-struct Alignment {
-    long offset = -1;     // recording frame of the expected output's frame 0
-    long compared = 0;    // frames present in both
-};
-
-long first_sound(const Audio &audio)
-{
-    for (long i = 0; i < audio.frames(); ++i)
-        if (audio.samples[2 * i] != 0 || audio.samples[2 * i + 1] != 0)
-            return i;
-    return -1;
-}
-
-// The recording starts with the silence before the sink ran: align the first
-// sound of both.
-Alignment align(const Audio &recording, const Audio &expected)
-{
-    Alignment alignment;
-    const long recorded = first_sound(recording), sounding = first_sound(expected);
-    if (recorded < 0 || sounding < 0 || recorded < sounding)
-        return alignment;
-    alignment.offset = recorded - sounding;
-    alignment.compared = std::min(expected.frames(), recording.frames() - alignment.offset);
-    return alignment;
-}
-
-// The first frame from `from` on where the recording differs from `expected`,
-// or `end` when none does.
-long first_difference(const Audio &recording, const Audio &expected, const Alignment &alignment, long from, long end)
-{
-    for (long i = from; i < end; ++i) {
-        const long r = alignment.offset + i;
-        if (recording.samples[2 * r] != expected.samples[2 * i] ||
-            recording.samples[2 * r + 1] != expected.samples[2 * i + 1])
-            return i;
-    }
-    return end;
-}
-
-std::string frame_text(const Audio &audio, long frame)
-{
-    std::string text = "(";
-    text += std::to_string(audio.samples[2 * frame]);
-    text += ", ";
-    text += std::to_string(audio.samples[2 * frame + 1]);
-    text += ")";
-    return text;
-}
-
-// The value `pw-dump korva_sink` shows for korva:FIELD in the node's Props
-// (a toggle as true/false), or NaN.
-double live_value(const std::string &field)
-{
-    const std::string dump = ask({"pw-dump", "korva_sink"});
-    const std::string key = "\"korva:" + field + "\",";
-    for (auto at = dump.find(key); at != std::string::npos; at = dump.find(key, at + 1)) {
-        const auto next = dump.find_first_not_of(" \t\r\n", at + key.size());
-        if (next == std::string::npos)
-            break;
-        if (dump.compare(next, 4, "true") == 0 || dump.compare(next, 5, "false") == 0)
-            return dump[next] == 't' ? 1.0 : 0.0;
-        if (dump[next] == '-' || std::isdigit(static_cast<unsigned char>(dump[next])))
-            return std::strtod(dump.c_str() + next, nullptr);
-    }
-    return std::nan("");
-}
 
 // What a window would keep: the states and the values a client reported.
 struct Seen {
@@ -160,29 +69,19 @@ struct Seen {
     }
 };
 
-double saved_value(const std::string &fragment, const char *name)
-{
-    KorvaFragmentContents contents{};
-    KorvaFragmentError error{};
-    if (!korva_fragment_read(fragment.c_str(), &contents, &error))
-        return std::nan("");
-    const int i = static_cast<int>(korva_param_field_find(name) - korva_param_fields);
-    return contents.controls.present[i] ? contents.controls.value[i] : std::nan("");
-}
 
 } // namespace
 
 TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLive)
 {
-    const char *chosen = std::getenv("KORVA_LADSPA_PLUGIN");
-    const std::string plugin = chosen != nullptr && *chosen != '\0' ? chosen : KORVA_BUILT_PLUGIN;
-    if (plugin.empty() || !std::filesystem::exists(plugin))
+    const std::string plugin = sink_plugin(KORVA_BUILT_PLUGIN);
+    if (plugin.empty())
         GTEST_SKIP() << "no Korva LADSPA plug-in in this build (korva_ladspa target) and KORVA_LADSPA_PLUGIN unset";
-    if (!std::filesystem::exists(kServerTemplate) || run_program({"pipewire", "--version"}).exit_code != 0)
-        GTEST_SKIP() << "PipeWire is not installed (pipewire-bin)";
+    if (const std::string missing = pipewire_missing(); !missing.empty())
+        GTEST_SKIP() << missing;
 
     ScratchDir dir;
-    use_private_home(dir);
+    enter_private_session(dir);
     // The plug-in in a folder whose name PipeWire's configuration must quote.
     const std::string folder = dir.file("Korva \"plug-ins\" \\ mine");
     std::filesystem::create_directories(folder);
@@ -193,7 +92,7 @@ TEST(SinkPipeWire, DesktopSoundThroughTheSinkEqualsKorvaProcessAndSetChangesItLi
     install.insert(install.end(), kSettings.begin(), kSettings.end());
     const RunResult installed = run_korva(install);
     ASSERT_EQ(installed.exit_code, 0) << installed.err;
-    ASSERT_TRUE(write_server_config(dir.file("config/pipewire/pipewire.conf"), kRate, {"test_out"})) << kServerTemplate << " changed shape";
+    ASSERT_TRUE(write_server_config(dir.file("config/pipewire/pipewire.conf"))) << kServerTemplate << " changed shape";
 
     // One daemon reads its configuration and the user's fragment, as on a desktop.
     Desktop desktop = start_desktop(dir, "first");
