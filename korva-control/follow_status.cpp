@@ -1,10 +1,31 @@
 #include "follow_status.h"
 
+#include "pwclient/follow_state.h"
+
+#include <sys/stat.h>
+
 namespace korva_control {
 
 std::string follow_title_text()
 {
-    return {};
+    // The file is read again only when it was replaced: its inode or
+    // modification time changed.
+    static struct stat seen {};
+    static std::string text;
+    const std::string path = korva::pwclient::follow_state_path();
+    struct stat now {};
+    if (path.empty() || stat(path.c_str(), &now) != 0) {
+        seen = {};
+        text.clear();
+        return text;
+    }
+    if (now.st_ino != seen.st_ino || now.st_mtim.tv_sec != seen.st_mtim.tv_sec ||
+        now.st_mtim.tv_nsec != seen.st_mtim.tv_nsec) {
+        seen = now;
+        const std::string summary = korva::pwclient::follow_state_summary(korva::pwclient::read_follow_state(path));
+        text = summary.empty() ? std::string() : "; " + summary;
+    }
+    return text;
 }
 
 }  // namespace korva_control

@@ -1,8 +1,8 @@
 // Text the window title shows after the connection state, about the sink's
 // per-output profiles (`korva sink follow`, which keeps its state in a file
-// under $XDG_RUNTIME_DIR/korva/). Empty until that state is read here. The
-// window asks ten times a second (its title follows at once): keep it cheap,
-// for example read the file only when its modification time changed.
+// under $XDG_RUNTIME_DIR/korva/): the output in use and the profile applied
+// to it, or why none was. The window asks ten times a second; the file is
+// read only when it was replaced. Interface thread only.
 #ifndef KORVA_CONTROL_FOLLOW_STATUS_H
 #define KORVA_CONTROL_FOLLOW_STATUS_H
 
@@ -10,7 +10,8 @@
 
 namespace korva_control {
 
-// "" or text starting with a separator, e.g. "; profile: headphones".
+// "" without a state, else text starting with a separator, e.g.
+// "; alsa_output.pci-0000_00_1f.3.analog-stereo:analog-output-headphones: Headphones".
 std::string follow_title_text();
 
 }  // namespace korva_control

@@ -251,21 +251,6 @@ struct Follower {
 
 } // namespace
 
-std::map<std::string, std::string> read_follow_state(const std::string &path)
-{
-    std::map<std::string, std::string> state;
-    std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) {
-        const size_t colon = line.find(": ");
-        if (colon != std::string::npos)
-            state[line.substr(0, colon)] = line.substr(colon + 2);
-        else if (!line.empty() && line.back() == ':')
-            state[line.substr(0, line.size() - 1)] = "";
-    }
-    return state;
-}
-
 Status run_sink_follow()
 {
     Follower follower;

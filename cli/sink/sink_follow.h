@@ -30,7 +30,7 @@
 // Runs until a signal; a failure only when it cannot start.
 Status run_sink_follow();
 
-// The state file's keys and values; empty when it cannot be read.
-std::map<std::string, std::string> read_follow_state(const std::string &path);
+// The state file is read with korva::pwclient::read_follow_state
+// (pwclient/follow_state.h).
 
 #endif

@@ -5,6 +5,7 @@
 #include "sink_profiles.h"
 
 #include "fileio/directories.h"
+#include "pwclient/follow_state.h"
 #include "pwclient/output_watch.h"
 #include "pwclient/sink_fragment_store.h"
 

@@ -1,5 +1,7 @@
 #include "sink_profiles.h"
 
+#include "pwclient/follow_state.h"
+
 #include "cli/common/atomic_output.h"
 #include "cli/common/param_sources.h"
 
@@ -89,10 +91,9 @@ Status follow_applied_path(std::string &path)
 
 Status follow_state_path(std::string &path)
 {
-    std::string folder;
-    if (Status status = xdg_folder("XDG_RUNTIME_DIR", nullptr, folder); !status.ok())
-        return status;
-    path = folder + "/korva/follow-state";
+    path = korva::pwclient::follow_state_path();
+    if (path.empty())
+        return failure("cannot tell where Korva's files go: XDG_RUNTIME_DIR is not set to an absolute path");
     return success();
 }
 

@@ -181,6 +181,13 @@ TEST_F(KorvaControl, DrivesTheRunningSinkFollowsOutsideChangesAndSurvivesARestar
     ASSERT_TRUE(window.title_says("connected")) << window.titles() << read_file(window.program->log);
     EXPECT_EQ(window.state("chkExtSpace"), "0");
 
+    // The state `korva sink follow` publishes follows the connection state.
+    std::filesystem::create_directories(dir.file("runtime/korva"));
+    write_file(dir.file("runtime/korva/follow-state"),
+               "pipewire: connected\nsink: connected\noutput: test_out\nroute:\nprofile: fallback\n"
+               "preset: Late night\napplied: yes\nproblem:\n");
+    EXPECT_TRUE(window.title_says("connected; test_out: Late night (fallback)")) << window.titles();
+
     // 2. A check button, an option-menu pick and a scrollbar drag each reach
     // the node and the fragment; the fields not touched stay.
     ASSERT_TRUE(window.click_check("chkExtSpace"));

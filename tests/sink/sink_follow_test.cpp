@@ -8,7 +8,7 @@
 // hand; a profile whose preset file is gone leaves the controls alone and
 // says why.
 #include "tests/cli/cli_harness.h"
-#include "cli/sink/sink_follow.h"
+#include "pwclient/follow_state.h"
 #include "pwclient/sink_client.h"
 #include "pwclient/sink_fragment_store.h"
 #include "tests/sink/private_pipewire.h"
@@ -24,6 +24,7 @@
 namespace {
 
 using namespace pipewire_test;
+using korva::pwclient::read_follow_state;
 
 bool is_kept_switch(int field)
 {

@@ -5,6 +5,7 @@
 // korva_sink.output. One card names its routes the analog-output-* way, one
 // the UCM way ("[Out] Headphones"). And the profile chosen for an output.
 #include "cli/sink/sink_profiles.h"
+#include "pwclient/follow_state.h"
 #include "pwclient/output_graph.h"
 
 #include <gtest/gtest.h>
@@ -260,4 +261,29 @@ TEST(OutputGraph, AProfileForTheRouteWinsOverTheNodesWhichWinsOverTheFallback)
         const Status status = parse_sink_profiles(std::string("\n") + bad, "f", again);
         EXPECT_NE(status.message.find("f:2: not a profile line"), std::string::npos) << bad << status.message;
     }
+}
+
+// What the window's title says of follow's state: the output with its route,
+// then the preset applied, or why there is none.
+TEST(OutputGraph, TheFollowStateSummaryNamesOutputAndPresetOrTheProblem)
+{
+    using korva::pwclient::follow_state_summary;
+    const std::map<std::string, std::string> applied{
+        {"output", "alsa_output.card"}, {"route", "[Out] Headphones"}, {"profile", "alsa_output.card:[Out] Headphones"},
+        {"preset", "Headphones"}, {"applied", "yes"}, {"problem", ""}};
+    EXPECT_EQ(follow_state_summary(applied), "alsa_output.card:[Out] Headphones: Headphones");
+    auto fallback = applied;
+    fallback["route"] = "";
+    fallback["profile"] = "fallback";
+    fallback["applied"] = "kept";
+    EXPECT_EQ(follow_state_summary(fallback), "alsa_output.card: Headphones (fallback)");
+    auto broken = applied;
+    broken["applied"] = "no";
+    broken["problem"] = "gone.kp: No such file or directory";
+    EXPECT_EQ(follow_state_summary(broken),
+              "alsa_output.card:[Out] Headphones: profile not applied (gone.kp: No such file or directory)");
+    auto none = applied;
+    none["profile"] = "none";
+    EXPECT_EQ(follow_state_summary(none), "alsa_output.card:[Out] Headphones: no profile");
+    EXPECT_EQ(follow_state_summary({}), "");
 }
