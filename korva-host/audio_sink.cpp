@@ -2,6 +2,20 @@
 
 #include <sndfile.h>
 
+#include <cstring>
+
+namespace {
+
+std::string replacement_error(const korva::fileio::Replacement &r)
+{
+    std::string text = korva::fileio::step_text(r.error.step);
+    if (r.error.number != 0)
+        text += std::string(": ") + std::strerror(r.error.number);
+    return text;
+}
+
+}  // namespace
+
 bool audio_sink_open_file(AudioSink &sink, const std::string &path, const SampleFormat &fmt, int channels,
                           int rate, std::string &error)
 {
@@ -14,12 +28,19 @@ bool audio_sink_open_file(AudioSink &sink, const std::string &path, const Sample
                 std::to_string(rate) + " Hz";
         return false;
     }
-    SNDFILE *file = sf_open(path.c_str(), SFM_WRITE, &info);
+    auto replacement = std::make_unique<korva::fileio::Replacement>();
+    if (!korva::fileio::begin_replacement(path.c_str(), korva::fileio::NonRegular::write_through, *replacement)) {
+        error = path + ": " + replacement_error(*replacement);
+        return false;
+    }
+    SNDFILE *file = sf_open_fd(replacement->fd, SFM_WRITE, &info, SF_FALSE);
     if (file == nullptr) {
         error = path + ": " + sf_strerror(nullptr);
+        korva::fileio::abandon_replacement(*replacement);
         return false;
     }
     sink = AudioSink{};
+    sink.replacement = std::move(replacement);
     sink.kind = SinkKind::file;
     sink.channels = channels;
     sink.rate = rate;
@@ -35,7 +56,8 @@ bool audio_sink_write(AudioSink &sink, const int16_t *samples, int64_t frames, s
     if (sink.kind != SinkKind::file)
         return audio_sink_live_write(sink, samples, frames, error);
     const sf_count_t written = sf_writef_short(sink.file, samples, frames);
-    if (written != frames) {
+    if (written != frames || sf_error(sink.file) != SF_ERR_NO_ERROR) {
+        sink.failed = true;
         error = sink.name + ": " + sf_strerror(sink.file);
         return false;
     }
@@ -49,6 +71,12 @@ bool audio_sink_close(AudioSink &sink, std::string &error)
         const int status = sf_close(sink.file);
         if (status != 0) {
             error = sink.name + ": " + sf_error_number(status);
+            ok = false;
+        }
+        if (!ok || sink.failed) {
+            korva::fileio::abandon_replacement(*sink.replacement);
+        } else if (!korva::fileio::commit_replacement(*sink.replacement)) {
+            error = sink.name + ": " + replacement_error(*sink.replacement);
             ok = false;
         }
     } else if (sink.kind != SinkKind::none) {

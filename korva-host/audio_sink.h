@@ -9,6 +9,9 @@
 #include "sample_format.h"
 
 #include <cstdint>
+#include "fileio/file_replace.h"
+
+#include <memory>
 #include <string>
 
 struct sf_private_tag;
@@ -23,6 +26,11 @@ struct AudioSink {
     int rate = 0;
     std::string name;                // the file, or the sound system's name
     sf_private_tag *file = nullptr;
+    // A file output is written beside its target and takes its place when
+    // closed, whole (fileio's replacement policy; a device or FIFO is written
+    // directly): a failed render leaves an earlier file as it was.
+    std::unique_ptr<korva::fileio::Replacement> replacement;
+    bool failed = false;   // a write failed: closing keeps the earlier file
     pa_simple *pulse = nullptr;
     _snd_pcm *alsa = nullptr;
 };
@@ -30,6 +38,8 @@ struct AudioSink {
 // A WAV file with the given channels and rate. 8-bit formats are written as
 // 8-bit WAV (unsigned, as WAV stores it), 16-bit formats as 16-bit WAV, so
 // each output sample carries exactly the sample the plug-in handed back.
+// The file appears when the sink is closed, also after an interruption, with
+// the frames written until then.
 bool audio_sink_open_file(AudioSink &sink, const std::string &path, const SampleFormat &fmt, int channels,
                           int rate, std::string &error);
 

@@ -267,13 +267,19 @@ TEST_F(HostProgram, InterruptedRenderEndsWithAValidFileAndSavedSettings)
     std::filesystem::remove(config);   // defaults now; clean-up writes the file again
     const int pid = korva_test::start_host({"--config", config, "--block", "4", "--output", output, input}, error_file);
     ASSERT_GT(pid, 0);
-    for (int waited = 0; waited < 3000; ++waited) {   // at most 30 s
-        std::error_code missing;
-        const auto size = std::filesystem::file_size(output, missing);
-        if (!missing && size >= 100000)
-            break;
+    // The render grows in a temporary file beside the output, which takes
+    // the output's name when the program ends.
+    const auto rendered = [&] {
+        std::error_code error;
+        for (const auto &entry : std::filesystem::directory_iterator(std::filesystem::path(output).parent_path(), error))
+            if (entry.path().filename().string().starts_with("." + std::filesystem::path(output).filename().string()) &&
+                entry.file_size(error) >= 100000)
+                return true;
+        return false;
+    };
+    for (int waited = 0; waited < 3000 && !rendered(); ++waited)   // at most 30 s
         usleep(10000);
-    }
+    EXPECT_FALSE(std::filesystem::exists(output)) << "the output appears only when the render ends";
     kill(pid, SIGINT);
     const HostRun run = korva_test::finish_host(pid, error_file);
 
