@@ -2,6 +2,7 @@
 #include "ui_fixture.h"
 
 #include "settings/korva_settings.h"
+#include "tests/support/field_values.h"
 
 #include <cstring>
 #include <filesystem>
@@ -70,15 +71,11 @@ protected:
     std::string write_preset(const std::string &name)
     {
         KorvaEngine *other = korva_new();
-        other->params.enable_global = 0;
-        other->params.spc_swapstereo = 1;
-        other->params.spc_phaseinvert = 1;
-        other->params.superbass = 123;
-        other->params.chain_index = 3;
-        other->params.bw_fq = 2000;
-        other->params.bw_mode = 2;
-        other->params.bw_value = 102;
-        other->params.preamp = 200;
+        using P = KorvaParams;
+        other->params = korva_test::with_fields(
+            other->params, {{&P::enable_global, 0}, {&P::spc_swapstereo, 1}, {&P::spc_phaseinvert, 1},
+                            {&P::superbass, 123}, {&P::chain_index, 3}, {&P::bw_fq, 2000}, {&P::bw_mode, 2},
+                            {&P::bw_value, 102}, {&P::preamp, 200}});
         std::string path = scratch(name);
         EXPECT_EQ(korva_save(other, path.c_str()), 1);
         korva_delete(other);
