@@ -24,6 +24,13 @@ void press_ok(GtkWidget *selector)
     pump();
 }
 
+// Typing a name and pressing OK.
+void choose(GtkWidget *selector, const std::string &text)
+{
+    type_name(selector, text);
+    press_ok(selector);
+}
+
 std::string selected(GtkWidget *selector)
 {
     return gtk_file_selection_get_filename(GTK_FILE_SELECTION(selector));
@@ -122,8 +129,7 @@ TEST_F(Dialogs, LoadTakesEveryFieldButTheThreeKeptAndUpdatesTheWindow)
     EXPECT_TRUE(gtk_widget_get_visible(selector));
     Watched watch(selector);
 
-    type_name(selector, path);
-    press_ok(selector);
+    choose(selector, path);
 
     EXPECT_FALSE(watch.alive());
     const KorvaParams p = params();
@@ -157,8 +163,7 @@ TEST_F(Dialogs, NotAPresetIsShownInTheNameFieldAndChangesNothing)
     GtkWidget *selector = create_fileLoad();
     Watched watch(selector);
     for (const std::string &name : {path, scratch("missing.kor")}) {
-        type_name(selector, name);
-        press_ok(selector);
+        choose(selector, name);
         ASSERT_TRUE(watch.alive());
         EXPECT_EQ(entry_text(selector), "NOT A PRESET FILE");
     }
@@ -174,8 +179,7 @@ TEST_F(Dialogs, SaveWritesAPresetAndRemembersIt)
     GtkWidget *selector = create_fileSave();
     Watched watch(selector);
     const std::string path = scratch("saved.kor");
-    type_name(selector, path);
-    press_ok(selector);
+    choose(selector, path);
     EXPECT_FALSE(watch.alive());
     EXPECT_EQ(std::filesystem::file_size(path), 110u);
     EXPECT_EQ(std::string(last_preset_file), path);
@@ -192,8 +196,7 @@ TEST_F(Dialogs, SaveIntoAMissingDirectoryFailsVisibly)
     GtkWidget *selector = create_fileSave();
     Watched watch(selector);
     const std::string path = scratch("no/such/dir/x.kor");
-    type_name(selector, path);
-    press_ok(selector);
+    choose(selector, path);
     ASSERT_TRUE(watch.alive());
     EXPECT_EQ(entry_text(selector), "SAVE FAILED (POSSIBLY NO ACCESS TO DIRECTORY?)");
     EXPECT_FALSE(std::filesystem::exists(path));
@@ -210,8 +213,7 @@ TEST_F(Dialogs, OkOnADirectoryEntersIt)
         for (const std::string &typed : {spaced, spaced + "   ", spaced + "/"}) {
             GtkWidget *selector = create();
             Watched watch(selector);
-            type_name(selector, typed);
-            press_ok(selector);
+            choose(selector, typed);
             ASSERT_TRUE(watch.alive()) << typed;
             // Now in that directory, with an empty name and its files listed.
             EXPECT_EQ(selected(selector), spaced) << typed;
@@ -234,8 +236,7 @@ TEST_F(Dialogs, LongPathsAreRememberedUpTo1023Characters)
     ASSERT_GT(path.size(), 1500u);
 
     GtkWidget *selector = create_fileSave();
-    type_name(selector, path);
-    press_ok(selector);
+    choose(selector, path);
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_EQ(std::strlen(last_preset_file), 1023u);
     EXPECT_EQ(std::string(last_preset_file), path.substr(0, 1023));
@@ -252,8 +253,7 @@ TEST_F(Dialogs, LoadAfterTheWindowWentAwayLeavesTheOldControlsAlone)
     close_window();
     ASSERT_EQ(window1, nullptr);
 
-    type_name(selector, path);
-    press_ok(selector);
+    choose(selector, path);
     EXPECT_FALSE(watch.alive());
     EXPECT_EQ(params().superbass, 123);
     EXPECT_EQ(std::string(last_preset_file), path);
@@ -277,12 +277,10 @@ TEST_F(Dialogs, WithoutAnEngineLoadAndSaveReportFailure)
     KorvaEngine *engine = korva;
     korva = nullptr;
     GtkWidget *load = create_fileLoad();
-    type_name(load, scratch("any.kor"));
-    press_ok(load);
+    choose(load, scratch("any.kor"));
     EXPECT_EQ(entry_text(load), "NOT A PRESET FILE");
     GtkWidget *save = create_fileSave();
-    type_name(save, scratch("any.kor"));
-    press_ok(save);
+    choose(save, scratch("any.kor"));
     EXPECT_EQ(entry_text(save), "SAVE FAILED (POSSIBLY NO ACCESS TO DIRECTORY?)");
     EXPECT_FALSE(std::filesystem::exists(scratch("any.kor")));
     korva = engine;
