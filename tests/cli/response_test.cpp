@@ -94,27 +94,28 @@ std::vector<std::string> tuning(const char *band)
     return s;
 }
 
+// The speaker tuning's band filters, and a case that hears one band: the
+// signal plus (sign 1) or minus (sign -1) that band.
+const auto debass_filter = [](double t) { return design<3>(binomial3, korva::debass_lowpass3, t); };
+const auto mid_filter = [](double t) { return design<6>(bandpass, korva::mid_bandpass6, t); };
+const auto tube_filter = [](double t) { return design<6>(bandpass, korva::tube_bandpass6, t); };
+const auto high_filter = [](double t) { return design<6>(bandpass, korva::high_bandpass6, t); };
+
+Case speaker_band(const char *name, const char *band, Feature feature, double sign,
+                  const std::function<cd(double)> &filter)
+{
+    return {name, tuning(band), feature, [=](RateClass rc, double w) { return 1.0 + sign * single(filter, rc, w); }};
+}
+
 const Case cases[] = {
     {"DeWoofer notch", {"--set", "dewoofer=256"}, Feature::lowest, notch},
     // L + 0.5 * 8 lowpass(L): a shelf; its corner is where the boost in dB is half that at 20 Hz.
     {"SuperBass corner", {"--set", "superbass=256"}, Feature::corner,
      [](RateClass rc, double w) { return 1.0 + 0.5 * bass_lowpass(rc, w); }},
-    {"speaker bass band peak", tuning("spc_debass"), Feature::highest,
-     [](RateClass rc, double w) {
-         return 1.0 - single([](double t) { return design<3>(binomial3, korva::debass_lowpass3, t); }, rc, w);
-     }},
-    {"speaker mid band peak", tuning("spc_mid"), Feature::highest,
-     [](RateClass rc, double w) {
-         return 1.0 + single([](double t) { return design<6>(bandpass, korva::mid_bandpass6, t); }, rc, w);
-     }},
-    {"speaker tube band notch", tuning("spc_detube"), Feature::lowest,
-     [](RateClass rc, double w) {
-         return 1.0 - single([](double t) { return design<6>(bandpass, korva::tube_bandpass6, t); }, rc, w);
-     }},
-    {"speaker high band peak", tuning("spc_high"), Feature::highest,
-     [](RateClass rc, double w) {
-         return 1.0 + single([](double t) { return design<6>(bandpass, korva::high_bandpass6, t); }, rc, w);
-     }},
+    speaker_band("speaker bass band peak", "spc_debass", Feature::highest, -1.0, debass_filter),
+    speaker_band("speaker mid band peak", "spc_mid", Feature::highest, 1.0, mid_filter),
+    speaker_band("speaker tube band notch", "spc_detube", Feature::lowest, -1.0, tube_filter),
+    speaker_band("speaker high band peak", "spc_high", Feature::highest, 1.0, high_filter),
 };
 
 // Where the feature lies in a curve of (frequency, dB), ascending.
