@@ -6,19 +6,16 @@
 #define KORVA_BENCH_BENCH_SETTINGS_H
 
 #include "engine/korva.h"
+#include "tests/support/field_values.h"
 
 inline KorvaParams bench_every_stage_on()
 {
     KorvaParams p;
     korva_default_params(&p);
-    p._3dsurround_mode = 3;
-    p.enable_extspace = 1;
-    p.extspace_mode = 1;
-    p.enable_extfx = 1;
-    p.enable_vs = 1;
-    p.spc_mode = 1;
-    p.enable_bw = 1;
-    return p;
+    return korva_test::with_fields(p, {{&KorvaParams::_3dsurround_mode, 3}, {&KorvaParams::enable_extspace, 1},
+                                       {&KorvaParams::extspace_mode, 1}, {&KorvaParams::enable_extfx, 1},
+                                       {&KorvaParams::enable_vs, 1}, {&KorvaParams::spc_mode, 1},
+                                       {&KorvaParams::enable_bw, 1}});
 }
 
 #endif

@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-std::string lv2_turtle_string(std::string_view text)
+std::string backslash_escaped(std::string_view text, bool upper_hex)
 {
-    std::string out = "\"";
+    std::string out;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         switch (c) {
@@ -18,13 +18,20 @@ std::string lv2_turtle_string(std::string_view text)
         default:
             if (byte < 0x20 || byte == 0x7f) {
                 char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04X", byte);
+                std::snprintf(escaped, sizeof escaped, upper_hex ? "\\u%04X" : "\\u%04x", byte);
                 out += escaped;
             } else {
                 out += c;   // UTF-8 passes through as it is
             }
         }
     }
+    return out;
+}
+
+std::string lv2_turtle_string(std::string_view text)
+{
+    std::string out = "\"";
+    out += backslash_escaped(text, true);
     return out + "\"";
 }
 

@@ -12,6 +12,11 @@
 inline constexpr const char *kKorvaPluginUri = "urn:korva:enhancer";
 inline constexpr const char *kKorvaPresetUriPrefix = "urn:korva:preset:";
 
+// `text` with \ " \n \r \t escaped by a backslash and every other control
+// byte as \uXXXX (upper- or lower-case hex); other bytes, UTF-8 included, as
+// they are. Turtle strings and PipeWire's configuration both read this.
+std::string backslash_escaped(std::string_view text, bool upper_hex);
+
 // A Turtle string literal: quoted, with \ " and control characters escaped.
 std::string lv2_turtle_string(std::string_view text);
 

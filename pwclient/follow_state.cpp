@@ -37,8 +37,8 @@ std::string follow_state_summary(const std::map<std::string, std::string> &state
     std::string output = value("output");
     if (output.empty())
         return {};
-    if (!value("route").empty())
-        output += ":" + value("route");
+    if (const std::string route = value("route"); !route.empty())
+        output.append(":").append(route);
     if (!value("problem").empty())
         return output + ": profile not applied (" + value("problem") + ")";
     const std::string profile = value("profile");

@@ -101,14 +101,24 @@ extern "C" GtkWidget *pixmap_from_xpm_data(GtkWidget *widget, gchar **data)
     return wrap_pixmap(pixmap, mask);
 }
 
-extern "C" GtkWidget *make_placeholder_pixmap(GtkWidget *widget)
+namespace {
+
+// The picture `data` as an image, or an empty image after `complaint`.
+GtkWidget *image_or_empty(GtkWidget *widget, const char *const *data, const char *complaint)
 {
-    GtkWidget *image = pixmap_from_xpm_data(widget, xpm_lines(placeholder_xpm));
+    GtkWidget *image = pixmap_from_xpm_data(widget, xpm_lines(data));
     if (!image) {
-        g_critical("Couldn't create replacement pixmap.");
+        g_critical("%s", complaint);
         return gtk_image_new();
     }
     return image;
+}
+
+}  // namespace
+
+extern "C" GtkWidget *make_placeholder_pixmap(GtkWidget *widget)
+{
+    return image_or_empty(widget, placeholder_xpm, "Couldn't create replacement pixmap.");
 }
 
 extern "C" GtkWidget *create_pixmap(GtkWidget *widget, const gchar *filename)
@@ -122,12 +132,7 @@ extern "C" GtkWidget *create_pixmap(GtkWidget *widget, const gchar *filename)
             }
         }
     }
-    GtkWidget *image = pixmap_from_xpm_data(widget, xpm_lines(data));
-    if (!image) {
-        g_critical("Couldn't create pixmap.");
-        return gtk_image_new();
-    }
-    return image;
+    return image_or_empty(widget, data, "Couldn't create pixmap.");
 }
 
 extern "C" GtkWidget *_create_pixmap(GtkWidget *widget, const gchar *filename)

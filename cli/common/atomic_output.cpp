@@ -19,6 +19,15 @@ std::string replacement_reason(const korva::fileio::Error &error)
     return reason;
 }
 
+Status write_text_file(const std::string &path, const std::string &text, const std::string &what)
+{
+    korva::fileio::Error error;
+    if (!korva::fileio::replace_file(path.c_str(), text.data(), text.size(), korva::fileio::NonRegular::refuse,
+                                     &error))
+        return failure(path + ": cannot write" + what + ": " + replacement_reason(error));
+    return success();
+}
+
 bool stat_input(const std::string &input_path, struct stat &status)
 {
     if (input_path != "-")

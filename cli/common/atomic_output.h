@@ -46,4 +46,9 @@ void abandon_output(AtomicOutput &output);
 // "what failed: why" for a failed file replacement.
 std::string replacement_reason(const korva::fileio::Error &error);
 
+// Writes a whole text file through a temporary one, so a failure keeps what
+// was there; a device or FIFO is refused. The error reads
+// "PATH: cannot write<what>: why".
+Status write_text_file(const std::string &path, const std::string &text, const std::string &what);
+
 #endif

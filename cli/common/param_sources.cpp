@@ -4,7 +4,6 @@
 #include "engine/param_fields.h"
 #include "plugin_core/ports.h"
 #include "preset_library.h"
-#include "preset_text.h"
 
 #include <charconv>
 
@@ -74,11 +73,9 @@ Status apply_assignment(std::string_view assignment, KorvaParams &params)
 Status apply_preset(const std::string &name_or_path, KorvaParams &params)
 {
     std::string path;
-    if (Status status = resolve_preset(name_or_path, path); !status.ok())
-        return status;
     KorvaPresetInfo info;
-    if (korva_preset_read(path.c_str(), &info) != KORVA_PRESET_OK)
-        return failure(path + ": cannot load preset: " + preset_problem(info));
+    if (Status status = read_preset(name_or_path, "cannot load preset: ", path, info); !status.ok())
+        return status;
     params = info.params;
     return success();
 }

@@ -1,5 +1,7 @@
 #include "preset_library.h"
 
+#include "preset_text.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -64,6 +66,15 @@ Status resolve_preset(const std::string &name_or_path, std::string &path)
         names += (names.empty() ? "\"" : ", \"") + entry.name + "\"";
     return failure(name_or_path + ": no such file, and no factory preset of that name; factory presets: " +
                    names);
+}
+
+Status read_preset(const std::string &name_or_path, const char *context, std::string &path, KorvaPresetInfo &info)
+{
+    if (Status status = resolve_preset(name_or_path, path); !status.ok())
+        return status;
+    if (korva_preset_read(path.c_str(), &info) != KORVA_PRESET_OK)
+        return failure(path + ": " + context + preset_problem(info));
+    return success();
 }
 
 Status run_preset_list()

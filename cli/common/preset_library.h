@@ -9,6 +9,7 @@
 
 #include "status.h"
 
+#include "engine/korva.h"
 #include "presets/preset_index.h"
 
 #include <string>
@@ -26,6 +27,10 @@ Status factory_presets(std::vector<korva::presets::IndexEntry> &entries);
 // factory preset of that name (exact, else the only one equal ignoring case).
 // A failure names the argument and the factory presets there are.
 Status resolve_preset(const std::string &name_or_path, std::string &path);
+
+// Resolves a --preset argument and reads the file into `info`; a file that is
+// not a preset fails as "PATH: <context>why".
+Status read_preset(const std::string &name_or_path, const char *context, std::string &path, KorvaPresetInfo &info);
 
 // korva preset list: each factory preset's name and description, one a line.
 Status run_preset_list();

@@ -22,26 +22,39 @@ Status start_loudness(int sample_rate, bool true_peak, LoudnessMeter &meter)
     return success();
 }
 
-Status add_loudness(LoudnessMeter &meter, std::span<const int16_t> stereo)
+namespace {
+
+int add_frames(ebur128_state *state, std::span<const int16_t> stereo)
+{
+    return ebur128_add_frames_short(state, stereo.data(), stereo.size() / 2);
+}
+
+int add_frames(ebur128_state *state, std::span<const float> stereo)
+{
+    return ebur128_add_frames_float(state, stereo.data(), stereo.size() / 2);
+}
+
+template <typename Sample> Status add_samples(LoudnessMeter &meter, std::span<const Sample> stereo)
 {
     if (!meter.state || stereo.empty())
         return success();
-    if (ebur128_add_frames_short(meter.state.get(), stereo.data(), stereo.size() / 2) != EBUR128_SUCCESS) {
+    if (add_frames(meter.state.get(), stereo) != EBUR128_SUCCESS) {
         meter.state.reset();
         return failure("the loudness meter failed");
     }
     return success();
 }
 
+} // namespace
+
+Status add_loudness(LoudnessMeter &meter, std::span<const int16_t> stereo)
+{
+    return add_samples(meter, stereo);
+}
+
 Status add_loudness(LoudnessMeter &meter, std::span<const float> stereo)
 {
-    if (!meter.state || stereo.empty())
-        return success();
-    if (ebur128_add_frames_float(meter.state.get(), stereo.data(), stereo.size() / 2) != EBUR128_SUCCESS) {
-        meter.state.reset();
-        return failure("the loudness meter failed");
-    }
-    return success();
+    return add_samples(meter, stereo);
 }
 
 Loudness read_loudness(const LoudnessMeter &meter)

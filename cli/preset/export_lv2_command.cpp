@@ -44,17 +44,6 @@ void clamp_to_port_ranges(const std::string &preset_path, KorvaParams &params)
     });
 }
 
-// Writes a whole file through a temporary one, so a failure keeps what was
-// there; a device or FIFO is refused.
-Status write_whole_file(const std::string &path, const std::string &text)
-{
-    korva::fileio::Error error;
-    if (!korva::fileio::replace_file(path.c_str(), text.data(), text.size(), korva::fileio::NonRegular::refuse,
-                                     &error))
-        return failure(path + ": cannot write: " + replacement_reason(error));
-    return success();
-}
-
 } // namespace
 
 Status run_preset_export_lv2(const std::string &preset_path, const std::string &name_option,
@@ -84,7 +73,7 @@ Status run_preset_export_lv2(const std::string &preset_path, const std::string &
 
     // The preset first, then the manifest that names it: an interrupted
     // export never leaves a manifest pointing at a missing file.
-    if (Status status = write_whole_file(directory + "/" + file_name, lv2_preset_document(uri, name, params));
+    if (Status status = write_text_file(directory + "/" + file_name, lv2_preset_document(uri, name, params), "");
         !status.ok())
         return status;
 
@@ -106,7 +95,7 @@ Status run_preset_export_lv2(const std::string &preset_path, const std::string &
             manifest += '\n';
         manifest += '\n';
         manifest += lv2_manifest_preset_entry(uri, file_name);
-        if (Status status = write_whole_file(manifest_path, manifest); !status.ok())
+        if (Status status = write_text_file(manifest_path, manifest, ""); !status.ok())
             return status;
     }
     std::printf("%s: exported as %s in %s/%s\n", preset_path.c_str(), uri.c_str(), directory.c_str(),

@@ -14,11 +14,9 @@ namespace {
 Status run_preset_show(const std::string &name_or_path)
 {
     std::string path;
-    if (Status status = resolve_preset(name_or_path, path); !status.ok())
-        return status;
     KorvaPresetInfo info;
-    if (korva_preset_read(path.c_str(), &info) != KORVA_PRESET_OK)
-        return failure(path + ": " + preset_problem(info));
+    if (Status status = read_preset(name_or_path, "", path, info); !status.ok())
+        return status;
 
     std::string text = byte_order_line(info);
     if (info.file_size > KORVA_PRESET_FILE_SIZE)

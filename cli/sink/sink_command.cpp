@@ -43,17 +43,6 @@ Status make_directories(const std::string &directory)
     return success();
 }
 
-// Through a temporary file, so a failure keeps what was there; a device or
-// FIFO is refused.
-Status write_text_file(const std::string &path, const std::string &text)
-{
-    korva::fileio::Error error;
-    if (!korva::fileio::replace_file(path.c_str(), text.data(), text.size(), korva::fileio::NonRegular::refuse,
-                                     &error))
-        return failure(path + ": cannot write the sink configuration: " + replacement_reason(error));
-    return success();
-}
-
 // How long korva waits for PipeWire's first answers and for a read-back.
 constexpr int kAnswerMs = 5000;
 
@@ -158,7 +147,7 @@ Status run_install(const ParamSources &sources)
     const int lock = korva_fragment_lock(path.c_str(), kAnswerMs, &error);
     if (lock < 0)
         return failure(error.message);
-    const Status written = write_text_file(path, fragment);
+    const Status written = write_text_file(path, fragment, " the sink configuration");
     korva_fragment_unlock(lock);
     if (!written.ok())
         return written;

@@ -1,6 +1,7 @@
 #include "sink_fragment.h"
 
 #include "engine/param_fields.h"
+#include "plugin_core/lv2_text.h"
 #include "sink_template.h"
 
 #include <array>
@@ -54,26 +55,7 @@ std::string spa_json_string_content(std::string_view text)
 {
     // PipeWire's configuration reads \" \\ \n \r \t \b \f and \uXXXX inside
     // a quoted string; every other byte stands for itself.
-    std::string quoted;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"': quoted += "\\\""; break;
-        case '\\': quoted += "\\\\"; break;
-        case '\n': quoted += "\\n"; break;
-        case '\r': quoted += "\\r"; break;
-        case '\t': quoted += "\\t"; break;
-        default:
-            if (byte < 0x20 || byte == 0x7f) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-                quoted += escape;
-            } else {
-                quoted += c;
-            }
-        }
-    }
-    return quoted;
+    return backslash_escaped(text, false);
 }
 
 Status sink_fragment(std::string_view template_text, const std::string &plugin_path, const KorvaParams &params,

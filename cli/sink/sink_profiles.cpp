@@ -22,13 +22,13 @@ constexpr const char *kHeader =
     "#   profile \"DEVICE\" \"PRESET\"   DEVICE is node.name or node.name:ROUTE\n"
     "#   fallback \"PRESET\"           for every output without a profile\n";
 
-// $VARIABLE when it is absolute, otherwise home_part in the home directory
-// (none for a null home_part).
-Status xdg_folder(const char *variable, const char *home_part, std::string &folder)
+// korva/NAME in $VARIABLE when it is absolute, otherwise in home_part in the
+// home directory (none for a null home_part).
+Status xdg_file(const char *variable, const char *home_part, const char *name, std::string &path)
 {
     const char *value = std::getenv(variable);
     if (value != nullptr && value[0] == '/') {
-        folder = value;
+        path = std::string(value) + "/korva/" + name;
         return success();
     }
     const std::string home = home_part == nullptr ? std::string() : korva::fileio::home_directory();
@@ -36,7 +36,7 @@ Status xdg_folder(const char *variable, const char *home_part, std::string &fold
         return failure(std::string("cannot tell where Korva's files go: ") + variable +
                        (home_part == nullptr ? " is not set to an absolute path"
                                              : " is not set to an absolute path and there is no home directory"));
-    folder = home + "/" + home_part;
+    path = home + "/" + home_part + "/korva/" + name;
     return success();
 }
 
@@ -73,20 +73,12 @@ void skip_blanks(const std::string &line, size_t &at)
 
 Status sink_profiles_path(std::string &path)
 {
-    std::string folder;
-    if (Status status = xdg_folder("XDG_CONFIG_HOME", ".config", folder); !status.ok())
-        return status;
-    path = folder + "/korva/sink-profiles";
-    return success();
+    return xdg_file("XDG_CONFIG_HOME", ".config", "sink-profiles", path);
 }
 
 Status follow_applied_path(std::string &path)
 {
-    std::string folder;
-    if (Status status = xdg_folder("XDG_STATE_HOME", ".local/state", folder); !status.ok())
-        return status;
-    path = folder + "/korva/follow-applied";
-    return success();
+    return xdg_file("XDG_STATE_HOME", ".local/state", "follow-applied", path);
 }
 
 Status follow_state_path(std::string &path)

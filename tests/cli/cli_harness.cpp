@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 RunResult run_korva(const std::vector<std::string> &args, const std::string &stdin_path)
@@ -89,4 +90,22 @@ KorvaParams params_with(const std::vector<std::string> &assignments)
             korva_param_set(&params, field, static_cast<int32_t>(std::stoll(assignment.substr(equals + 1))));
     }
     return params;
+}
+
+std::vector<ResponseRow> read_response_csv(const std::string &path)
+{
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "frequency_hz,left_db,right_db");
+    std::vector<ResponseRow> rows;
+    while (std::getline(in, line)) {
+        ResponseRow r{};
+        char comma1 = 0, comma2 = 0;
+        std::istringstream fields(line);
+        fields >> r.hz >> comma1 >> r.left >> comma2 >> r.right;
+        EXPECT_TRUE(fields && comma1 == ',' && comma2 == ',') << line;
+        rows.push_back(r);
+    }
+    return rows;
 }

@@ -42,4 +42,13 @@ std::vector<int16_t> process_directly(const KorvaParams &params, int rate, const
 // The defaults with FIELD=VALUE assignments applied.
 KorvaParams params_with(const std::vector<std::string> &assignments);
 
+// One line of `korva response --csv`: a frequency and each channel's gain.
+struct ResponseRow {
+    double hz, left, right;
+};
+
+// The rows of a response CSV; a missing header or a malformed line fails
+// the test.
+std::vector<ResponseRow> read_response_csv(const std::string &path);
+
 #endif

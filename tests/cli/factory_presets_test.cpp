@@ -39,24 +39,7 @@ const Target kTargets[] = {
     {"Late night", -1.4, {{40, -2.2, 0.75}, {100, -2.0, 0.75}, {2500, 2.2, 0.75}, {10000, 0.2, 0.5}}, true},
 };
 
-struct Row {
-    double hz, left, right;
-};
-
-std::vector<Row> read_response(const std::string &path)
-{
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    std::vector<Row> rows;
-    while (std::getline(in, line)) {
-        Row r{};
-        char c1 = 0, c2 = 0;
-        std::istringstream(line) >> r.hz >> c1 >> r.left >> c2 >> r.right;
-        rows.push_back(r);
-    }
-    return rows;
-}
+using Row = ResponseRow;
 
 const Row &nearest(const std::vector<Row> &rows, double hz)
 {
@@ -95,7 +78,7 @@ TEST(FactoryPresets, EachMeasuredResponseMeetsItsTarget)
         SCOPED_TRACE(target.name);
         const std::string csv = dir.file("response.csv");
         ASSERT_EQ(run_korva({"response", "--preset", target.name, "--csv", csv}).exit_code, 0);
-        const std::vector<Row> rows = read_response(csv);
+        const std::vector<Row> rows = read_response_csv(csv);
         ASSERT_GT(rows.size(), 400u);
         const double reference = nearest(rows, 1000).left;
         EXPECT_NEAR(reference, target.at_1khz, 0.2);
@@ -189,7 +172,7 @@ TEST(FactoryPresets, ANameWorksWhereAPresetFileDoesAndAFileOfThatNameWins)
     ASSERT_EQ(chdir(here.c_str()), 0);
     EXPECT_NE(shown.out.find("superbass=77"), std::string::npos) << shown.out << shown.err;
     EXPECT_EQ(response.exit_code, 0) << response.err;
-    const std::vector<Row> rows = read_response(dir.file("r.csv"));
+    const std::vector<Row> rows = read_response_csv(dir.file("r.csv"));
     EXPECT_GT(nearest(rows, 40).left - nearest(rows, 1000).left, 3.0) << "the file's SuperBass, not Flat";
 }
 

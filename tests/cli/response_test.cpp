@@ -20,27 +20,7 @@ namespace {
 using cd = std::complex<double>;
 using korva::RateClass;
 
-struct Row {
-    double f, left, right;
-};
-
-std::vector<Row> read_csv(const std::string &path)
-{
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    EXPECT_EQ(line, "frequency_hz,left_db,right_db");
-    std::vector<Row> rows;
-    while (std::getline(in, line)) {
-        Row r{};
-        char comma1 = 0, comma2 = 0;
-        std::istringstream fields(line);
-        fields >> r.f >> comma1 >> r.left >> comma2 >> r.right;
-        EXPECT_TRUE(fields && comma1 == ',' && comma2 == ',') << line;
-        rows.push_back(r);
-    }
-    return rows;
-}
+using Row = ResponseRow;
 
 // One step of an order-N design at theta radians per step: g Num(z) / D(z),
 //   num[d]: numerator weight of z^-d;  D(z) = 1 - sum_k a[k] z^-(N-k).
@@ -114,27 +94,28 @@ std::vector<std::string> tuning(const char *band)
     return s;
 }
 
+// The speaker tuning's band filters, and a case that hears one band: the
+// signal plus (sign 1) or minus (sign -1) that band.
+const auto debass_filter = [](double t) { return design<3>(binomial3, korva::debass_lowpass3, t); };
+const auto mid_filter = [](double t) { return design<6>(bandpass, korva::mid_bandpass6, t); };
+const auto tube_filter = [](double t) { return design<6>(bandpass, korva::tube_bandpass6, t); };
+const auto high_filter = [](double t) { return design<6>(bandpass, korva::high_bandpass6, t); };
+
+Case speaker_band(const char *name, const char *band, Feature feature, double sign,
+                  const std::function<cd(double)> &filter)
+{
+    return {name, tuning(band), feature, [=](RateClass rc, double w) { return 1.0 + sign * single(filter, rc, w); }};
+}
+
 const Case cases[] = {
     {"DeWoofer notch", {"--set", "dewoofer=256"}, Feature::lowest, notch},
     // L + 0.5 * 8 lowpass(L): a shelf; its corner is where the boost in dB is half that at 20 Hz.
     {"SuperBass corner", {"--set", "superbass=256"}, Feature::corner,
      [](RateClass rc, double w) { return 1.0 + 0.5 * bass_lowpass(rc, w); }},
-    {"speaker bass band peak", tuning("spc_debass"), Feature::highest,
-     [](RateClass rc, double w) {
-         return 1.0 - single([](double t) { return design<3>(binomial3, korva::debass_lowpass3, t); }, rc, w);
-     }},
-    {"speaker mid band peak", tuning("spc_mid"), Feature::highest,
-     [](RateClass rc, double w) {
-         return 1.0 + single([](double t) { return design<6>(bandpass, korva::mid_bandpass6, t); }, rc, w);
-     }},
-    {"speaker tube band notch", tuning("spc_detube"), Feature::lowest,
-     [](RateClass rc, double w) {
-         return 1.0 - single([](double t) { return design<6>(bandpass, korva::tube_bandpass6, t); }, rc, w);
-     }},
-    {"speaker high band peak", tuning("spc_high"), Feature::highest,
-     [](RateClass rc, double w) {
-         return 1.0 + single([](double t) { return design<6>(bandpass, korva::high_bandpass6, t); }, rc, w);
-     }},
+    speaker_band("speaker bass band peak", "spc_debass", Feature::highest, -1.0, debass_filter),
+    speaker_band("speaker mid band peak", "spc_mid", Feature::highest, 1.0, mid_filter),
+    speaker_band("speaker tube band notch", "spc_detube", Feature::lowest, -1.0, tube_filter),
+    speaker_band("speaker high band peak", "spc_high", Feature::highest, 1.0, high_filter),
 };
 
 // Where the feature lies in a curve of (frequency, dB), ascending.
@@ -171,9 +152,9 @@ TEST_P(CliResponseAtRate, NotchesPeaksAndCornersLieWhereTheCoefficientsPutThem)
         ASSERT_EQ(run.exit_code, 0) << run.err;
 
         std::vector<std::pair<double, double>> left, right, model;
-        for (const Row &r : read_csv(dir.file("r.csv"))) {
-            left.emplace_back(r.f, r.left);
-            right.emplace_back(r.f, r.right);
+        for (const Row &r : read_response_csv(dir.file("r.csv"))) {
+            left.emplace_back(r.hz, r.left);
+            right.emplace_back(r.hz, r.right);
         }
         ASSERT_GT(left.size(), 300u);
         // The model on a grid 20 times finer than the table's.
@@ -202,13 +183,13 @@ TEST(CliResponse, EffectsOffAndUnityPreampAreFlatAndThePlotIsAPicture)
                                          "--set", "preamp=256", "--csv", dir.file("flat.csv"), "--png",
                                          dir.file("flat.png")});
         ASSERT_EQ(run.exit_code, 0) << run.err;
-        const std::vector<Row> rows = read_csv(dir.file("flat.csv"));
+        const std::vector<Row> rows = read_response_csv(dir.file("flat.csv"));
         ASSERT_FALSE(rows.empty());
-        EXPECT_NEAR(rows.front().f, 20.0, 1e-9);
-        EXPECT_LT(rows.back().f, rate / 2.0);
+        EXPECT_NEAR(rows.front().hz, 20.0, 1e-9);
+        EXPECT_LT(rows.back().hz, rate / 2.0);
         for (const Row &r : rows) {
-            EXPECT_NEAR(r.left, 0.0, 0.01) << r.f << " Hz";
-            EXPECT_NEAR(r.right, 0.0, 0.01) << r.f << " Hz";
+            EXPECT_NEAR(r.left, 0.0, 0.01) << r.hz << " Hz";
+            EXPECT_NEAR(r.right, 0.0, 0.01) << r.hz << " Hz";
         }
         EXPECT_EQ(read_file(dir.file("flat.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
     }
@@ -228,20 +209,20 @@ TEST(CliResponse, At96kHzTheCurveIsThe48kHzCurve)
             args.push_back("--native-rate");
         args.insert(args.end(), sets.begin(), sets.end());
         ASSERT_EQ(run_korva(args).exit_code, 0) << rate;
-        curves[rate] = read_csv(dir.file("r.csv"));
+        curves[rate] = read_response_csv(dir.file("r.csv"));
     }
     const std::vector<Row> &at48 = curves["48000"], &at96 = curves["96000"];
     ASSERT_GT(at96.size(), at48.size());   // the same points from 20 Hz up, and more
     for (std::size_t i = 0; i < at48.size(); ++i) {
-        ASSERT_NEAR(at96[i].f, at48[i].f, 1e-6);
+        ASSERT_NEAR(at96[i].hz, at48[i].hz, 1e-6);
         if (at48[i].left > -20.0) {
-            EXPECT_NEAR(at96[i].left, at48[i].left, 0.5) << at48[i].f << " Hz";
+            EXPECT_NEAR(at96[i].left, at48[i].left, 0.5) << at48[i].hz << " Hz";
         }
     }
     const auto deepest = [](const std::vector<Row> &rows) {
         return std::min_element(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
-                   return (a.f < 20000 ? a.left : 0) < (b.f < 20000 ? b.left : 0);
-               })->f;
+                   return (a.hz < 20000 ? a.left : 0) < (b.hz < 20000 ? b.left : 0);
+               })->hz;
     };
     EXPECT_LT(std::fabs(std::log2(deepest(at96) / deepest(at48))), 1.0 / 12);
     EXPECT_GT(std::fabs(std::log2(deepest(curves["96000 native"]) / deepest(at48))), 0.9);

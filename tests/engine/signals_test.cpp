@@ -1,5 +1,7 @@
 #include "test_signals.h"
 
+#include "tests/support/field_values.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -14,17 +16,11 @@ EnginePtr make_engine()
 EnginePtr make_bare_engine()
 {
     EnginePtr e(korva_new());
-    KorvaParams &p = e->params;
-    p.preamp = 256;
-    p.dewoofer = 0;
-    p.fidelity = 0;
-    p.superbass = 0;
-    p.enable_3dsurround = 0;
-    p.enable_extspace = 0;
-    p.enable_extfx = 0;
-    p.enable_vs = 0;
-    p.enable_bw = 0;
-    p.spc_mode = 0;
+    using P = KorvaParams;
+    e->params = korva_test::with_fields(e->params, {{&P::preamp, 256}, {&P::dewoofer, 0}, {&P::fidelity, 0},
+                                                    {&P::superbass, 0}, {&P::enable_3dsurround, 0},
+                                                    {&P::enable_extspace, 0}, {&P::enable_extfx, 0},
+                                                    {&P::enable_vs, 0}, {&P::enable_bw, 0}, {&P::spc_mode, 0}});
     return e;
 }
 

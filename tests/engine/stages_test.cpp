@@ -1,6 +1,7 @@
 // Every stage against the figures it is documented to produce.
 #include "engine/korva.h"
 #include "test_signals.h"
+#include "tests/support/field_values.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,26 @@
 namespace {
 
 using test::settle;
+
+// A bare engine with the listed fields set.
+test::EnginePtr bare_with(std::initializer_list<korva_test::FieldValue> fields)
+{
+    auto e = test::make_bare_engine();
+    e->params = korva_test::with_fields(e->params, fields);
+    return e;
+}
+
+// Whether `stage` at 44.1 kHz, fed a constant (left, right) for `frames`
+// frames, settles within `tolerance` of (want_l, want_r).
+::testing::AssertionResult settles_near(test::StageFn stage, KorvaEngine *e, float left, float right, int frames,
+                                        double want_l, double want_r, double tolerance)
+{
+    auto [l, r] = settle(stage, e, 44100, left, right, frames);
+    if (std::fabs(l - want_l) <= tolerance && std::fabs(r - want_r) <= tolerance)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "settled at (" << l << ", " << r << "), want (" << want_l << ", "
+                                         << want_r << ") within " << tolerance;
+}
 
 TEST(BassStages, DBoostCurve)
 {
@@ -29,8 +50,7 @@ TEST(BassStages, DBoostCurve)
 
 TEST(BassStages, ZeroAmountsLeaveSamplesAndStateAlone)
 {
-    auto e = test::make_bare_engine();
-    e->params.enable_global = 1;
+    auto e = bare_with({{&KorvaParams::enable_global, 1}});
     const auto in = test::music(2000, 2);
     std::vector<int16_t> out(in.size());
     korva_process(e.get(), in.data(), out.data(), 2000);
@@ -42,17 +62,12 @@ TEST(BassStages, ZeroAmountsLeaveSamplesAndStateAlone)
 
 TEST(BassStages, SuperBassAddsFourTimesTheGainBelowItsCorner)
 {
-    auto e = test::make_bare_engine();
-    e->params.superbass = 256;
-    auto [l, r] = settle(korva_superbass, e.get(), 44100, 100.0f, 100.0f, 200000);
-    EXPECT_NEAR(l, 500.0f, 1.0f);
-    EXPECT_NEAR(r, 500.0f, 1.0f);
+    auto e = bare_with({{&KorvaParams::superbass, 256}});
+    EXPECT_TRUE(settles_near(korva_superbass, e.get(), 100.0f, 100.0f, 200000, 500.0f, 500.0f, 1.0f));
 
     // Through the frame loop the settled 16-bit output is 499 (single-precision
     // histories settle a little below the exact 500).
-    auto f = test::make_bare_engine();
-    f->params.enable_global = 1;
-    f->params.superbass = 256;
+    auto f = bare_with({{&KorvaParams::enable_global, 1}, {&KorvaParams::superbass, 256}});
     auto in = test::constant(100000, 100, 100);
     std::vector<int16_t> out(in.size());
     korva_process(f.get(), in.data(), out.data(), 100000);
@@ -75,30 +90,21 @@ double tone_amplitude_after(KorvaEngine *e, test::StageFn stage, double freq, in
 
 TEST(BassStages, DeWooferRemovesItsBandAndPassesConstants)
 {
-    auto e = test::make_bare_engine();
-    e->params.dewoofer = 256;
-    auto [l, r] = settle(korva_dewoofer, e.get(), 44100, 1234.0f, -77.0f, 20000);
-    EXPECT_NEAR(l, 1234.0f, 0.2f);
-    EXPECT_NEAR(r, -77.0f, 0.2f);
+    auto e = bare_with({{&KorvaParams::dewoofer, 256}});
+    EXPECT_TRUE(settles_near(korva_dewoofer, e.get(), 1234.0f, -77.0f, 20000, 1234.0f, -77.0f, 0.2f));
 
-    auto tone = test::make_bare_engine();
-    tone->params.dewoofer = 256;
+    auto tone = bare_with({{&KorvaParams::dewoofer, 256}});
     EXPECT_LT(tone_amplitude_after(tone.get(), korva_dewoofer, 2150, 44100), 8000 * 0.01);
-    auto low = test::make_bare_engine();
-    low->params.dewoofer = 256;
+    auto low = bare_with({{&KorvaParams::dewoofer, 256}});
     EXPECT_GT(tone_amplitude_after(low.get(), korva_dewoofer, 100, 44100), 8000 * 0.98);
 }
 
 TEST(BassStages, FidelityPassesConstantsAndBoostsHighs)
 {
-    auto e = test::make_bare_engine();
-    e->params.fidelity = 256;
-    auto [l, r] = settle(korva_fidelity, e.get(), 44100, 3000.0f, -3000.0f, 20000);
-    EXPECT_NEAR(l, 3000.0f, 0.01f);
-    EXPECT_NEAR(r, -3000.0f, 0.01f);
+    auto e = bare_with({{&KorvaParams::fidelity, 256}});
+    EXPECT_TRUE(settles_near(korva_fidelity, e.get(), 3000.0f, -3000.0f, 20000, 3000.0f, -3000.0f, 0.01f));
     // Well above the corner h is nearly the whole signal, and 1.25 G h is added.
-    auto h = test::make_bare_engine();
-    h->params.fidelity = 256;
+    auto h = bare_with({{&KorvaParams::fidelity, 256}});
     const double a = tone_amplitude_after(h.get(), korva_fidelity, 12000, 44100);
     EXPECT_NEAR(a / 8000, 2.25, 0.05);
 }
@@ -186,8 +192,7 @@ namespace {
 
 TEST(VirtualSubwoofer, RingPositionsAndFirstWrite)
 {
-    auto e = test::make_bare_engine();
-    e->params.vs_intensity = 256;
+    auto e = bare_with({{&KorvaParams::vs_intensity, 256}});
     float l = 1000.0f, r = 1000.0f;
     korva_vs(e.get(), 44100, &l, &r);
     EXPECT_EQ(e->vs_ring[0].position, 1);
@@ -195,15 +200,13 @@ TEST(VirtualSubwoofer, RingPositionsAndFirstWrite)
     EXPECT_NE(e->vs_ring[1].slot[2048], 0.0f);
     EXPECT_LT(e->vs_ring[0].slot[2048], 0.0f);  // ring A carries the inverted right
 
-    auto w = test::make_bare_engine();
-    w->params.vs_intensity = 256;
+    auto w = bare_with({{&KorvaParams::vs_intensity, 256}});
     w->vs_ring[0].position = w->vs_ring[1].position = 4095;
     korva_vs(w.get(), 44100, &l, &r);
     EXPECT_EQ(w->vs_ring[0].position, 0);
     EXPECT_NE(w->vs_ring[1].slot[(4095 + 2048) % 4096], 0.0f);
 
-    auto slow = test::make_bare_engine();
-    slow->params.vs_intensity = 256;
+    auto slow = bare_with({{&KorvaParams::vs_intensity, 256}});
     korva_vs(slow.get(), 11025, &l, &r);
     EXPECT_NE(slow->vs_ring[1].slot[512], 0.0f);
 }
@@ -225,24 +228,15 @@ TEST(VirtualSubwoofer, OffLeavesEverythingAlone)
 TEST(VirtualSubwoofer, EchoesSettle)
 {
     // Go = 0.5, Gi = 1: eL -> 3.2 v, eR -> 9.6 v, outputs 2.6 v and 5.8 v.
-    auto e = test::make_bare_engine();
-    e->params.vs_overdrive = 128;
-    e->params.vs_intensity = 256;
-    auto [l, r] = settle(korva_vs, e.get(), 44100, 100.0f, 100.0f, 400000);
-    EXPECT_NEAR(l, 260.1f, 1.0f);
-    EXPECT_NEAR(r, 579.6f, 1.0f);
+    auto e = bare_with({{&KorvaParams::vs_overdrive, 128}, {&KorvaParams::vs_intensity, 256}});
+    EXPECT_TRUE(settles_near(korva_vs, e.get(), 100.0f, 100.0f, 400000, 260.1f, 579.6f, 1.0f));
 
     // Go at its 1e-15 floor: 5 v on both.
-    auto g = test::make_bare_engine();
-    g->params.vs_overdrive = 0;
-    g->params.vs_intensity = 256;
-    auto [l0, r0] = settle(korva_vs, g.get(), 44100, 100.0f, 100.0f, 100000);
-    EXPECT_NEAR(l0, 500.0f, 1.0f);
-    EXPECT_NEAR(r0, 500.0f, 1.0f);
+    auto g = bare_with({{&KorvaParams::vs_overdrive, 0}, {&KorvaParams::vs_intensity, 256}});
+    EXPECT_TRUE(settles_near(korva_vs, g.get(), 100.0f, 100.0f, 100000, 500.0f, 500.0f, 1.0f));
 
     // During the first S frames nothing comes back from the rings.
-    auto first = test::make_bare_engine();
-    first->params.vs_intensity = 256;
+    auto first = bare_with({{&KorvaParams::vs_intensity, 256}});
     for (int n = 0; n < 2048; ++n) {
         float a = 100.0f, b = 100.0f;
         korva_vs(first.get(), 44100, &a, &b);
@@ -302,8 +296,7 @@ TEST(ExtSpace, WideModeAndConstants)
     auto [al, ar] = settle(korva_extspace, active.get(), 44100, 1000.0f, 1000.0f, 2000);
     EXPECT_NEAR(al, 0.7267015 * 1.1875 * 1000, 0.01);
     EXPECT_NEAR(ar, 0.7267015 * -1.4375 * 1000, 0.01);
-    auto wide = test::make_bare_engine();
-    wide->params.extspace_mode = 2;
+    auto wide = bare_with({{&KorvaParams::extspace_mode, 2}});
     auto [wl, wr] = settle(korva_extspace, wide.get(), 44100, 1000.0f, 1000.0f, 2000);
     EXPECT_NEAR(wl, 2 * 707.4413, 0.01);
     EXPECT_EQ(wr, 0.0f);
@@ -359,8 +352,7 @@ TEST(ExtFX, OutputGainSkippedPartsAndModes)
     const IirSection zero{};
     EXPECT_EQ(std::memcmp(&e->extfx_center_res[0], &zero, sizeof zero), 0);
 
-    auto off = test::make_bare_engine();
-    off->params.extfx_mode = 0;
+    auto off = bare_with({{&KorvaParams::extfx_mode, 0}});
     float a = 1000.0f, b = 5.0f;
     korva_extfx(off.get(), 44100, &a, &b);
     EXPECT_EQ(a, 1000.0f);
@@ -368,12 +360,9 @@ TEST(ExtFX, OutputGainSkippedPartsAndModes)
 
     // Mode 2 acts like 1; a negative amount like 0.
     auto one = test::make_bare_engine();
-    auto two = test::make_bare_engine();
-    two->params.extfx_mode = 2;
-    auto neg = test::make_bare_engine();
-    neg->params.extfx_space = -5;
-    auto zero_space = test::make_bare_engine();
-    zero_space->params.extfx_space = 0;
+    auto two = bare_with({{&KorvaParams::extfx_mode, 2}});
+    auto neg = bare_with({{&KorvaParams::extfx_space, -5}});
+    auto zero_space = bare_with({{&KorvaParams::extfx_space, 0}});
     const auto in = test::music(300, 4);
     for (size_t n = 0; n < 300; ++n) {
         float l1 = in[2 * n], r1 = in[2 * n + 1], l2 = l1, r2 = r1, l3 = l1, r3 = r1, l4 = l1, r4 = r1;
@@ -390,10 +379,8 @@ TEST(ExtFX, OutputGainSkippedPartsAndModes)
 
 TEST(ExtFX, CenterChangesTheSumAndSpaceTheDifference)
 {
-    auto space = test::make_bare_engine();
-    space->params.extfx_center = 0;
-    auto center = test::make_bare_engine();
-    center->params.extfx_space = 0;
+    auto space = bare_with({{&KorvaParams::extfx_center, 0}});
+    auto center = bare_with({{&KorvaParams::extfx_space, 0}});
     const auto in = test::music(500, 8);
     for (size_t n = 0; n < 500; ++n) {
         float l = in[2 * n], r = l;
@@ -409,21 +396,15 @@ TEST(ExtFX, CenterChangesTheSumAndSpaceTheDifference)
     }
 
     auto defaults = test::make_bare_engine();
-    auto [l, r] = settle(korva_extfx, defaults.get(), 44100, 1000.0f, 1000.0f, 2000);
-    EXPECT_NEAR(l, 1253.6f, 0.5f);
-    EXPECT_NEAR(r, 1253.6f, 0.5f);
+    EXPECT_TRUE(settles_near(korva_extfx, defaults.get(), 1000.0f, 1000.0f, 2000, 1253.6f, 1253.6f, 0.5f));
 }
 
 TEST(SpeakerTuning, ConstantsVanishChannelsStaySeparateOffMovesNothing)
 {
-    auto e = test::make_bare_engine();
-    e->params.spc_mode = 1;
-    auto [l, r] = settle(korva_speaker_tuning, e.get(), 44100, 5000.0f, -5000.0f, 200000);
-    EXPECT_NEAR(l, 0.0f, 0.5f);
-    EXPECT_NEAR(r, 0.0f, 0.5f);
+    auto e = bare_with({{&KorvaParams::spc_mode, 1}});
+    EXPECT_TRUE(settles_near(korva_speaker_tuning, e.get(), 5000.0f, -5000.0f, 200000, 0.0f, 0.0f, 0.5f));
 
-    auto only_left = test::make_bare_engine();
-    only_left->params.spc_mode = 1;
+    auto only_left = bare_with({{&KorvaParams::spc_mode, 1}});
     const auto in = test::music(3000, 12);
     for (size_t n = 0; n < 3000; ++n) {
         float a = in[2 * n], b = 0.0f;
@@ -459,8 +440,7 @@ TEST(Brainwave, FirstFrameStepAndPeriod)
 
 TEST(Brainwave, MonoSwingsAndAntiPhaseIsUntouched)
 {
-    auto e = test::make_bare_engine();
-    e->params.bw_value = 102;
+    auto e = bare_with({{&KorvaParams::bw_value, 102}});
     float lo = 1e9f, hi = -1e9f;
     for (int n = 0; n < 13000; ++n) {
         float l = 1000.0f, r = 1000.0f;
@@ -481,8 +461,7 @@ TEST(Brainwave, MonoSwingsAndAntiPhaseIsUntouched)
 
 TEST(Brainwave, FrozenPhaseAndRateChanges)
 {
-    auto e = test::make_bare_engine();
-    e->params.bw_fq = 0;
+    auto e = bare_with({{&KorvaParams::bw_fq, 0}});
     for (int n = 0; n < 100; ++n) {
         float l = 100.0f, r = 300.0f;
         korva_brainwave(e.get(), 44100, &l, &r);
@@ -491,8 +470,7 @@ TEST(Brainwave, FrozenPhaseAndRateChanges)
     EXPECT_EQ(e->bw_phase, 0.0f);
 
     // Mode 0 leaves the oscillator where it is.
-    auto m = test::make_bare_engine();
-    m->params.bw_mode = 0;
+    auto m = bare_with({{&KorvaParams::bw_mode, 0}});
     float l = 1.0f, r = 2.0f;
     korva_brainwave(m.get(), 44100, &l, &r);
     EXPECT_EQ(l, 1.0f);

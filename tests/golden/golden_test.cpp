@@ -12,6 +12,7 @@
 //   golden_test                  checks every case against the file
 //   golden_test --regenerate     rewrites the file from this build
 #include "engine/korva.h"
+#include "tests/support/field_values.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -29,6 +30,8 @@
 #include <unistd.h>
 
 namespace {
+
+using korva_test::with_fields;
 
 constexpr int32_t kRates[] = {11025, 22050, 44100};
 
@@ -92,10 +95,8 @@ KorvaParams quiet()
 {
     KorvaParams p;
     korva_default_params(&p);
-    p.dewoofer = 0;
-    p.fidelity = 0;
-    p.enable_3dsurround = 0;
-    return p;
+    using P = KorvaParams;
+    return with_fields(p, {{&P::dewoofer, 0}, {&P::fidelity, 0}, {&P::enable_3dsurround, 0}});
 }
 
 // The setting of the golden case "every_stage_on" (its name is part of the
@@ -105,15 +106,11 @@ KorvaParams golden_stages_on()
 {
     KorvaParams p;
     korva_default_params(&p);
-    p.chain_index = 3;
-    p.superbass = 128;
-    p.enable_3dsurround = p.enable_extspace = p.enable_extfx = p.enable_vs = p.enable_bw = 1;
-    p._3dsurround_mode = 2;
-    p.extspace_mode = 2;
-    p.spc_mode = 1;
-    p.bw_fq = 7000;
-    p.spc_phaseinvert = p.spc_swapstereo = 1;
-    return p;
+    using P = KorvaParams;
+    return with_fields(p, {{&P::chain_index, 3}, {&P::superbass, 128}, {&P::enable_3dsurround, 1},
+                           {&P::enable_extspace, 1}, {&P::enable_extfx, 1}, {&P::enable_vs, 1}, {&P::enable_bw, 1},
+                           {&P::_3dsurround_mode, 2}, {&P::extspace_mode, 2}, {&P::spc_mode, 1}, {&P::bw_fq, 7000},
+                           {&P::spc_phaseinvert, 1}, {&P::spc_swapstereo, 1}});
 }
 
 struct Case {

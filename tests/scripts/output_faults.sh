@@ -32,6 +32,14 @@ pass() { echo "ok: $*"; }
 # Entries of a directory, one per line (hidden ones included).
 entries() { find "$1" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort; }
 
+# Waits, five seconds at most, until the folder holds something.
+wait_for_entry() {
+  for _ in $(seq 1 500); do
+    [ -n "$(entries "$1")" ] && break
+    sleep 0.01
+  done
+}
+
 sox -n -r 44100 -c 2 -b 16 "$tmp/in.wav" synth 10 sine 220 sine 330 vol 0.7     # about 1.7 MB
 
 # --- a full disk -----------------------------------------------------------
@@ -84,10 +92,7 @@ for sig in INT TERM; do
   "$korva" process "$tmp/long.wav" "$out_dir/out.wav" --quiet 2>"$tmp/err" &
   pid=$!
   # Signal once the temporary output exists, i.e. while blocks are written.
-  for _ in $(seq 1 500); do
-    [ -n "$(entries "$out_dir")" ] && break
-    sleep 0.01
-  done
+  wait_for_entry "$out_dir"
   sleep 0.2
   kill -s "$sig" "$pid" 2>/dev/null || true
   status=0
@@ -114,10 +119,7 @@ mkfifo "$tmp/stalled.au"
 writer=$!
 "$korva" process "$tmp/stalled.au" "$stall/out.wav" --quiet 2>"$tmp/err" &
 pid=$!
-for _ in $(seq 1 500); do
-  [ -n "$(entries "$stall")" ] && break
-  sleep 0.01
-done
+wait_for_entry "$stall"
 sleep 0.3
 kill -s INT "$pid" 2>/dev/null || true
 sleep 0.5

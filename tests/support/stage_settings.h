@@ -5,6 +5,7 @@
 #define KORVA_TESTS_SUPPORT_STAGE_SETTINGS_H
 
 #include "engine/korva.h"
+#include "field_values.h"
 
 namespace korva_test {
 
@@ -15,28 +16,15 @@ inline KorvaParams stages_far_from_defaults()
 {
     KorvaParams p;
     korva_default_params(&p);
-    p.enable_global = 1;
-    p.chain_index = 3;
-    p.superbass = 160;
-    p.dewoofer = 200;
-    p.fidelity = 180;
-    p.enable_3dsurround = 1;
-    p.enable_extspace = 1;
-    p.enable_extfx = 1;
-    p.enable_vs = 1;
-    p.enable_bw = 1;
-    p._3dsurround_mode = 3;
-    p.extspace_mode = 2;
-    p.extfx_mode = 1;
-    p.vs_mode = 1;
-    p.vs_intensity = 200;
-    p.spc_mode = 1;
-    p.spc_phaseinvert = 1;
-    p.spc_swapstereo = 1;
-    p.bw_mode = 2;
-    p.bw_value = 102;
-    p.bw_fq = 7000;
-    return p;
+    using P = KorvaParams;
+    return with_fields(p, {
+        {&P::enable_global, 1}, {&P::chain_index, 3}, {&P::superbass, 160}, {&P::dewoofer, 200},
+        {&P::fidelity, 180}, {&P::enable_3dsurround, 1}, {&P::enable_extspace, 1}, {&P::enable_extfx, 1},
+        {&P::enable_vs, 1}, {&P::enable_bw, 1}, {&P::_3dsurround_mode, 3}, {&P::extspace_mode, 2},
+        {&P::extfx_mode, 1}, {&P::vs_mode, 1}, {&P::vs_intensity, 200}, {&P::spc_mode, 1},
+        {&P::spc_phaseinvert, 1}, {&P::spc_swapstereo, 1}, {&P::bw_mode, 2}, {&P::bw_value, 102},
+        {&P::bw_fq, 7000},
+    });
 }
 
 }  // namespace korva_test

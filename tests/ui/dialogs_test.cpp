@@ -2,6 +2,7 @@
 #include "ui_fixture.h"
 
 #include "settings/korva_settings.h"
+#include "tests/support/field_values.h"
 
 #include <cstring>
 #include <filesystem>
@@ -21,6 +22,13 @@ void press_ok(GtkWidget *selector)
 {
     gtk_button_clicked(GTK_BUTTON(GTK_FILE_SELECTION(selector)->ok_button));
     pump();
+}
+
+// Typing a name and pressing OK.
+void choose(GtkWidget *selector, const std::string &text)
+{
+    type_name(selector, text);
+    press_ok(selector);
 }
 
 std::string selected(GtkWidget *selector)
@@ -70,15 +78,11 @@ protected:
     std::string write_preset(const std::string &name)
     {
         KorvaEngine *other = korva_new();
-        other->params.enable_global = 0;
-        other->params.spc_swapstereo = 1;
-        other->params.spc_phaseinvert = 1;
-        other->params.superbass = 123;
-        other->params.chain_index = 3;
-        other->params.bw_fq = 2000;
-        other->params.bw_mode = 2;
-        other->params.bw_value = 102;
-        other->params.preamp = 200;
+        using P = KorvaParams;
+        other->params = korva_test::with_fields(
+            other->params, {{&P::enable_global, 0}, {&P::spc_swapstereo, 1}, {&P::spc_phaseinvert, 1},
+                            {&P::superbass, 123}, {&P::chain_index, 3}, {&P::bw_fq, 2000}, {&P::bw_mode, 2},
+                            {&P::bw_value, 102}, {&P::preamp, 200}});
         std::string path = scratch(name);
         EXPECT_EQ(korva_save(other, path.c_str()), 1);
         korva_delete(other);
@@ -125,8 +129,7 @@ TEST_F(Dialogs, LoadTakesEveryFieldButTheThreeKeptAndUpdatesTheWindow)
     EXPECT_TRUE(gtk_widget_get_visible(selector));
     Watched watch(selector);
 
-    type_name(selector, path);
-    press_ok(selector);
+    choose(selector, path);
 
     EXPECT_FALSE(watch.alive());
     const KorvaParams p = params();
@@ -160,8 +163,7 @@ TEST_F(Dialogs, NotAPresetIsShownInTheNameFieldAndChangesNothing)
     GtkWidget *selector = create_fileLoad();
     Watched watch(selector);
     for (const std::string &name : {path, scratch("missing.kor")}) {
-        type_name(selector, name);
-        press_ok(selector);
+        choose(selector, name);
         ASSERT_TRUE(watch.alive());
         EXPECT_EQ(entry_text(selector), "NOT A PRESET FILE");
     }
@@ -177,8 +179,7 @@ TEST_F(Dialogs, SaveWritesAPresetAndRemembersIt)
     GtkWidget *selector = create_fileSave();
     Watched watch(selector);
     const std::string path = scratch("saved.kor");
-    type_name(selector, path);
-    press_ok(selector);
+    choose(selector, path);
     EXPECT_FALSE(watch.alive());
     EXPECT_EQ(std::filesystem::file_size(path), 110u);
     EXPECT_EQ(std::string(last_preset_file), path);
@@ -195,8 +196,7 @@ TEST_F(Dialogs, SaveIntoAMissingDirectoryFailsVisibly)
     GtkWidget *selector = create_fileSave();
     Watched watch(selector);
     const std::string path = scratch("no/such/dir/x.kor");
-    type_name(selector, path);
-    press_ok(selector);
+    choose(selector, path);
     ASSERT_TRUE(watch.alive());
     EXPECT_EQ(entry_text(selector), "SAVE FAILED (POSSIBLY NO ACCESS TO DIRECTORY?)");
     EXPECT_FALSE(std::filesystem::exists(path));
@@ -213,8 +213,7 @@ TEST_F(Dialogs, OkOnADirectoryEntersIt)
         for (const std::string &typed : {spaced, spaced + "   ", spaced + "/"}) {
             GtkWidget *selector = create();
             Watched watch(selector);
-            type_name(selector, typed);
-            press_ok(selector);
+            choose(selector, typed);
             ASSERT_TRUE(watch.alive()) << typed;
             // Now in that directory, with an empty name and its files listed.
             EXPECT_EQ(selected(selector), spaced) << typed;
@@ -237,8 +236,7 @@ TEST_F(Dialogs, LongPathsAreRememberedUpTo1023Characters)
     ASSERT_GT(path.size(), 1500u);
 
     GtkWidget *selector = create_fileSave();
-    type_name(selector, path);
-    press_ok(selector);
+    choose(selector, path);
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_EQ(std::strlen(last_preset_file), 1023u);
     EXPECT_EQ(std::string(last_preset_file), path.substr(0, 1023));
@@ -255,8 +253,7 @@ TEST_F(Dialogs, LoadAfterTheWindowWentAwayLeavesTheOldControlsAlone)
     close_window();
     ASSERT_EQ(window1, nullptr);
 
-    type_name(selector, path);
-    press_ok(selector);
+    choose(selector, path);
     EXPECT_FALSE(watch.alive());
     EXPECT_EQ(params().superbass, 123);
     EXPECT_EQ(std::string(last_preset_file), path);
@@ -280,12 +277,10 @@ TEST_F(Dialogs, WithoutAnEngineLoadAndSaveReportFailure)
     KorvaEngine *engine = korva;
     korva = nullptr;
     GtkWidget *load = create_fileLoad();
-    type_name(load, scratch("any.kor"));
-    press_ok(load);
+    choose(load, scratch("any.kor"));
     EXPECT_EQ(entry_text(load), "NOT A PRESET FILE");
     GtkWidget *save = create_fileSave();
-    type_name(save, scratch("any.kor"));
-    press_ok(save);
+    choose(save, scratch("any.kor"));
     EXPECT_EQ(entry_text(save), "SAVE FAILED (POSSIBLY NO ACCESS TO DIRECTORY?)");
     EXPECT_FALSE(std::filesystem::exists(scratch("any.kor")));
     korva = engine;

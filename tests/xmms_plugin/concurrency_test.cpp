@@ -8,6 +8,7 @@
 #include "xmms_plugin/korva_plugin.h"
 #include "libxmms/xmms_configfile.h"
 #include "plugin_test_support.h"
+#include "tests/support/field_values.h"
 
 #include <gtest/gtest.h>
 
@@ -90,13 +91,10 @@ protected:
         // A preset with every effect on, written from an engine of its own.
         KorvaEngine *source = korva_new();
         ASSERT_NE(source, nullptr);
-        source->params.enable_extspace = 1;
-        source->params.enable_extfx = 1;
-        source->params.enable_vs = 1;
-        source->params.enable_bw = 1;
-        source->params.superbass = 180;
-        source->params.spc_mode = 1;
-        source->params.chain_index = 4;
+        using P = KorvaParams;
+        source->params = korva_test::with_fields(
+            source->params, {{&P::enable_extspace, 1}, {&P::enable_extfx, 1}, {&P::enable_vs, 1},
+                             {&P::enable_bw, 1}, {&P::superbass, 180}, {&P::spc_mode, 1}, {&P::chain_index, 4}});
         ASSERT_EQ(korva_save(source, preset.c_str()), 1);
         korva_delete(source);
         get_eplugin_info()->init();

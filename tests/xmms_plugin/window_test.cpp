@@ -216,13 +216,3 @@ TEST_F(PluginWindow, AboutShowsOneAboutBox)
 }
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!gtk_init_check(&argc, &argv)) {
-        std::fprintf(stderr, "no display: run under xvfb-run -a\n");
-        return 1;
-    }
-    return RUN_ALL_TESTS();
-}

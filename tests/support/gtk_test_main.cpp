@@ -1,4 +1,5 @@
-// The window tests need a display; ctest runs them under xvfb-run.
+// main() of the tests that open windows: they need a display, and ctest runs
+// them under xvfb-run. Listed among a test program's sources.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
@@ -8,7 +9,7 @@ int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     if (!gtk_init_check(&argc, &argv)) {
-        std::fprintf(stderr, "test_ui: cannot open a display (run it under xvfb-run -a)\n");
+        std::fprintf(stderr, "%s: cannot open a display (run it under xvfb-run -a)\n", argv[0]);
         return 1;
     }
     return RUN_ALL_TESTS();
