@@ -57,10 +57,12 @@ struct OutputIo {
 };
 
 struct AudioOutput {
+    // Declared before `file`, so that it outlives it: closing the file still
+    // writes and seeks through it.
+    std::unique_ptr<OutputIo> io;   // null when libsndfile writes the descriptor itself (a pipe)
     SndFile file;
     std::string path;       // the name reported in messages
     OutputFormat format;
-    std::unique_ptr<OutputIo> io;   // null when libsndfile writes the descriptor itself (a pipe)
     std::vector<int> scratch;   // MP3 samples on their way to the encoder, or samples at the output's depth
     std::vector<float> float_scratch;   // clipped samples for a lossy encoder
 };
