@@ -68,4 +68,15 @@ std::string home_directory(HomeFrom from)
     return {};
 }
 
+std::string xdg_folder(const char *variable, const char *home_part)
+{
+    const char *value = std::getenv(variable);
+    if (value != nullptr && value[0] == '/')
+        return value;
+    const std::string home = home_part == nullptr ? std::string() : home_directory();
+    if (home.empty() || home[0] != '/')
+        return {};
+    return home + "/" + home_part;
+}
+
 }  // namespace korva::fileio

@@ -30,6 +30,12 @@ enum class HomeFrom { environment, environment_or_password_database };
 // rule allows) the one the password database gives the real user, else empty.
 std::string home_directory(HomeFrom from = HomeFrom::environment_or_password_database);
 
+// A base folder of the XDG rules: $VARIABLE when it is an absolute path,
+// else `home_part` in the home directory (".config" for XDG_CONFIG_HOME;
+// null where there is no such default, as for XDG_RUNTIME_DIR). Empty when
+// neither gives an absolute path.
+std::string xdg_folder(const char *variable, const char *home_part);
+
 }  // namespace korva::fileio
 
 #endif

@@ -4,20 +4,14 @@
 #include "fileio/file_read.h"
 #include "fileio/file_replace.h"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace korva_control {
 
 std::string preset_folder_file()
 {
-    const char *config_home = std::getenv("XDG_CONFIG_HOME");
-    if (config_home != nullptr && config_home[0] == '/')
-        return std::string(config_home) + "/korva/last-preset-folder";
-    const std::string home = korva::fileio::home_directory();
-    if (!home.empty() && home[0] == '/')
-        return home + "/.config/korva/last-preset-folder";
-    return {};
+    const std::string config = korva::fileio::xdg_folder("XDG_CONFIG_HOME", ".config");
+    return config.empty() ? config : config + "/korva/last-preset-folder";
 }
 
 std::string read_preset_folder(const std::string &file)

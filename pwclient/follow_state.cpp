@@ -1,5 +1,7 @@
 #include "follow_state.h"
 
+#include "fileio/directories.h"
+
 #include <cstdlib>
 #include <fstream>
 
@@ -7,10 +9,8 @@ namespace korva::pwclient {
 
 std::string follow_state_path()
 {
-    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime == nullptr || runtime[0] != '/')
-        return {};
-    return std::string(runtime) + "/korva/follow-state";
+    const std::string runtime = korva::fileio::xdg_folder("XDG_RUNTIME_DIR", nullptr);
+    return runtime.empty() ? runtime : runtime + "/korva/follow-state";
 }
 
 std::map<std::string, std::string> read_follow_state(const std::string &path)

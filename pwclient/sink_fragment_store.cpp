@@ -339,13 +339,10 @@ extern "C" {
 
 bool korva_fragment_path(char *path, size_t size, KorvaFragmentError *error)
 {
-    const char *config_home = std::getenv("XDG_CONFIG_HOME");
-    const std::string home = korva::fileio::home_directory();
+    const std::string config = korva::fileio::xdg_folder("XDG_CONFIG_HOME", ".config");
     int length = -1;
-    if (config_home != nullptr && config_home[0] == '/')
-        length = std::snprintf(path, size, "%s/pipewire/pipewire.conf.d/korva-sink.conf", config_home);
-    else if (!home.empty() && home[0] == '/')
-        length = std::snprintf(path, size, "%s/.config/pipewire/pipewire.conf.d/korva-sink.conf", home.c_str());
+    if (!config.empty())
+        length = std::snprintf(path, size, "%s/pipewire/pipewire.conf.d/korva-sink.conf", config.c_str());
     else {
         fail(error, 0, "cannot tell where the PipeWire configuration lives: neither XDG_CONFIG_HOME nor the "
                        "home directory is an absolute path");

@@ -8,7 +8,6 @@
 #include "fileio/directories.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -26,17 +25,12 @@ constexpr const char *kHeader =
 // home directory (none for a null home_part).
 Status xdg_file(const char *variable, const char *home_part, const char *name, std::string &path)
 {
-    const char *value = std::getenv(variable);
-    if (value != nullptr && value[0] == '/') {
-        path = std::string(value) + "/korva/" + name;
-        return success();
-    }
-    const std::string home = home_part == nullptr ? std::string() : korva::fileio::home_directory();
-    if (home.empty() || home[0] != '/')
+    const std::string folder = korva::fileio::xdg_folder(variable, home_part);
+    if (folder.empty())
         return failure(std::string("cannot tell where Korva's files go: ") + variable +
                        (home_part == nullptr ? " is not set to an absolute path"
                                              : " is not set to an absolute path and there is no home directory"));
-    path = home + "/" + home_part + "/korva/" + name;
+    path = folder + "/korva/" + name;
     return success();
 }
 
