@@ -223,8 +223,14 @@ Status read_stereo(AudioInput &input, std::span<int16_t> stereo, int64_t &frames
     if (input.float_samples) {
         input.float_scratch.resize(static_cast<std::size_t>(wanted * channels));
         got = sf_readf_float(input.file.get(), input.float_scratch.data(), wanted);
+        // Rounding to 16 bits already treats a damaged sample as the float
+        // path's rule replaces it; it is only counted here.
         for (sf_count_t i = 0; i < got; ++i) {
-            const float *frame = input.float_scratch.data() + i * channels;
+            float *frame = input.float_scratch.data() + i * channels;
+            for (int c = 0; c < channels; ++c) {
+                float x = frame[c];
+                input.repaired_samples += korva_float_input_repair(x);
+            }
             stereo[2 * i] = korva_sample_from_float(frame[0]);
             stereo[2 * i + 1] = korva_sample_from_float(frame[channels - 1]);
         }
@@ -261,6 +267,9 @@ Status read_stereo_float(AudioInput &input, std::span<float> stereo, int64_t &fr
         input.read_error = text.starts_with("Error : ") ? text.substr(8) : text;
         got = std::max<sf_count_t>(got, 0);
     }
+    if (input.float_samples)
+        for (float &x : std::span(input.float_scratch.data(), static_cast<std::size_t>(got * channels)))
+            input.repaired_samples += korva_float_input_repair(x);
     for (sf_count_t i = 0; i < got; ++i) {
         const float *frame = input.float_scratch.data() + i * channels;
         stereo[2 * i] = frame[0];
@@ -348,7 +357,7 @@ Status write_stereo_float(AudioOutput &output, std::span<float> stereo)
     if (frames == 0)
         return success();
     for (float &sample : stereo)
-        sample = std::clamp(sample, -1.0f, 1.0f);
+        sample = sample != sample ? 0.0f : std::clamp(sample, -1.0f, 1.0f);
     const sf_count_t written = sf_writef_float(output.file.get(), stereo.data(), frames);
     const std::string problem = output_failure(output);
     if (written != frames || !problem.empty())
@@ -363,14 +372,18 @@ Status write_stereo_at_depth(AudioOutput &output, std::span<const float> stereo,
         return success();
     sf_count_t written = 0;
     const int samples = output.format.samples;
-    if (samples == SF_FORMAT_FLOAT) {
+    if (samples == SF_FORMAT_FLOAT || samples == SF_FORMAT_DOUBLE) {   // 64-bit takes each float exactly
+        // Float files hold any value; only what is no number at all (a
+        // runaway setting's) counts as not fitting.
+        for (const float x : stereo)
+            clipped += !std::isfinite(x);
         written = sf_writef_float(output.file.get(), stereo.data(), frames);
     } else if (output.format.lossy) {
         output.float_scratch.resize(stereo.size());
         for (std::size_t i = 0; i < stereo.size(); ++i) {
             const float x = stereo[i];
-            clipped += x > 1.0f || x < -1.0f;
-            output.float_scratch[i] = std::clamp(x, -1.0f, 1.0f);
+            clipped += !(x >= -1.0f && x <= 1.0f);
+            output.float_scratch[i] = x != x ? 0.0f : std::clamp(x, -1.0f, 1.0f);
         }
         written = sf_writef_float(output.file.get(), output.float_scratch.data(), frames);
     } else {

@@ -43,6 +43,7 @@ struct AudioInput {
     int64_t declared_frames = -1;      // the length the header states; -1 when it states none
     bool length_unknown = false;       // a seekable Ogg whose end libsndfile could not find: cut
     std::string read_error;            // why reading stopped before the end; empty when it did not
+    int64_t repaired_samples = 0;      // float samples not a number, infinite or beyond +-16 (engine/samples.h)
     std::vector<int16_t> scratch;      // interleaved file frames before conversion to stereo
     std::vector<float> float_scratch;  // the same for floating-point files
 };
@@ -80,7 +81,8 @@ Status read_stereo(AudioInput &input, std::span<int16_t> stereo, int64_t &frames
 
 // The same as floats at full scale 1.0, for the float path: an integer
 // file's s / 2^(bits-1), exact up to 24 bits; a float file's values as they
-// are (beyond full scale too).
+// are (beyond full scale too), but for the damaged samples that
+// engine/samples.h's input rule replaces (counted in repaired_samples).
 Status read_stereo_float(AudioInput &input, std::span<float> stereo, int64_t &frames_read);
 
 // After the last read, with `frames` read in all: empty when the input was
@@ -106,8 +108,8 @@ Status write_stereo_float(AudioOutput &output, std::span<float> stereo);
 // output's depth (output.format.samples), with `clipped` counting the
 // samples that did not fit. For B-bit PCM
 //   s = clip(round(x * 2^(B-1)), -2^(B-1), 2^(B-1) - 1)      (ties to even)
-// float files take the values as they are; lossy encoders get them clipped
-// to +-1.
+// float files take the values as they are (counting those not finite);
+// lossy encoders get them clipped to +-1.
 Status write_stereo_at_depth(AudioOutput &output, std::span<const float> stereo, int64_t &clipped);
 
 // Finishes the file (encoders flush here) and reports a failed close.

@@ -40,12 +40,12 @@ Status up_from_chain(FloatChain &chain, std::vector<float> &out)
 
 } // namespace
 
-double halved_chain_rate(int input_rate)
+double chain_rate_for(int input_rate)
 {
     double rate = input_rate;
     while (rate > kHighestChainRate)
         rate /= 2.0;
-    return rate;
+    return rate < kLowestHalvedChainRate && input_rate > kHighestChainRate ? kHighestChainRate : rate;
 }
 
 Status start_float_chain(FloatChain &chain, KorvaEngine *engine, int input_rate, double chain_rate,

@@ -3,7 +3,9 @@
 // (korva_process_float, which works in the 16-bit scale), and brought to the
 // output's rate. The engine's filters are laid out for rates up to 48 kHz,
 // so an input above it runs the chain at its rate halved until it is 48 kHz
-// or below (96 -> 48, 88.2 -> 44.1, 192 -> 48, 64 -> 32 kHz).
+// or below (96 -> 48, 88.2 -> 44.1, 192 -> 48, 352.8 -> 44.1 kHz), or at
+// 48 kHz where halving would fall below 44.1 kHz and take the treble with
+// it (50, 64, 80 or 128 kHz -> 48 kHz).
 #ifndef KORVA_CLI_FLOAT_CHAIN_H
 #define KORVA_CLI_FLOAT_CHAIN_H
 
@@ -16,9 +18,12 @@
 #include <vector>
 
 inline constexpr int kHighestChainRate = 48000;
+inline constexpr int kLowestHalvedChainRate = 44100;
 
-// The input's rate halved until it is kHighestChainRate or below.
-double halved_chain_rate(int input_rate);
+// The chain's rate for an input: its own up to kHighestChainRate; above, the
+// rate halved until it is kHighestChainRate or below, when that keeps it at
+// kLowestHalvedChainRate or above, and kHighestChainRate otherwise.
+double chain_rate_for(int input_rate);
 
 struct FloatChain {
     KorvaEngine *engine = nullptr;   // not owned

@@ -11,10 +11,15 @@ namespace {
 constexpr std::array opus_rates{8000, 12000, 16000, 24000, 48000};
 constexpr std::array mpeg_rates{8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
 constexpr int fallback_rate = 48000;
+// libvorbisenc 1.3 has no set-up above 200 kHz, and libsndfile's FLAC
+// writer stops at FLAC's 655350 Hz.
+constexpr int vorbis_highest_rate = 200000;
+constexpr int flac_highest_rate = 655350;
 // libsndfile 1.2 writes FLAC at 8, 16 and 24 bits; the others take 32-bit
-// integers and floats too.
+// integers and 32- and 64-bit floats too.
 constexpr std::array<int, 2> flac_depths{SF_FORMAT_PCM_16, SF_FORMAT_PCM_24};
-constexpr std::array<int, 4> pcm_depths{SF_FORMAT_PCM_16, SF_FORMAT_PCM_24, SF_FORMAT_PCM_32, SF_FORMAT_FLOAT};
+constexpr std::array<int, 5> pcm_depths{SF_FORMAT_PCM_16, SF_FORMAT_PCM_24, SF_FORMAT_PCM_32, SF_FORMAT_FLOAT,
+                                        SF_FORMAT_DOUBLE};
 
 struct ExtensionFormat {
     std::string_view extension;
@@ -23,6 +28,7 @@ struct ExtensionFormat {
     std::span<const int> depths;
     std::span<const int> rates;
     std::string_view label;
+    int highest_rate = 0;
 };
 
 // 16-bit PCM for the uncompressed and lossless formats; the Ogg and MPEG
@@ -30,9 +36,9 @@ struct ExtensionFormat {
 constexpr std::array extension_formats{
     ExtensionFormat{"wav", SF_FORMAT_WAV, SF_FORMAT_PCM_16, pcm_depths, {}, "WAV"},
     ExtensionFormat{"wave", SF_FORMAT_WAV, SF_FORMAT_PCM_16, pcm_depths, {}, "WAV"},
-    ExtensionFormat{"flac", SF_FORMAT_FLAC, SF_FORMAT_PCM_16, flac_depths, {}, "FLAC"},
-    ExtensionFormat{"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS, {}, {}, "Ogg Vorbis"},
-    ExtensionFormat{"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS, {}, {}, "Ogg Vorbis"},
+    ExtensionFormat{"flac", SF_FORMAT_FLAC, SF_FORMAT_PCM_16, flac_depths, {}, "FLAC", flac_highest_rate},
+    ExtensionFormat{"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS, {}, {}, "Ogg Vorbis", vorbis_highest_rate},
+    ExtensionFormat{"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS, {}, {}, "Ogg Vorbis", vorbis_highest_rate},
     ExtensionFormat{"opus", SF_FORMAT_OGG, SF_FORMAT_OPUS, {}, opus_rates, "Opus"},
     ExtensionFormat{"mp3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III, {}, mpeg_rates, "MP3"},
     ExtensionFormat{"aiff", SF_FORMAT_AIFF, SF_FORMAT_PCM_16, pcm_depths, {}, "AIFF"},
@@ -51,6 +57,7 @@ OutputFormat record_of(const ExtensionFormat &known, double quality)
     format.samples = known.samples;
     format.depths = known.depths;
     format.rates = known.rates;
+    format.highest_rate = known.highest_rate;
     format.lossy = known.samples == SF_FORMAT_VORBIS || known.samples == SF_FORMAT_OPUS ||
                    known.container == SF_FORMAT_MPEG;
     if (format.lossy) {
@@ -109,7 +116,8 @@ std::string readable_types()
 
 int carried_rate(const OutputFormat &format, int rate)
 {
-    if (format.rates.empty() || std::find(format.rates.begin(), format.rates.end(), rate) != format.rates.end())
-        return rate;
-    return fallback_rate;
+    const bool listed = format.rates.empty() ||
+                        std::find(format.rates.begin(), format.rates.end(), rate) != format.rates.end();
+    const bool in_range = format.highest_rate == 0 || rate <= format.highest_rate;
+    return listed && in_range ? rate : fallback_rate;
 }

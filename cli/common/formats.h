@@ -17,7 +17,8 @@ struct OutputFormat {
     int container = 0;               // libsndfile major format: SF_FORMAT_WAV, SF_FORMAT_FLAC...
     int samples = 0;                 // libsndfile subtype: SF_FORMAT_PCM_16 until a depth is chosen, or the codec
     std::span<const int> depths;     // the PCM and float subtypes it holds, shallowest first; empty: lossy
-    std::span<const int> rates;      // the sample rates it carries; empty: any
+    std::span<const int> rates;      // the sample rates it carries; empty: any up to highest_rate
+    int highest_rate = 0;            // the highest rate its encoder takes; 0: no limit below korva's own
     bool lossy = false;              // Ogg Vorbis, Ogg Opus and MP3: encoders that change the samples
     // libsndfile's compression level for --quality Q, lossy formats only:
     // 1 - Q/10, so 0.0 is the least compressed. libsndfile 1.2's encoders read it as:
@@ -41,7 +42,8 @@ OutputFormat wav_format();
 // The rate a file of `format` is written at for audio at `rate`: the rate
 // itself when the format can carry it; otherwise 48000, the highest rate
 // both Opus (8, 12, 16, 24, 48 kHz) and MP3 (the MPEG rates 8 to 48 kHz)
-// allow. Every other format carries any rate.
+// allow, and one Vorbis (up to 200 kHz) and FLAC (up to 655.35 kHz) take.
+// Every other format carries any rate korva reads.
 int carried_rate(const OutputFormat &format, int rate);
 
 // The extensions output_format_for_name knows, for messages: ".wav, .wave, ...".

@@ -115,6 +115,10 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
         return status;
 
     summary.shortfall = input_shortfall(input, summary.frames);
+    summary.repaired = input.repaired_samples;
+    if (summary.repaired > 0)
+        std::fprintf(stderr, "korva: warning: %s: %s\n", request.input_path.c_str(),
+                     repaired_text(summary.repaired).c_str());
     summary.loudness.in = read_loudness(run.meter_in);
     summary.loudness.out = read_loudness(run.meter_out);
     summary.wall_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

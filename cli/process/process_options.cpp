@@ -132,9 +132,9 @@ CLI::App *add_process_command(CLI::App &app, ProcessOptions &options)
         ->check(CLI::Range(0.0, 10.0))
         ->capture_default_str();
     process->add_option("--bits", options.bits,
-                        "output depth: 16, 24, 32 (integer) or float (default: the input's, where the output "
-                        "format holds it)")
-        ->check(CLI::IsMember({"16", "24", "32", "float"}))
+                        "output depth: 16, 24, 32 (integer), float or double (32- or 64-bit float; default: the "
+                        "input's, where the output format holds it)")
+        ->check(CLI::IsMember({"16", "24", "32", "float", "double"}))
         ->type_name("B");
     process->add_flag("--native-rate", options.native_rate,
                       "run the chain at the input's rate even above 48 kHz (by default it runs at the rate "

@@ -17,8 +17,10 @@ int input_depth(int input_format)
         return SF_FORMAT_PCM_24;
     case SF_FORMAT_PCM_32: case SF_FORMAT_ALAC_32:
         return SF_FORMAT_PCM_32;
-    case SF_FORMAT_FLOAT: case SF_FORMAT_DOUBLE:
+    case SF_FORMAT_FLOAT:
         return SF_FORMAT_FLOAT;
+    case SF_FORMAT_DOUBLE:
+        return SF_FORMAT_DOUBLE;
     default:
         return SF_FORMAT_PCM_16;
     }
@@ -32,6 +34,8 @@ int depth_of_bits(const std::string &bits)
         return SF_FORMAT_PCM_32;
     if (bits == "float")
         return SF_FORMAT_FLOAT;
+    if (bits == "double")
+        return SF_FORMAT_DOUBLE;
     return SF_FORMAT_PCM_16;
 }
 
@@ -46,6 +50,7 @@ std::string samples_label(int samples)
     case SF_FORMAT_PCM_24: return "24-bit PCM";
     case SF_FORMAT_PCM_32: return "32-bit PCM";
     case SF_FORMAT_FLOAT: return "32-bit float";
+    case SF_FORMAT_DOUBLE: return "64-bit float";
     default: return "16-bit PCM";
     }
 }
@@ -79,14 +84,15 @@ Status plan_process(int input_format, int input_rate, const OutputFormat &format
         plan.format.samples = holds(format, wanted) ? wanted : format.depths.back();
     }
 
-    plan.chain_rate = native_rate ? input_rate : halved_chain_rate(input_rate);
+    plan.chain_rate = native_rate ? input_rate : chain_rate_for(input_rate);
     const bool sixteen_bit_out = format.lossy || plan.format.samples == SF_FORMAT_PCM_16;
     plan.float_path = input_depth(input_format) != SF_FORMAT_PCM_16 || plan.chain_rate != input_rate ||
                       !sixteen_bit_out;
 
-    // The output at the input's rate where the format carries it; a lossy
-    // format that cannot gets the chain's rate if it carries that, so that
-    // audio is not brought up and down again, and otherwise 48 kHz.
+    // The output at the input's rate where the format carries it; a format
+    // that cannot (Opus, MP3, and Vorbis or FLAC at the highest rates) gets
+    // the chain's rate if it carries that, so that audio is not brought up
+    // and down again, and otherwise 48 kHz.
     const auto chain_rate = static_cast<int>(plan.chain_rate);
     if (carries(format, input_rate) || !plan.float_path)
         plan.output_rate = carried_rate(format, input_rate);

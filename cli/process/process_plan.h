@@ -6,7 +6,7 @@
 // below, written at 16 bits or through a lossy encoder; its output is the
 // same bytes as the player plug-in's. Everything else takes the float path
 // (float_chain.h): deeper or float input, input above 48 kHz (its chain at
-// the rate halved until it is 48 kHz or below, unless native_rate), or an
+// float_chain.h's chain_rate_for, unless native_rate), or an
 // output deeper than 16 bits.
 #ifndef KORVA_CLI_PROCESS_PLAN_H
 #define KORVA_CLI_PROCESS_PLAN_H
@@ -23,7 +23,7 @@ struct ProcessPlan {
     OutputFormat format;       // the output's, its samples at the chosen depth
 };
 
-// --bits: "16", "24", "32", "float", or "" for the input's depth where the
+// --bits: "16", "24", "32", "float", "double", or "" for the input's depth where the
 // format holds it (else the deepest it holds; 16 bits for 8-bit, 16-bit and
 // lossy input). A format that cannot hold the depth asked for is a usage
 // error (exit 2), as is --bits with a lossy output.

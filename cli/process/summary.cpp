@@ -105,6 +105,27 @@ std::string tag_line(const TagReport &tags)
 
 } // namespace
 
+namespace {
+
+// Why the chain ran at another rate than the input's.
+const char *chain_rate_note(int input_rate, double chain_rate)
+{
+    if (chain_rate == input_rate)
+        return "";
+    int exponent = 0;
+    const double ratio = std::frexp(input_rate / chain_rate, &exponent);
+    return ratio == 0.5 ? " (the input's rate halved)" : " (halving the input's rate would go below 44.1 kHz)";
+}
+
+} // namespace
+
+std::string repaired_text(int64_t samples)
+{
+    return printf_string("%lld input sample%s not a number, infinite or beyond +-16 (+24 dBFS); "
+                         "taken as 0 (not a number) or full scale",
+                         static_cast<long long>(samples), samples == 1 ? "" : "s");
+}
+
 std::string format_summary(const RunSummary &summary)
 {
     const double duration = duration_seconds(summary);
@@ -118,10 +139,12 @@ std::string format_summary(const RunSummary &summary)
                           static_cast<long long>(summary.frames), duration, summary.sample_rate);
     if (!summary.shortfall.empty())
         text += "cut short:   " + summary.shortfall + "\n";
+    if (summary.repaired > 0)
+        text += "repaired:    " + repaired_text(summary.repaired) + "\n";
     if (summary.float_path)
         text += printf_string("path:        float, the chain at %g Hz%s; written as %s at %d Hz\n",
                               summary.chain_rate,
-                              summary.chain_rate != summary.sample_rate ? " (the input's rate halved)" : "",
+                              chain_rate_note(summary.sample_rate, summary.chain_rate),
                               depth_label(summary.format).c_str(), summary.output_rate);
     else
         text += printf_string("path:        exact 16-bit, the chain at %d Hz; written as %s\n", summary.sample_rate,

@@ -30,6 +30,7 @@ struct RunSummary {
     double quality = 0.0;       // the lossy encoder's --quality
     int64_t frames = 0;         // input frames processed
     std::string shortfall;      // how the input ended early (audio_file.h); empty when it did not
+    int64_t repaired = 0;       // damaged float input samples replaced (engine/samples.h's input rule)
     int sample_rate = 0;        // the input's rate
     bool float_path = false;    // false: the exact 16-bit path (process_plan.h)
     double chain_rate = 0.0;    // the rate the engine ran at
@@ -51,6 +52,9 @@ std::string dbfs(int peak);
 
 // Seconds as "m:ss" (or "h:mm:ss" from an hour on).
 std::string clock_text(double seconds);
+
+// "N input samples not a number, ...": the damaged samples the input rule replaced.
+std::string repaired_text(int64_t samples);
 
 // The multi-line summary, ending in a newline.
 std::string format_summary(const RunSummary &summary);

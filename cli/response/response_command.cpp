@@ -1,6 +1,7 @@
 #include "response_command.h"
 
 #include "cli/common/atomic_output.h"
+#include "cli/common/audio_file.h"
 #include "cli/common/param_options.h"
 #include "response_measure.h"
 #include "response_plot.h"
@@ -15,8 +16,20 @@
 
 namespace {
 
-constexpr int32_t lowest_rate = 8000;
-constexpr int32_t highest_rate = 384000;
+// --rate: decimal hertz in the range korva process takes from a file. CLI11's
+// own number check would take "0x10000" and answer "nan" with a range.
+std::string rate_error(const std::string &text)
+{
+    const std::string range = std::to_string(kLowestInputRate) + " to " + std::to_string(kHighestInputRate) + " Hz";
+    const bool digits = !text.empty() && text.size() <= 9 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits)
+        return "'" + text + "' is not a whole number of hertz; the rate is " + range;
+    const long rate = std::stol(text);
+    if (rate < kLowestInputRate || rate > kHighestInputRate)
+        return text + " Hz is outside " + range + ", the rates korva processes";
+    return {};
+}
 
 // The fields that differ from the defaults, as name=value.
 std::vector<std::string> changed_fields(const KorvaParams &params)
@@ -128,9 +141,10 @@ CLI::App *add_response_command(CLI::App &app, ResponseOptions &options)
     add_param_options(command, options.sources);
     command->add_option("--rate", options.rate,
                         "the file's sample rate; above 48 kHz the chain runs at it halved until 48 kHz or "
-                        "below, between resamplers, as in korva process")
+                        "below, or at 48 kHz where that would fall below 44.1 kHz, between resamplers, as in "
+                        "korva process")
         ->type_name("HZ")
-        ->check(CLI::Range(lowest_rate, highest_rate))
+        ->check(rate_error)
         ->capture_default_str();
     command->add_flag("--native-rate", options.native_rate, "run the chain at --rate itself, however high");
     CLI::Option *png = command->add_option("--png", options.png_path, "write the plot here (PNG)")->type_name("FILE");

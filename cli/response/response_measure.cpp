@@ -177,7 +177,7 @@ Status measure_response(const KorvaParams &params, int32_t rate, bool native_rat
     korva_params_write(engine.get(), &measured);
     engine->sample_rate = rate;
     points.clear();
-    const double chain_rate = native_rate ? rate : halved_chain_rate(rate);
+    const double chain_rate = native_rate ? rate : chain_rate_for(rate);
     for (const double f : response_frequencies(rate)) {
         if (const int signal_number = interrupted_signal(); signal_number != 0)
             return failure(std::string("interrupted by ") + strsignal(signal_number) + "; no output written",
