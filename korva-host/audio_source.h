@@ -1,15 +1,17 @@
 /*
- * Decoded input: the files to play, read through libsndfile one after the
- * other as signed 16-bit samples and spread onto the player's channel count.
- * Floating-point files are read as floats and rounded to 16 bits as
- * engine/samples.h says (x * 32768, to nearest, clipped).
+ * Decoded input: the files to play, read one after the other by the
+ * project's one audio reader (audio/audio_input.h: libsndfile, and MPEG
+ * audio through libmpg123) as signed 16-bit samples, and spread onto the
+ * player's channel count. Floating-point files and MPEG audio are rounded to
+ * 16 bits as engine/samples.h says (x * 32768, to nearest, clipped).
  */
 #ifndef KORVA_KORVA_HOST_AUDIO_SOURCE_H
 #define KORVA_KORVA_HOST_AUDIO_SOURCE_H
 
-#include <sndfile.h>
+#include "audio/audio_input.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,13 +19,10 @@ struct AudioSource {
     std::vector<std::string> paths;
     int rate = 0;                  // shared by every file
     int channels = 0;              // channels handed to the player
-    int64_t total_frames = 0;      // all files together
+    int64_t total_frames = 0;      // all files together; -1 when a file's length is known only at its end
     size_t current = 0;            // index of the open file
-    SNDFILE *file = nullptr;
-    int file_channels = 0;
-    bool file_is_float = false;    // 32- or 64-bit float samples
+    std::unique_ptr<AudioInput> file;   // the open file; null after the last
     std::vector<int16_t> scratch;  // one block of the file's own frames
-    std::vector<float> float_scratch;
 };
 
 // Opens every file once to check it and to learn the rate and length; keeps

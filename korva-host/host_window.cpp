@@ -31,7 +31,8 @@ gboolean on_position_timeout(gpointer data)
     if (index < app.source.paths.size())
         gtk_label_set_text(GTK_LABEL(app.ui.file_label), app.source.paths[index].c_str());
     const std::string position = clock_text(player.frames_done.load(std::memory_order_relaxed), app.source.rate) +
-                                 " / " + clock_text(app.source.total_frames, app.source.rate);
+                                 " / " + (app.source.total_frames < 0 ? std::string("?")
+                                                                          : clock_text(app.source.total_frames, app.source.rate));
     gtk_label_set_text(GTK_LABEL(app.ui.position_label), position.c_str());
 
     if (!player.thread.joinable() || player.running.load(std::memory_order_acquire))

@@ -1,7 +1,7 @@
 #include "batch_plan.h"
 
 #include "cli/common/atomic_output.h"
-#include "cli/common/formats.h"
+#include "audio/formats.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "loudness_match.h"
 
-#include "cli/common/audio_file.h"
+#include "cli/common/stereo_input.h"
 #include "cli/common/float_chain.h"
 #include "cli/common/interrupt.h"
 

@@ -9,7 +9,8 @@
 #include "process_plan.h"
 #include "summary.h"
 
-#include "cli/common/audio_file.h"
+#include "cli/common/stereo_input.h"
+#include "cli/common/audio_output.h"
 #include "cli/loudness/loudness.h"
 
 #include <cstdint>

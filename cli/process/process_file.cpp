@@ -1,7 +1,8 @@
 #include "process_file.h"
 
 #include "cli/common/atomic_output.h"
-#include "cli/common/audio_file.h"
+#include "cli/common/stereo_input.h"
+#include "cli/common/audio_output.h"
 #include "engine/engine_handle.h"
 #include "cli/common/interrupt.h"
 #include "file_run.h"
@@ -84,7 +85,7 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
     summary.output_rate = plan.output_rate;
     summary.format = plan.format;
     summary.quality = request.quality;
-    const TagValues tags = read_tags(input.file.get());
+    const TagValues tags = read_tags(input);
     summary.tags = write_tags(output.file.get(), plan.format.sndfile_format(), tags);
     add_uncarried_tags(request.input_path, tags, summary.tags);
 

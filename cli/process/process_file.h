@@ -9,8 +9,9 @@
 
 #include "engine/korva.h"
 
-#include "cli/common/audio_file.h"
-#include "cli/common/formats.h"
+#include "cli/common/stereo_input.h"
+#include "cli/common/audio_output.h"
+#include "audio/formats.h"
 #include "process_plan.h"
 
 #include <cstdint>

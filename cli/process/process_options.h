@@ -3,7 +3,7 @@
 #ifndef KORVA_CLI_PROCESS_OPTIONS_H
 #define KORVA_CLI_PROCESS_OPTIONS_H
 
-#include "cli/common/formats.h"
+#include "audio/formats.h"
 #include "cli/common/param_sources.h"
 #include "cli/common/status.h"
 

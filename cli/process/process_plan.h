@@ -11,7 +11,7 @@
 #ifndef KORVA_CLI_PROCESS_PLAN_H
 #define KORVA_CLI_PROCESS_PLAN_H
 
-#include "cli/common/formats.h"
+#include "audio/formats.h"
 #include "cli/common/status.h"
 
 #include <string>

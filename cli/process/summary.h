@@ -3,7 +3,7 @@
 #ifndef KORVA_CLI_SUMMARY_H
 #define KORVA_CLI_SUMMARY_H
 
-#include "cli/common/formats.h"
+#include "audio/formats.h"
 #include "cli/loudness/loudness_match.h"
 #include "tags.h"
 

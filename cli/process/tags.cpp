@@ -59,36 +59,6 @@ std::optional<std::string> latin1_from_utf8(const std::string &text)
     return out;
 }
 
-bool is_utf8(const std::string &text)
-{
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<uint8_t>(text[i]);
-        const int length = byte < 0x80 ? 1 : (byte >> 5) == 0x6 ? 2 : (byte >> 4) == 0xE ? 3 : (byte >> 3) == 0x1E ? 4 : 0;
-        if (length == 0 || i + length > text.size())
-            return false;
-        for (int k = 1; k < length; ++k)
-            if ((static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += static_cast<std::size_t>(length);
-    }
-    return true;
-}
-
-std::string utf8_from_latin1(const std::string &text)
-{
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<uint8_t>(c);
-        if (byte < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 // libsndfile 1.2 does not shorten text too long for a container: it drops
@@ -116,18 +86,6 @@ std::size_t tag_limit(int format)
     default:
         return 1 << 20;
     }
-}
-
-TagValues read_tags(SNDFILE *file)
-{
-    // libsndfile passes an MP3's ID3v1 text on as it is stored, in Latin-1;
-    // everything else arrives as UTF-8. Text that is not UTF-8 is therefore
-    // taken as Latin-1, so every output gets UTF-8.
-    TagValues values;
-    for (std::size_t i = 0; i < kTextTags.size(); ++i)
-        if (const char *text = sf_get_string(file, kTextTags[i].id))
-            values[i] = is_utf8(text) ? std::string(text) : utf8_from_latin1(text);
-    return values;
 }
 
 TagReport write_tags(SNDFILE *file, int format, const TagValues &tags)

@@ -5,29 +5,12 @@
 #ifndef KORVA_CLI_TAGS_H
 #define KORVA_CLI_TAGS_H
 
-#include <array>
+#include "audio/audio_tags.h"
+
 #include <string>
 #include <vector>
 
 #include <sndfile.h>
-
-struct TextTag {
-    int id;             // SF_STR_*
-    const char *name;   // as the summary names it
-};
-
-inline constexpr std::array<TextTag, 7> kTextTags{{
-    {SF_STR_TITLE, "title"},
-    {SF_STR_ARTIST, "artist"},
-    {SF_STR_ALBUM, "album"},
-    {SF_STR_TRACKNUMBER, "track number"},
-    {SF_STR_DATE, "date"},
-    {SF_STR_GENRE, "genre"},
-    {SF_STR_COMMENT, "comment"},
-}};
-
-// One value per kTextTags entry, UTF-8; empty when the input has none.
-using TagValues = std::array<std::string, kTextTags.size()>;
 
 struct TagDrop {
     std::string name;
@@ -43,8 +26,6 @@ struct TagReport {
 
 // The most bytes of text per tag `format` keeps.
 std::size_t tag_limit(int format);
-
-TagValues read_tags(SNDFILE *file);
 
 // Sets the tags `format` can hold on a file opened for writing, before any
 // audio is written, and reports which were kept and why others were not.

@@ -1,7 +1,7 @@
 #include "response_command.h"
 
 #include "cli/common/atomic_output.h"
-#include "cli/common/audio_file.h"
+#include "cli/common/stereo_input.h"
 #include "cli/common/param_options.h"
 #include "response_measure.h"
 #include "response_plot.h"

@@ -2,8 +2,8 @@
 // choice is made once, as an OutputFormat record that says all the rest of
 // the run needs: container, samples, the rates it carries, whether it is
 // lossy, the encoder setting --quality turns into, and its name.
-#ifndef KORVA_CLI_FORMATS_H
-#define KORVA_CLI_FORMATS_H
+#ifndef KORVA_AUDIO_FORMATS_H
+#define KORVA_AUDIO_FORMATS_H
 
 #include <optional>
 #include <span>

@@ -1,7 +1,7 @@
 // libsndfile's words for a failure, kept only when they tell the user
 // something about their file.
-#ifndef KORVA_CLI_SNDFILE_REASON_H
-#define KORVA_CLI_SNDFILE_REASON_H
+#ifndef KORVA_AUDIO_SNDFILE_REASON_H
+#define KORVA_AUDIO_SNDFILE_REASON_H
 
 #include <sndfile.h>
 
