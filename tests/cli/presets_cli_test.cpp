@@ -46,7 +46,8 @@ TEST(CliPreset, SaveThenShowGivesEveryFieldBack)
 
     const RunResult show = run_korva({"preset", "show", dir.file("p.kp")});
     ASSERT_EQ(show.exit_code, 0) << show.err;
-    EXPECT_EQ(show.out, "byte order: LE (little-endian), this machine's\n" + fields_of(params_with(sets)));
+    EXPECT_EQ(show.out, "preset: file " + dir.file("p.kp") + "\nbyte order: LE (little-endian), this machine's\n" +
+                            fields_of(params_with(sets)));
     // Truncated to the field widths, as the configuration file stores them.
     EXPECT_NE(show.out.find("\nextspace_mode=2\n"), std::string::npos);
     EXPECT_NE(show.out.find("\nenable_extfx=44\n"), std::string::npos);
