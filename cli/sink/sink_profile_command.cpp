@@ -192,13 +192,16 @@ void add_sink_profile_commands(CLI::App *sink, SinkProfileOptions &options)
     options.set->footer(
         "DEVICE is an output's node.name as korva sink status lists it, or node.name:ROUTE for one route of it "
         "(analog-output-headphones, [Out] Headphones). A profile for node.name:ROUTE wins over one for node.name, "
-        "which wins over the fallback.\nProfiles are kept in $XDG_CONFIG_HOME/korva/sink-profiles.");
+        "which wins over the fallback.\nPRESET is resolved now, where you run this: a file (a path, or anything of that "
+        "name here) is kept as its absolute path, a factory preset as its name; the output says which. Profiles "
+        "are kept in $XDG_CONFIG_HOME/korva/sink-profiles.");
     options.remove = options.profile->add_subcommand("remove", "forget an output's profile, or the fallback");
     options.remove->add_option("DEVICE", options.device, "node.name or node.name:ROUTE");
     options.remove->add_flag("--fallback", options.remove_fallback, "forget the fallback");
     options.list = options.profile->add_subcommand("list", "each profile, and what korva sink follow applied");
     options.follow = sink->add_subcommand("follow", "apply the profile of the output in use whenever it changes "
-                                                    "(runs until stopped; the korva-follow user service runs it)");
+                                                    "(runs until stopped; the korva-follow user service runs it; one at a "
+                                                    "time: a second exits with status 4)");
 }
 
 bool sink_profile_parsed(const SinkProfileOptions &options)
