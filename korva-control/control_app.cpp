@@ -45,6 +45,8 @@ struct App {
     bool whole_report_due = true;    // the next report is the first since connecting
     bool in_own_update = false;      // inside this program's gui_update
     std::string save_problem;        // the last failed save, told once
+    std::string fragment_problem;    // why the installed fragment cannot be read ("PATH:LINE: why")
+    struct stat fragment_seen {};    // the fragment as last read for fragment_problem
     std::string own_title;           // the window's title without the state
     std::string title;
     SinkMirror mirror;
@@ -61,6 +63,26 @@ bool fragment_installed()
 {
     struct stat file {};
     return !app.fragment.empty() && (stat(app.fragment.c_str(), &file) == 0 || errno != ENOENT);
+}
+
+// Reads the fragment again when it was replaced or changed, keeping why it
+// cannot be read: such a fragment takes no change until it is mended.
+void check_fragment()
+{
+    struct stat now {};
+    if (app.fragment.empty() || (stat(app.fragment.c_str(), &now) != 0 && errno == ENOENT)) {
+        app.fragment_problem.clear();
+        app.fragment_seen = {};
+        return;
+    }
+    if (now.st_ino == app.fragment_seen.st_ino && now.st_size == app.fragment_seen.st_size &&
+        now.st_mtim.tv_sec == app.fragment_seen.st_mtim.tv_sec &&
+        now.st_mtim.tv_nsec == app.fragment_seen.st_mtim.tv_nsec && now.st_ino != 0)
+        return;
+    app.fragment_seen = now;
+    KorvaFragmentContents contents{};
+    KorvaFragmentError error{};
+    app.fragment_problem = korva_fragment_read(app.fragment.c_str(), &contents, &error) ? "" : error.message;
 }
 
 // A failed save is told on stderr and in a message window, once until a
@@ -102,6 +124,10 @@ std::string state_words()
     }
     if (!installed)
         words += std::string("; the sink is not installed (") + kInstallCommand + ")";
+    else if (!app.fragment_problem.empty())
+        words = korva_sink_state_text(app.state) +
+                std::string("; changes cannot be saved until the sink's configuration is mended: ") +
+                app.fragment_problem;
     return words;
 }
 
@@ -109,6 +135,7 @@ void show_title()
 {
     if (window1 == nullptr)
         return;
+    check_fragment();
     const std::string title = app.own_title + " \xe2\x80\x94 " + state_words() + follow_title_text();
     if (title == app.title)
         return;
@@ -143,7 +170,9 @@ void write_block(void *, const KorvaParams *block)
     mirror_write(app.mirror, *block, now_us(), save, send);
     if (!send.empty() && !korva_sink_client_set(app.client, send.data(), static_cast<int>(send.size())))
         mirror_forget_node(app.mirror);   // the node went away in between: it reports afresh
-    if (!save.empty() && fragment_installed()) {
+    // An unreadable fragment is told in the title, not once per change.
+    check_fragment();
+    if (!save.empty() && fragment_installed() && app.fragment_problem.empty()) {
         KorvaFragmentError error{};
         report_save(korva_fragment_saver_change(app.saver, save.data(), static_cast<int>(save.size()), &error), error);
     }

@@ -1,5 +1,6 @@
 #include "follow_status.h"
 
+#include "pwclient/follow_lock.h"
 #include "pwclient/follow_state.h"
 
 #include <sys/stat.h>
@@ -8,6 +9,12 @@ namespace korva_control {
 
 std::string follow_title_text()
 {
+    // A state left by a follow that has ended says nothing about now.
+    if (korva::pwclient::follow_running() == 0) {
+        const std::string path = korva::pwclient::follow_state_path();
+        struct stat left {};
+        return !path.empty() && stat(path.c_str(), &left) == 0 ? "; profiles: korva sink follow is not running" : "";
+    }
     // The file is read again only when it was replaced: its inode or
     // modification time changed.
     static struct stat seen {};

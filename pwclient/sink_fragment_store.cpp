@@ -475,7 +475,16 @@ int korva_fragment_lock(const char *path, int timeout_ms, KorvaFragmentError *er
     const std::string lock_path = whole.substr(0, name) + "." + whole.substr(name) + ".lock";
     const int fd = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
-        fail(error, 0, "%s: cannot open the lock file: %s", lock_path.c_str(), std::strerror(errno));
+        // A folder that is missing or cannot be reached is what to name.
+        const int why = errno;
+        const std::string folder = name > 1 ? whole.substr(0, name - 1) : name == 1 ? "/" : ".";
+        struct stat entry {};
+        if (stat(folder.c_str(), &entry) != 0)
+            fail(error, 0, "%s: cannot use the folder: %s", folder.c_str(), std::strerror(errno));
+        else if (!S_ISDIR(entry.st_mode))
+            fail(error, 0, "%s: not a folder", folder.c_str());
+        else
+            fail(error, 0, "%s: cannot open the lock file: %s", lock_path.c_str(), std::strerror(why));
         return -1;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);

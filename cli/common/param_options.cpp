@@ -9,7 +9,8 @@ void add_param_options(CLI::App *command, ParamSources &sources)
         ->type_name("FILE");
     command->add_option("--preset", sources.preset_path,
                         "start from a preset file, or a factory preset by name (after --config; "
-                        "`korva preset list` names them; a file of that name wins)")
+                        "`korva preset list` names them; anything of that name in the working folder, "
+                        "even a broken link, is the user's file and wins)")
         ->type_name("FILE|NAME");
     command->add_option("--set", sources.assignments,
                         "set one parameter by field name, last and in order; VALUE is a 32-bit "

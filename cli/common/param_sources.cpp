@@ -70,17 +70,21 @@ Status apply_assignment(std::string_view assignment, KorvaParams &params)
     return success();
 }
 
-Status apply_preset(const std::string &name_or_path, KorvaParams &params)
+Status apply_preset(const std::string &argument, PresetArgument kind, KorvaParams &params, PresetChoice &choice)
 {
-    std::string path;
     KorvaPresetInfo info;
-    if (Status status = read_preset(name_or_path, "cannot load preset: ", path, info); !status.ok())
+    if (Status status = read_preset(argument, kind, "cannot load preset: ", choice, info); !status.ok())
         return status;
     params = info.params;
     return success();
 }
 
-Status build_params(const ParamSources &sources, KorvaParams &params)
+std::string preset_report_line(const PresetChoice &preset)
+{
+    return preset.path.empty() ? std::string() : "preset:      " + preset_choice_text(preset) + "\n";
+}
+
+Status build_params(const ParamSources &sources, KorvaParams &params, PresetChoice *preset)
 {
     korva_default_params(&params);
     if (!sources.config_path.empty()) {
@@ -88,8 +92,12 @@ Status build_params(const ParamSources &sources, KorvaParams &params)
             return status;
     }
     if (!sources.preset_path.empty()) {
-        if (Status status = apply_preset(sources.preset_path, params); !status.ok())
+        PresetChoice choice;
+        if (Status status = apply_preset(sources.preset_path, PresetArgument::command_line, params, choice);
+            !status.ok())
             return status;
+        if (preset != nullptr)
+            *preset = choice;
     }
     for (const std::string &assignment : sources.assignments) {
         if (Status status = apply_assignment(assignment, params); !status.ok())

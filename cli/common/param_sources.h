@@ -4,6 +4,7 @@
 #ifndef KORVA_CLI_PARAM_SOURCES_H
 #define KORVA_CLI_PARAM_SOURCES_H
 
+#include "preset_library.h"
 #include "status.h"
 
 #include "engine/korva.h"
@@ -33,13 +34,18 @@ std::string field_name_list();
 // "enable_global 0..1 (8 bits), chain_index 0..5 (16 bits), ...".
 std::string field_range_list();
 
-// Loads a preset file, or the factory preset of that name when no such file
-// exists (preset_library.h), over `params`; on failure `params` is unchanged
-// and the message says why the file is not a preset.
-Status apply_preset(const std::string &name_or_path, KorvaParams &params);
+// Loads the preset an argument leads to (preset_library.h: a file, or a
+// factory preset by name) over `params`, and says in `choice` which it was;
+// on failure `params` is unchanged and the message says why the file is not
+// a preset.
+Status apply_preset(const std::string &argument, PresetArgument kind, KorvaParams &params, PresetChoice &choice);
 
-// Builds the parameter block from all sources in order.
-Status build_params(const ParamSources &sources, KorvaParams &params);
+// Builds the parameter block from all sources in order; `preset`, when given,
+// learns which preset --preset led to (left empty without --preset).
+Status build_params(const ParamSources &sources, KorvaParams &params, PresetChoice *preset = nullptr);
+
+// "preset:      factory preset \"Flat\"\n" for a report, or "" without a preset.
+std::string preset_report_line(const PresetChoice &preset);
 
 // Rounds and clamps every field to its LV2/LADSPA port's range, as the
 // plug-ins do, and calls `moved` for each field that changed, with its index

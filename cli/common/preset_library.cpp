@@ -31,49 +31,62 @@ Status factory_presets(std::vector<korva::presets::IndexEntry> &entries)
     return success();
 }
 
-Status resolve_preset(const std::string &name_or_path, std::string &path)
+Status resolve_preset(const std::string &argument, PresetArgument kind, PresetChoice &choice)
 {
-    // A slash makes it a path: the preset reader then says why it cannot be read.
-    struct stat info;
-    if (name_or_path.empty() || name_or_path.find('/') != std::string::npos ||
-        stat(name_or_path.c_str(), &info) == 0) {
-        path = name_or_path;
+    choice = PresetChoice{};
+    const bool has_slash = argument.find('/') != std::string::npos;
+    if (kind == PresetArgument::stored && has_slash && argument[0] != '/')
+        return failure(argument + ": a preset path kept for later use must be absolute (the service runs in "
+                       "another folder); set the profile again with the file's path");
+    // Any directory entry counts (lstat): a dangling link or a directory of
+    // that name is the user's, and reading it fails naming it.
+    struct stat entry;
+    if (argument.empty() || has_slash ||
+        (kind == PresetArgument::command_line && lstat(argument.c_str(), &entry) == 0)) {
+        choice.path = argument;
         return success();
     }
     std::vector<korva::presets::IndexEntry> entries;
     if (Status status = factory_presets(entries); !status.ok())
-        return failure(name_or_path + ": no such file, and " + status.message);
+        return failure(argument + (kind == PresetArgument::stored ? ": " : ": no such file, and ") + status.message);
 
     const korva::presets::IndexEntry *found = nullptr;
     int folded = 0;
-    for (const auto &entry : entries) {
-        if (entry.name == name_or_path) {
-            found = &entry;
+    for (const auto &index_entry : entries) {
+        if (index_entry.name == argument) {
+            found = &index_entry;
             folded = 1;
             break;
         }
-        if (strcasecmp(entry.name.c_str(), name_or_path.c_str()) == 0) {
-            found = &entry;
+        if (strcasecmp(index_entry.name.c_str(), argument.c_str()) == 0) {
+            found = &index_entry;
             ++folded;
         }
     }
     if (found != nullptr && folded == 1) {
-        path = factory_preset_dir() + "/" + found->file;
+        choice.path = factory_preset_dir() + "/" + found->file;
+        choice.factory = found->name;
         return success();
     }
     std::string names;
-    for (const auto &entry : entries)
-        names += (names.empty() ? "\"" : ", \"") + entry.name + "\"";
-    return failure(name_or_path + ": no such file, and no factory preset of that name; factory presets: " +
-                   names);
+    for (const auto &index_entry : entries)
+        names += (names.empty() ? "\"" : ", \"") + index_entry.name + "\"";
+    return failure(argument + (kind == PresetArgument::stored ? ": " : ": no such file, and ") +
+                   "no factory preset of that name; factory presets: " + names);
 }
 
-Status read_preset(const std::string &name_or_path, const char *context, std::string &path, KorvaPresetInfo &info)
+std::string preset_choice_text(const PresetChoice &choice)
 {
-    if (Status status = resolve_preset(name_or_path, path); !status.ok())
+    return choice.factory.empty() ? "file " + choice.path : "factory preset \"" + choice.factory + "\"";
+}
+
+Status read_preset(const std::string &argument, PresetArgument kind, const char *context, PresetChoice &choice,
+                   KorvaPresetInfo &info)
+{
+    if (Status status = resolve_preset(argument, kind, choice); !status.ok())
         return status;
-    if (korva_preset_read(path.c_str(), &info) != KORVA_PRESET_OK)
-        return failure(path + ": " + context + preset_problem(info));
+    if (korva_preset_read(choice.path.c_str(), &info) != KORVA_PRESET_OK)
+        return failure(choice.path + ": " + context + preset_problem(info));
     return success();
 }
 

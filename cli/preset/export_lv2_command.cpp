@@ -51,7 +51,8 @@ Status run_preset_export_lv2(const std::string &preset_path, const std::string &
 {
     KorvaParams params;
     korva_default_params(&params);
-    if (Status status = apply_preset(preset_path, params); !status.ok())
+    PresetChoice choice;
+    if (Status status = apply_preset(preset_path, PresetArgument::command_line, params, choice); !status.ok())
         return status;
 
     const std::string name = name_option.empty() ? default_name(preset_path) : name_option;
@@ -98,7 +99,7 @@ Status run_preset_export_lv2(const std::string &preset_path, const std::string &
         if (Status status = write_text_file(manifest_path, manifest, ""); !status.ok())
             return status;
     }
-    std::printf("%s: exported as %s in %s/%s\n", preset_path.c_str(), uri.c_str(), directory.c_str(),
-                file_name.c_str());
+    std::printf("%s (%s): exported as %s in %s/%s\n", preset_path.c_str(), preset_choice_text(choice).c_str(),
+                uri.c_str(), directory.c_str(), file_name.c_str());
     return success();
 }

@@ -13,12 +13,12 @@ namespace {
 
 Status run_preset_show(const std::string &name_or_path)
 {
-    std::string path;
+    PresetChoice choice;
     KorvaPresetInfo info;
-    if (Status status = read_preset(name_or_path, "", path, info); !status.ok())
+    if (Status status = read_preset(name_or_path, PresetArgument::command_line, "", choice, info); !status.ok())
         return status;
 
-    std::string text = byte_order_line(info);
+    std::string text = "preset: " + preset_choice_text(choice) + "\n" + byte_order_line(info);
     if (info.file_size > KORVA_PRESET_FILE_SIZE)
         text += std::to_string(info.file_size - KORVA_PRESET_FILE_SIZE) +
                 " bytes after the parameter block are ignored\n";
@@ -31,13 +31,16 @@ Status run_preset_show(const std::string &name_or_path)
 Status run_preset_save(const std::string &path, const ParamSources &sources)
 {
     KorvaParams params;
-    if (Status status = build_params(sources, params); !status.ok())
+    PresetChoice preset;
+    if (Status status = build_params(sources, params, &preset); !status.ok())
         return status;
     // Through a temporary file, so a failed save keeps an existing preset; a
     // preset is a file of its own, never written into a device or a FIFO.
     korva::fileio::Error error;
     if (!korva::preset::write_file(params, path.c_str(), &error))
         return failure(path + ": cannot write the preset: " + replacement_reason(error));
+    if (!preset.path.empty())
+        std::printf("%s: written, starting from the %s\n", path.c_str(), preset_choice_text(preset).c_str());
     return success();
 }
 
@@ -51,8 +54,9 @@ CLI::App *add_preset_command(CLI::App &app, PresetOptions &options)
     options.show->add_option("FILE", options.path, "preset file, or a factory preset's name")->required();
     options.list = preset->add_subcommand("list", "name and describe the factory presets");
     options.list->footer("They are read from ../share/korva/presets seen from the program's folder (PREFIX/share/"
-                         "korva/presets when installed); --preset NAME and `preset show NAME` take these names, "
-                         "and a file of the same name wins.");
+                         "korva/presets when installed); --preset NAME and `preset show NAME` take these names. "
+                         "A NAME holding a '/', or naming anything in the working folder (a file, a folder, a "
+                         "link, even a broken one), is that file instead, and its failure to read is an error.");
     options.save = preset->add_subcommand("save", "write a preset from the defaults and the options");
     options.save->add_option("FILE", options.path, "preset file to write")->required();
     add_param_options(options.save, options.sources);

@@ -49,8 +49,11 @@ Status run_one(const ProcessOptions &options)
     request.quality = options.quality;
     request.bits = options.bits;
     request.native_rate = options.native_rate;
-    if (Status status = build_params(options.sources, request.params); !status.ok())
+    PresetChoice preset;
+    if (Status status = build_params(options.sources, request.params, &preset); !status.ok())
         return status;
+    if (!options.quiet)
+        std::fputs(preset_report_line(preset).c_str(), stdout);
     // The loudness figures cost time: measured only when shown or matched.
     request.loudness.true_peak = options.true_peak;
     request.loudness.match = options.match_loudness;
@@ -72,8 +75,11 @@ Status run_one(const ProcessOptions &options)
 Status run_many(const ProcessOptions &options)
 {
     BatchSettings settings;
-    if (Status status = build_params(options.sources, settings.params); !status.ok())
+    PresetChoice preset;
+    if (Status status = build_params(options.sources, settings.params, &preset); !status.ok())
         return status;
+    if (!options.quiet)
+        std::fputs(preset_report_line(preset).c_str(), stdout);
     settings.quality = options.quality;
     settings.bits = options.bits;
     settings.native_rate = options.native_rate;

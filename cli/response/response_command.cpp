@@ -169,7 +169,8 @@ Status run_response(const ResponseOptions &options)
     ResponsePlot plot;
     plot.rate = options.rate;
     KorvaParams params;
-    if (Status status = build_params(options.sources, params); !status.ok())
+    PresetChoice preset;
+    if (Status status = build_params(options.sources, params, &preset); !status.ok())
         return status;
     for (const std::string *path : {&options.png_path, &options.csv_path})
         if (Status status = probe_output(*path); !status.ok())
@@ -192,6 +193,7 @@ Status run_response(const ResponseOptions &options)
         std::fprintf(stderr, "korva: the output grew without bound at %d of %zu frequencies (nan in the "
                      "table, gaps in the plot)\n", unbounded, plot.points.size());
     if (!options.quiet) {
+        std::fputs(preset_report_line(preset).c_str(), stdout);
         std::printf("frequencies: %zu, %.0f Hz to %.0f Hz at %d Hz\n", plot.points.size(),
                     plot.points.front().frequency, plot.points.back().frequency, options.rate);
         std::printf("left:        %s\n", extremes(plot.points, false).c_str());

@@ -103,9 +103,9 @@ std::string values_text(const KorvaSinkValues &values)
 
 // The settings as the plug-in will use them: a value outside a control's
 // range is clamped (and rounded) by the plug-in's own rule, and said so.
-Status build_sink_params(const ParamSources &sources, KorvaParams &params)
+Status build_sink_params(const ParamSources &sources, KorvaParams &params, PresetChoice &preset)
 {
-    if (Status status = build_params(sources, params); !status.ok())
+    if (Status status = build_params(sources, params, &preset); !status.ok())
         return status;
     clamp_to_ports(params, [](int i, int32_t was, int32_t used) {
         std::fprintf(stderr, "korva: warning: %s=%d is outside the plug-in's range %d..%d: the sink uses %d\n",
@@ -116,9 +116,9 @@ Status build_sink_params(const ParamSources &sources, KorvaParams &params)
 
 // What the sink is made of: the settings as the plug-in will use them and
 // the path of the LADSPA plug-in (checked, not required to exist yet).
-Status sink_parts(const ParamSources &sources, KorvaParams &params, std::string &plugin)
+Status sink_parts(const ParamSources &sources, KorvaParams &params, std::string &plugin, PresetChoice &preset)
 {
-    if (Status status = build_sink_params(sources, params); !status.ok())
+    if (Status status = build_sink_params(sources, params, preset); !status.ok())
         return status;
     plugin = ladspa_plugin_path();
     return check_plugin_path(plugin);
@@ -128,7 +128,8 @@ Status run_install(const ParamSources &sources)
 {
     KorvaParams params;
     std::string plugin;
-    if (Status status = sink_parts(sources, params, plugin); !status.ok())
+    PresetChoice preset;
+    if (Status status = sink_parts(sources, params, plugin, preset); !status.ok())
         return status;
     if (Status status = check_ladspa_plugin(plugin); !status.ok())
         return status;
@@ -151,6 +152,7 @@ Status run_install(const ParamSources &sources)
     korva_fragment_unlock(lock);
     if (!written.ok())
         return written;
+    std::fputs(preset_report_line(preset).c_str(), stdout);
     std::printf("wrote %s\nrestart PipeWire to load it:\n  %s\nthen choose \"Korva\" as the output.\n",
                 path.c_str(), kRestartHint);
     enable_follow_service();
@@ -339,8 +341,12 @@ Status run_pulse_line(const ParamSources &sources)
 {
     KorvaParams params;
     std::string plugin;
-    if (Status status = sink_parts(sources, params, plugin); !status.ok())
+    PresetChoice preset;
+    if (Status status = sink_parts(sources, params, plugin, preset); !status.ok())
         return status;
+    // Standard output is the line alone, to paste elsewhere.
+    if (!preset.path.empty())
+        std::fprintf(stderr, "korva: preset: %s\n", preset_choice_text(preset).c_str());
     std::string line;
     if (Status status = pulse_line(plugin, params, line); !status.ok())
         return status;

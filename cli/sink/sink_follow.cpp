@@ -5,6 +5,7 @@
 
 #include "engine/korva.h"
 #include "engine/param_fields.h"
+#include "pwclient/follow_lock.h"
 #include "pwclient/output_watch.h"
 #include "pwclient/sink_client.h"
 #include "pwclient/sink_fragment_store.h"
@@ -253,6 +254,21 @@ struct Follower {
 
 Status run_sink_follow()
 {
+    // Before anything else, and held until the process ends: one follow at a
+    // time, and readers can tell a live follow from the state of a dead one.
+    pid_t holder = 0;
+    std::string lock_problem;
+    if (korva::pwclient::follow_lock_take(holder, lock_problem) < 0) {
+        if (holder != 0)
+            return failure("another korva sink follow is running" +
+                               (holder > 0 ? " (pid " + std::to_string(holder) + ")" : std::string()) +
+                               "; only one runs at a time",
+                           kExitFollowRunning);
+        if (!korva::pwclient::follow_lock_path().empty())
+            return failure(lock_problem);
+        std::fprintf(stderr, "korva: warning: %s: a second follow is not kept from starting\n",
+                     lock_problem.c_str());
+    }
     Follower follower;
     if (Status status = sink_profiles_path(follower.profiles_path); !status.ok())
         return status;

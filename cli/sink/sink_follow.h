@@ -4,7 +4,8 @@
 // their values), live and in the sink's saved configuration.
 //
 // It holds two PipeWire connections (the output watch and the sink client)
-// and runs until SIGTERM or SIGINT. The output and preset of each profile
+// and runs until SIGTERM or SIGINT, holding the lock of follow_lock.h: a
+// second follow exits at once with kExitFollowRunning. The output and preset of each profile
 // applied are kept in $XDG_STATE_HOME/korva/follow-applied: on the same
 // output with the same preset after a restart nothing is sent, so changes
 // made by hand stay until the output changes. What it sees is written to
@@ -26,6 +27,11 @@
 
 #include <map>
 #include <string>
+
+// The exit status of a follow that does not start because another one runs
+// (pwclient/follow_lock.h). korva-follow.service names it in
+// RestartPreventExitStatus, so systemd does not start it again and again.
+constexpr int kExitFollowRunning = 4;
 
 // Runs until a signal; a failure only when it cannot start.
 Status run_sink_follow();

@@ -5,12 +5,14 @@
 #include "sink_profiles.h"
 
 #include "fileio/directories.h"
+#include "pwclient/follow_lock.h"
 #include "pwclient/follow_state.h"
 #include "pwclient/output_watch.h"
 #include "pwclient/sink_fragment_store.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -20,18 +22,23 @@ using namespace korva::pwclient;
 // How long `status` waits for PipeWire's picture of the graph.
 constexpr int kGraphMs = 3000;
 
-// What the profiles file keeps for a PRESET argument: a factory preset's
-// name as given, a file as its absolute path (follow runs elsewhere). The
-// preset is read wholly first: one that cannot be applied is refused.
-Status preset_entry(const std::string &argument, std::string &entry)
+// What the profiles file keeps for a PRESET argument, resolved here once
+// (follow runs in another folder): the user's file (a path, or anything of
+// that name in the working folder) as its absolute path, a factory preset as
+// the index's name for it. The preset is read wholly first, as follow will
+// read it: one that cannot be applied is refused. `used` says which it was.
+Status preset_entry(const std::string &argument, std::string &entry, std::string &used)
 {
-    KorvaParams params;
-    if (Status status = load_profile_preset(argument, params); !status.ok())
+    PresetChoice choice;
+    if (Status status = resolve_preset(argument, PresetArgument::command_line, choice); !status.ok())
         return failure(status.message + ": nothing changed");
-    std::string path;
-    if (Status status = resolve_preset(argument, path); !status.ok())
-        return status;
-    entry = path == argument ? std::filesystem::absolute(argument).lexically_normal().string() : argument;
+    entry = choice.factory.empty() ? std::filesystem::absolute(choice.path).lexically_normal().string()
+                                   : choice.factory;
+    KorvaParams params;
+    if (Status status = load_profile_preset(entry, params); !status.ok())
+        return failure(status.message + ": nothing changed");
+    used = choice.factory.empty() ? "the file " + choice.path + ", kept as its absolute path"
+                                  : "factory preset";
     return success();
 }
 
@@ -41,7 +48,9 @@ Status change_profiles(const std::function<Status(SinkProfiles &)> &change)
     if (Status status = sink_profiles_path(path); !status.ok())
         return status;
     // Under a lock beside the file, so two changes at the same moment both land.
-    korva::fileio::make_directories(std::filesystem::path(path).parent_path().c_str());
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    if (int why = 0; !korva::fileio::make_directories(folder.c_str(), 0777, &why))
+        return failure(folder + ": cannot create the folder: " + std::strerror(why));
     KorvaFragmentError error{};
     const int lock = korva_fragment_lock(path.c_str(), 5000, &error);
     if (lock < 0)
@@ -64,8 +73,8 @@ Status run_set(const SinkProfileOptions &options)
     std::string device_quoted;
     if (Status status = quote_profile_string(options.device, device_quoted); !status.ok())
         return status;
-    std::string entry;
-    if (Status status = preset_entry(fallback ? options.fallback : options.preset, entry); !status.ok())
+    std::string entry, used;
+    if (Status status = preset_entry(fallback ? options.fallback : options.preset, entry, used); !status.ok())
         return status;
     if (Status status = change_profiles([&](SinkProfiles &profiles) {
             if (fallback) {
@@ -82,7 +91,7 @@ Status run_set(const SinkProfileOptions &options)
         });
         !status.ok())
         return status;
-    std::printf("%s: %s\n", fallback ? "fallback" : options.device.c_str(), entry.c_str());
+    std::printf("%s: %s (%s)\n", fallback ? "fallback" : options.device.c_str(), entry.c_str(), used.c_str());
     return success();
 }
 
@@ -123,9 +132,15 @@ std::string follow_text()
     std::string path;
     if (!follow_state_path(path).ok())
         return "";
+    // The state file outlives its writer: only a follow holding the lock
+    // stands behind it.
+    const pid_t running = follow_running();
+    if (running == 0)
+        return "follow: not running (systemctl --user start korva-follow.service starts it)\n";
     const auto state = read_follow_state(path);
     if (state.empty())
-        return "follow: no state (korva sink follow is not running, or has not started)\n";
+        return "follow: running" + (running > 0 ? " as pid " + std::to_string(running) : std::string()) +
+               ", no state yet\n";
     auto value = [&](const char *key) {
         const auto found = state.find(key);
         return found == state.end() ? std::string() : found->second;
@@ -177,13 +192,16 @@ void add_sink_profile_commands(CLI::App *sink, SinkProfileOptions &options)
     options.set->footer(
         "DEVICE is an output's node.name as korva sink status lists it, or node.name:ROUTE for one route of it "
         "(analog-output-headphones, [Out] Headphones). A profile for node.name:ROUTE wins over one for node.name, "
-        "which wins over the fallback.\nProfiles are kept in $XDG_CONFIG_HOME/korva/sink-profiles.");
+        "which wins over the fallback.\nPRESET is resolved now, where you run this: a file (a path, or anything of that "
+        "name here) is kept as its absolute path, a factory preset as its name; the output says which. Profiles "
+        "are kept in $XDG_CONFIG_HOME/korva/sink-profiles.");
     options.remove = options.profile->add_subcommand("remove", "forget an output's profile, or the fallback");
     options.remove->add_option("DEVICE", options.device, "node.name or node.name:ROUTE");
     options.remove->add_flag("--fallback", options.remove_fallback, "forget the fallback");
     options.list = options.profile->add_subcommand("list", "each profile, and what korva sink follow applied");
     options.follow = sink->add_subcommand("follow", "apply the profile of the output in use whenever it changes "
-                                                    "(runs until stopped; the korva-follow user service runs it)");
+                                                    "(runs until stopped; the korva-follow user service runs it; one at a "
+                                                    "time: a second exits with status 4)");
 }
 
 bool sink_profile_parsed(const SinkProfileOptions &options)

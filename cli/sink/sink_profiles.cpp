@@ -210,7 +210,8 @@ Status load_profile_preset(const std::string &preset, KorvaParams &params)
 {
     KorvaParams read;
     korva_default_params(&read);
-    if (Status status = apply_preset(preset, read); !status.ok())
+    PresetChoice choice;
+    if (Status status = apply_preset(preset, PresetArgument::stored, read, choice); !status.ok())
         return status;
     clamp_to_ports(read, [](int, int32_t, int32_t) {});
     params = read;

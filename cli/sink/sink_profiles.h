@@ -12,7 +12,8 @@
 // Strings are in double quotes; a quote or backslash inside is written \" or
 // \\, and control characters are refused. DEVICE is an output's node.name,
 // or node.name:ROUTE for one route of it. PRESET is a factory preset's name
-// or an absolute preset path. A line the reader cannot follow is an error
+// (a name without '/', never a file of the working folder) or an absolute
+// preset path. A line the reader cannot follow is an error
 // naming the file and the line; the file is then never written over.
 #ifndef KORVA_CLI_SINK_PROFILES_H
 #define KORVA_CLI_SINK_PROFILES_H
@@ -62,8 +63,10 @@ struct ProfileChoice {
 };
 ProfileChoice choose_profile(const SinkProfiles &profiles, const std::string &node, const std::string &route);
 
-// The preset wholly read and checked, clamped to the sink's control ranges:
-// a failure says why and leaves `params` alone.
+// The preset of a profile wholly read and checked, clamped to the sink's
+// control ranges: a failure says why and leaves `params` alone. PRESET is
+// read as the file keeps it (preset_library.h, PresetArgument::stored): a
+// name without '/' is a factory preset, whatever the working folder holds.
 Status load_profile_preset(const std::string &preset, KorvaParams &params);
 
 #endif

@@ -10,6 +10,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
@@ -152,7 +153,8 @@ TEST(FactoryPresets, ANameWorksWhereAPresetFileDoesAndAFileOfThatNameWins)
     ASSERT_EQ(by_name.exit_code, 0) << by_name.err;
     const std::string file = std::string(KORVA_BIN).substr(0, std::string(KORVA_BIN).rfind('/')) +
                              "/../share/korva/presets/late-night.kp";
-    EXPECT_EQ(by_name.out, run_korva({"preset", "show", file}).out);
+    const std::string by_file = run_korva({"preset", "show", file}).out;
+    EXPECT_EQ(by_name.out, "preset: factory preset \"Late night\"\n" + by_file.substr(by_file.find('\n') + 1));
     EXPECT_NE(by_name.out.find("spc_mode=1"), std::string::npos);
 
     // A name that is neither a file nor a factory preset: the message lists them.
@@ -174,6 +176,50 @@ TEST(FactoryPresets, ANameWorksWhereAPresetFileDoesAndAFileOfThatNameWins)
     EXPECT_EQ(response.exit_code, 0) << response.err;
     const std::vector<Row> rows = read_response_csv(dir.file("r.csv"));
     EXPECT_GT(nearest(rows, 40).left - nearest(rows, 1000).left, 3.0) << "the file's SuperBass, not Flat";
+}
+
+// Anything called "Flat" in the working folder is the user's, whatever it
+// is: a dangling link fails naming it as a directory does, never falling
+// back to the factory preset unseen; each report says which preset it used.
+TEST(FactoryPresets, AnyEntryOfThatNameIsTheUsersFileAndEachRunSaysWhichPresetItUsed)
+{
+    ScratchDir dir;
+    write_audio(dir.file("in.wav"), make_signal(1000, 2, 44100), SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    const std::string here = std::filesystem::current_path();
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);
+    struct Case {
+        const char *what;
+        std::function<void()> make;
+        const char *error;   // empty: it runs, with the factory preset
+    };
+    const Case cases[] = {
+        {"nothing", [] {}, ""},
+        {"a dangling link", [] { std::filesystem::create_symlink("gone.kp", "Flat"); }, "cannot open: No such file"},
+        {"a directory", [] { std::filesystem::create_directory("Flat"); }, "not a regular file"},
+    };
+    std::vector<std::string> failures;
+    for (const Case &c : cases) {
+        std::filesystem::remove("Flat");
+        c.make();
+        const std::vector<std::vector<std::string>> commands = {
+            {"process", "in.wav", "out.wav", "--preset", "Flat"},
+            {"response", "--preset", "Flat", "--csv", "r.csv"},
+            {"preset", "show", "Flat"},
+        };
+        for (const auto &args : commands) {
+            const RunResult run = run_korva(args);
+            const std::string name = std::string(c.what) + ": " + args[0] + " " + args[1];
+            if (*c.error == '\0' && (run.exit_code != 0 || run.out.find("preset:") == std::string::npos ||
+                                     run.out.find("factory preset \"Flat\"\n") == std::string::npos))
+                failures.push_back(name + " exit " + std::to_string(run.exit_code) + ": " + run.out + run.err);
+            if (*c.error != '\0' && (run.exit_code != 1 || run.err.rfind("korva: Flat: ", 0) != 0 ||
+                                     run.err.find(c.error) == std::string::npos))
+                failures.push_back(name + " exit " + std::to_string(run.exit_code) + ": " + run.err);
+        }
+    }
+    std::filesystem::remove("Flat");
+    ASSERT_EQ(chdir(here.c_str()), 0);
+    EXPECT_TRUE(failures.empty()) << ::testing::PrintToString(failures);
 }
 
 }  // namespace

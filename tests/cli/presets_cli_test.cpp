@@ -46,7 +46,8 @@ TEST(CliPreset, SaveThenShowGivesEveryFieldBack)
 
     const RunResult show = run_korva({"preset", "show", dir.file("p.kp")});
     ASSERT_EQ(show.exit_code, 0) << show.err;
-    EXPECT_EQ(show.out, "byte order: LE (little-endian), this machine's\n" + fields_of(params_with(sets)));
+    EXPECT_EQ(show.out, "preset: file " + dir.file("p.kp") + "\nbyte order: LE (little-endian), this machine's\n" +
+                            fields_of(params_with(sets)));
     // Truncated to the field widths, as the configuration file stores them.
     EXPECT_NE(show.out.find("\nextspace_mode=2\n"), std::string::npos);
     EXPECT_NE(show.out.find("\nenable_extfx=44\n"), std::string::npos);
@@ -161,14 +162,14 @@ TEST(CliConfig, ConfigComesFirstThenPresetThenSet)
     const RunResult from_config = run_korva({"preset", "save", dir.file("c.kp"), "--config", dir.file("config")});
     ASSERT_EQ(from_config.exit_code, 0) << from_config.err;
     EXPECT_EQ(run_korva({"preset", "show", dir.file("c.kp")}).out,
-              "byte order: LE (little-endian), this machine's\n" +
+              "preset: file " + dir.file("c.kp") + "\nbyte order: LE (little-endian), this machine's\n" +
                   fields_of(params_with({"preamp=200", "bw_fq=7000", "enable_extfx=0", "chain_index=4"})));
 
     ASSERT_EQ(run_korva({"preset", "save", dir.file("all.kp"), "--set", "preamp=100", "--config", dir.file("config"),
                          "--preset", dir.file("p.kp")}).exit_code, 0);
     // The preset replaces the whole block read from the configuration; --set comes last.
     EXPECT_EQ(run_korva({"preset", "show", dir.file("all.kp")}).out,
-              "byte order: LE (little-endian), this machine's\n" +
+              "preset: file " + dir.file("all.kp") + "\nbyte order: LE (little-endian), this machine's\n" +
                   fields_of(params_with({"chain_index=5", "preamp=100"})));
 
     const RunResult missing = run_korva({"preset", "save", dir.file("m.kp"), "--config", dir.file("absent")});

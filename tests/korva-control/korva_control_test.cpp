@@ -11,7 +11,10 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
 #include <filesystem>
 #include <sstream>
 
@@ -181,12 +184,21 @@ TEST_F(KorvaControl, DrivesTheRunningSinkFollowsOutsideChangesAndSurvivesARestar
     ASSERT_TRUE(window.title_says("connected")) << window.titles() << read_file(window.program->log);
     EXPECT_EQ(window.state("chkExtSpace"), "0");
 
-    // The state `korva sink follow` publishes follows the connection state.
+    // The state `korva sink follow` publishes follows the connection state,
+    // while a follow holds its lock (taken here in its place); once the
+    // holder has gone, the state left behind shows as not running.
     std::filesystem::create_directories(dir.file("runtime/korva"));
     write_file(dir.file("runtime/korva/follow-state"),
                "pipewire: connected\nsink: connected\noutput: test_out\nroute:\nprofile: fallback\n"
                "preset: Late night\napplied: yes\nproblem:\n");
+    const int follow_lock = open(dir.file("runtime/korva/follow.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    ASSERT_EQ(fcntl(follow_lock, F_SETLK, &whole), 0);
     EXPECT_TRUE(window.title_says("connected; test_out: Late night (fallback)")) << window.titles();
+    close(follow_lock);
+    EXPECT_TRUE(window.title_says("connected; profiles: korva sink follow is not running")) << window.titles();
 
     // 2. A check button, an option-menu pick and a scrollbar drag each reach
     // the node and the fragment; the fields not touched stay.
@@ -301,6 +313,29 @@ TEST_F(KorvaControl, SaysWhatIsMissingKeepsEditsWithoutPipeWireAndConnectsWhenIt
     EXPECT_EQ(live_value("chain_index"), 5.0);
     ASSERT_TRUE(window.click_check("chkExtSpace"));
     EXPECT_TRUE(lands(dir, "enable_extspace", 1));
+}
+
+// A fragment that cannot be read takes no change: the title says so, with
+// its line, and no change pops up "not saved"; mended, it takes them again.
+TEST_F(KorvaControl, AnUnreadableFragmentIsToldInTheTitleUntilItIsMended)
+{
+    install_sink();
+    const std::string fragment = fragment_path(dir), good = read_file(fragment);
+    write_file(fragment, good + "}\n");
+    const int line = static_cast<int>(std::count(good.begin(), good.end(), '\n')) + 1;
+    ControlWindow window(dir, "window");
+    EXPECT_TRUE(window.title_says("PipeWire not running; changes cannot be saved until the sink's configuration is "
+                                  "mended: " + fragment + ":" + std::to_string(line) + ": "))
+        << window.titles() << read_file(window.program->log);
+    ASSERT_TRUE(window.click_check("chkVS"));
+    EXPECT_TRUE(eventually(5, [&] { return window.state("chkVS") == "1"; })) << "the click did not land";
+    pause_for(1000);
+    EXPECT_EQ(widget_map::title_with(window.map(), "not saved"), "") << window.titles();
+    EXPECT_EQ(read_file(fragment), good + "}\n");
+
+    write_file(fragment, good);
+    EXPECT_TRUE(window.title_says("PipeWire not running: changes are saved and apply when it starts"))
+        << window.titles();
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -116,8 +117,14 @@ TEST(SinkFollow, EachOutputGetsItsProfileWithinSecondsAndAGonePresetLeavesTheSin
     ASSERT_NE(sink.client, nullptr) << error;
     ASSERT_EQ(korva_sink_client_wait(sink.client.get(), 5000), KORVA_SINK_CONNECTED);
 
+    // Follow runs in a folder holding a file named as the factory fallback:
+    // the profile's bare name still means the factory preset.
+    ASSERT_EQ(run_korva({"preset", "save", dir.file("Late night"), "--set", "superbass=5"}).exit_code, 0);
+    const std::string here = std::filesystem::current_path();
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);
     auto follow = std::make_unique<Background>(std::vector<std::string>{KORVA_BIN, "sink", "follow"},
                                                dir.file("follow.log"));
+    ASSERT_EQ(chdir(here.c_str()), 0);
     const std::string stream = output_stream_id();
     ASSERT_FALSE(stream.empty());
     const std::string state_file = dir.file("runtime/korva/follow-state");
@@ -161,6 +168,7 @@ TEST(SinkFollow, EachOutputGetsItsProfileWithinSecondsAndAGonePresetLeavesTheSin
 
     // A change by hand survives follow's restart on the same output.
     ASSERT_EQ(run_korva({"sink", "set", "superbass=77"}).exit_code, 0);
+    follow.reset();
     follow = std::make_unique<Background>(std::vector<std::string>{KORVA_BIN, "sink", "follow"},
                                           dir.file("follow-again.log"));
     EXPECT_TRUE(eventually(10, [&] { return read_follow_state(state_file)["applied"] == "kept"; }))
@@ -185,4 +193,10 @@ TEST(SinkFollow, EachOutputGetsItsProfileWithinSecondsAndAGonePresetLeavesTheSin
         EXPECT_NE(status.out.find(line), std::string::npos) << line << " in\n" << status.out;
     const RunResult list = run_korva({"sink", "profile", "list"});
     EXPECT_NE(list.out.find("(cannot be applied: " + spk), std::string::npos) << list.out;
+
+    // Killed, follow leaves its state behind: it shows as not running.
+    follow->stop(SIGKILL);
+    const RunResult after = run_korva({"sink", "status"});
+    EXPECT_NE(after.out.find("\nfollow: not running"), std::string::npos) << after.out;
+    EXPECT_EQ(after.out.find("\nfollow: output"), std::string::npos) << after.out;
 }

@@ -6,7 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
 
 namespace {
 
@@ -30,13 +38,14 @@ TEST(SinkProfileCli, SetRemoveListAndFallback)
     ProfileHome home;
     const std::string preset = home.dir.file("mine.kp");
     ASSERT_EQ(run_korva({"preset", "save", preset, "--set", "superbass=9"}).exit_code, 0);
-    EXPECT_EQ(run_korva({"sink", "profile", "set", "alsa_output.x:[Out] Headphones", "late NIGHT"}).exit_code, 0);
+    EXPECT_EQ(run_korva({"sink", "profile", "set", "alsa_output.x:[Out] Headphones", "late NIGHT"}).out,
+              "alsa_output.x:[Out] Headphones: Late night (factory preset)\n");
     EXPECT_EQ(run_korva({"sink", "profile", "set", "spk", preset}).exit_code, 0);
     EXPECT_EQ(run_korva({"sink", "profile", "set", "spk", "Flat"}).exit_code, 0);   // replaces
     EXPECT_EQ(run_korva({"sink", "profile", "set", "hp", preset}).exit_code, 0);
     EXPECT_EQ(run_korva({"sink", "profile", "set", "--fallback", "Headphones"}).exit_code, 0);
     EXPECT_EQ(read_file(home.file).substr(read_file(home.file).find("\nprofile") + 1),
-              "profile \"alsa_output.x:[Out] Headphones\" \"late NIGHT\"\nprofile \"spk\" \"Flat\"\n"
+              "profile \"alsa_output.x:[Out] Headphones\" \"Late night\"\nprofile \"spk\" \"Flat\"\n"
               "profile \"hp\" \"" + preset + "\"\nfallback \"Headphones\"\n");
 
     // A preset that cannot be applied is refused and changes nothing.
@@ -80,4 +89,104 @@ TEST(SinkProfileCli, AFileEditedIntoAnUnreadableShapeIsReportedWithItsLineAndKep
             << run.err;
     }
     EXPECT_EQ(read_file(home.file), edited);
+}
+
+namespace {
+
+// The line of `text` that starts with `start`; empty when none does.
+std::string line_starting(const std::string &text, const std::string &start)
+{
+    const auto at = ("\n" + text).find("\n" + start);
+    return at == std::string::npos ? std::string() : text.substr(at, text.find('\n', at) - at);
+}
+
+}  // namespace
+
+// A preset argument is resolved when it is saved, by the working folder
+// `set` runs in; what the file keeps is read alike from any folder: a bare
+// name is the factory preset even where a file of that name lies (follow
+// reads it through the same rule), and a relative path is refused.
+TEST(SinkProfileCli, APresetIsResolvedWhenSavedAndABareNameIsAlwaysTheFactorys)
+{
+    ProfileHome home;
+    const std::string here = std::filesystem::current_path();
+    ASSERT_EQ(chdir(home.dir.path.c_str()), 0);
+    write_file("Flat", "not a preset");   // damaged, so reading it shows
+    ASSERT_EQ(run_korva({"preset", "save", "Headphones", "--set", "superbass=77"}).exit_code, 0);
+    const RunResult file = run_korva({"sink", "profile", "set", "spk", "Headphones"});
+    const RunResult factory = run_korva({"sink", "profile", "set", "hp", "Small speakers"});
+    write_file(home.file, read_file(home.file) + "profile \"bare\" \"Flat\"\nprofile \"relative\" \"sub/x.kp\"\n");
+    const RunResult list = run_korva({"sink", "profile", "list"});
+    ASSERT_EQ(chdir(here.c_str()), 0);
+
+    EXPECT_EQ(file.out, "spk: " + home.dir.file("Headphones") + " (the file Headphones, kept as its absolute path)\n")
+        << file.err;
+    EXPECT_EQ(factory.out, "hp: Small speakers (factory preset)\n") << factory.err;
+    const std::string bare = line_starting(list.out, "bare ");
+    EXPECT_TRUE(bare.size() > 4 && bare.substr(bare.size() - 4) == "Flat") << "./Flat was read:\n" << list.out;
+    EXPECT_NE(line_starting(list.out, "relative ").find("(cannot be applied: sub/x.kp: a preset path kept for later "
+                                                        "use must be absolute"),
+              std::string::npos)
+        << list.out;
+}
+
+// Messages about a folder that cannot be made name that folder.
+TEST(SinkProfileCli, AConfigurationFolderThatCannotBeMadeIsNamed)
+{
+    ProfileHome home;
+    setenv("HOME", "/proc/nohome", 1);
+    unsetenv("XDG_CONFIG_HOME");
+    const RunResult run = run_korva({"sink", "profile", "set", "spk", "Flat"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err, "korva: /proc/nohome/.config/korva: cannot create the folder: No such file or directory\n");
+}
+
+namespace {
+
+pid_t start_follow()
+{
+    const char *argv[] = {KORVA_BIN, "sink", "follow", nullptr};
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, KORVA_BIN, &quiet, nullptr, const_cast<char **>(argv), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&quiet);
+    return pid;
+}
+
+}  // namespace
+
+// One follow at a time; once it ends, however it ends, the state it left is
+// not shown as the present.
+TEST(SinkProfileCli, OnlyOneFollowRunsAndAnEndedOneShowsAsNotRunning)
+{
+    ProfileHome home;
+    const std::string state = home.dir.file("runtime/korva/follow-state");
+    for (const int signal_number : {SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal_number);
+        const pid_t first = start_follow();
+        ASSERT_GT(first, 0);
+        for (int i = 0; i < 100 && read_file(state).empty(); ++i)
+            usleep(50000);
+        ASSERT_FALSE(read_file(state).empty()) << "follow wrote no state";
+        const RunResult second = korva_test::run_captured({"timeout", "5", KORVA_BIN, "sink", "follow"});
+        EXPECT_EQ(second.exit_code, 4);
+        EXPECT_EQ(second.err,
+                  "korva: another korva sink follow is running (pid " + std::to_string(first) +
+                      "); only one runs at a time\n");
+        EXPECT_NE(run_korva({"sink", "profile", "list"}).out.find("\nfollow: output (none)"), std::string::npos);
+
+        ASSERT_EQ(kill(first, signal_number), 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(first, &status, 0), first);
+        // As a follow killed after applying a preset would leave it.
+        write_file(state, "pipewire: connected\nsink: connected\noutput: spk\nroute:\nprofile: spk\npreset: Flat\n"
+                          "applied: yes\nproblem:\n");
+        const RunResult list = run_korva({"sink", "profile", "list"});
+        EXPECT_NE(list.out.find("follow: not running"), std::string::npos) << list.out;
+        EXPECT_EQ(list.out.find("applied yes"), std::string::npos) << list.out;
+    }
 }
