@@ -260,6 +260,9 @@ std::string sink_profiles_text(const SinkProfiles &profiles)
 
 Status write_korva_file(const std::string &path, const std::string &text)
 {
+    // Never a file that reading it back would refuse.
+    if (text.size() > korva::fileio::kTextFileLimit)
+        return failure(path + ": not written: it would be larger than 1 MiB");
     const std::string folder = std::filesystem::path(path).parent_path().string();
     int why = 0;
     if (!korva::fileio::make_directories(folder.c_str(), 0777, &why))

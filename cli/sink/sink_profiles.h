@@ -60,7 +60,8 @@ bool split_profile_line(const std::string &line, std::string &word, std::vector<
 // "STRING" with \" and \\; refuses control characters.
 Status quote_profile_string(const std::string &text, std::string &quoted);
 
-// Writes `text` to `path` through the file-safety module, making its folder.
+// Writes `text` to `path` through the file-safety module, making its folder;
+// a text larger than 1 MiB (which no reader would take back) is refused.
 Status write_korva_file(const std::string &path, const std::string &text);
 
 // The profile for the output `node` with active route `route` (may be
