@@ -97,6 +97,39 @@ def config():
     write("config", "empty", b"")
 
 
+def fragment():
+    controls = "\n".join(f'      "{name}" = {default}' for name, code, default in FIELDS if "x" not in code)
+    write("fragment", "installed", (
+        "# Korva as a PipeWire sink\ncontext.modules = [\n  { name = libpipewire-module-filter-chain\n"
+        "    flags = [ nofail ]\n    args = {\n      node.description = \"Korva\"\n      filter.graph = {\n"
+        "        nodes = [ {\n          type = ladspa name = korva\n"
+        "          plugin = \"/usr/lib/ladspa/korva.so\" label = korva\n          control = {\n"
+        f"{controls}\n          }}\n        }} ]\n      }}\n      audio.position = [ FL FR ]\n    }}\n  }}\n]\n").encode())
+    write("fragment", "hand-edited", (
+        'a = [ { label = korva, plugin: "/p/My \\"k\\".so" control = { preamp: "128" # x\n'
+        '  superbass=10, bw_fq = 3600 } } ]\n').encode())
+    write("fragment", "brace-on-same-line", b"n = { label = korva control = { vs_mode = 1 } }\x07")
+
+
+def profiles():
+    write("profiles", "written", b'# Korva: a preset per output device\n'
+          b'profile "alsa_output.pci:[Out] Headphones" "Headphones"\nprofile "spk" "/home/me/warm.kp"\n'
+          b'fallback "Flat"\n')
+    write("profiles", "hand-edited", b'\n  # mine\n\tprofile  "a \\"q\\" b"\t"Late night"  \n\nfallback "x"')
+
+
+def follow_state():
+    write("follow_state", "state", b"pipewire: connected\nsink: connected\noutput: alsa_output.pci\n"
+          b"route: [Out] Headphones\nprofile: alsa_output.pci\npreset: Headphones\napplied: yes\nproblem:\n")
+    write("follow_state", "applied", b'# korva sink follow: the output whose profile was last applied\n'
+          b'output "alsa_output.pci" "-"\npreset "/home/me/warm.kp"\n')
+
+
+def preset_index():
+    write("preset_index", "index.txt", b"# Korva's factory presets\nflat.kp\tFlat\tEvery effect off\n"
+          b"laptop-speakers.kp\tLaptop speakers\tBass 3 dB down\twith a tab\r\n")
+
+
 def decode():
     sox = shutil.which("sox")
     if sox is None:
@@ -125,6 +158,10 @@ if __name__ == "__main__":
     presets()
     engine()
     config()
+    fragment()
+    profiles()
+    follow_state()
+    preset_index()
     decode()
     for target in sorted(os.listdir(CORPUS)):
         files = os.listdir(os.path.join(CORPUS, target))

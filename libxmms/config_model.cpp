@@ -1,5 +1,7 @@
 #include "config_model.h"
 
+#include <algorithm>
+
 namespace korva::config {
 namespace {
 
@@ -64,6 +66,8 @@ std::string_view trim(std::string_view s)
 std::vector<Line> parse(std::string_view text)
 {
     std::vector<Line> lines;
+    // One allocation of the exact size: no growth leaves a second copy behind.
+    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t nl = text.find('\n', start);

@@ -56,6 +56,12 @@ ConfigFile *load(const char *path, bool missing_is_empty)
     switch (korva::fileio::read_file(path, text)) {
     case korva::fileio::ReadStatus::failed:
         return nullptr;
+    case korva::fileio::ReadStatus::too_large:
+        // Not read, so never written over either: every caller stops at a
+        // handle it could not open.
+        std::fprintf(stderr, "xmms_cfg: %s: %s, so not read as a configuration file\n", path,
+                     korva::fileio::too_large_text().c_str());
+        return nullptr;
     case korva::fileio::ReadStatus::missing:
         return missing_is_empty ? new ConfigFile() : nullptr;
     case korva::fileio::ReadStatus::ok:

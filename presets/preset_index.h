@@ -23,14 +23,16 @@ struct IndexEntry {
 };
 
 // Parses the index text; false with `problem` naming the line for a line that
-// is not three tab-separated fields, a FILE that is not a plain .kp name, an
-// empty NAME, or a NAME given twice.
+// is not three tab-separated fields, holds a control character, has a FILE
+// that is not a plain .kp name, an empty NAME, or a NAME given twice; false
+// too for an index that names no preset at all, or holds more than 1 MiB.
 bool parse_index(const std::string &text, std::vector<IndexEntry> &entries, std::string &problem);
 
 // The index text for these entries, after a comment saying how it was made.
 std::string format_index(const std::vector<IndexEntry> &entries, const std::string &comment);
 
-// Reads DIR/index.txt; false with `problem` when it cannot be read or parsed.
+// Reads DIR/index.txt; false with `problem` (starting with the path) when it
+// cannot be read or parsed.
 bool read_index(const std::string &dir, std::vector<IndexEntry> &entries, std::string &problem);
 
 // The file name of a preset called NAME: lower case, each run of other

@@ -1,9 +1,12 @@
 #include "follow_state.h"
 
 #include "fileio/directories.h"
+#include "fileio/file_read.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <string_view>
 
 namespace korva::pwclient {
 
@@ -13,18 +16,66 @@ std::string follow_state_path()
     return runtime.empty() ? runtime : runtime + "/korva/follow-state";
 }
 
-std::map<std::string, std::string> read_follow_state(const std::string &path)
+bool parse_follow_state(const std::string &text, std::map<std::string, std::string> &state, std::string &problem)
+{
+    state.clear();
+    if (text.size() > korva::fileio::kTextFileLimit) {
+        problem = korva::fileio::too_large_text() + ", so not follow's state";
+        return false;
+    }
+    std::map<std::string, std::string> read;
+    std::map<std::string, int> lines;
+    int number = 1;
+    for (std::size_t at = 0; at < text.size(); ++number) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        const std::string_view line(text.data() + at, end - at);
+        at = end + 1;
+        const std::string where = "line " + std::to_string(number) + ": ";
+        if (line.find('\0') != std::string_view::npos) {
+            problem = where + "a NUL byte";
+            return false;
+        }
+        const std::size_t colon = line.find(": ");
+        const std::string_view key = colon != std::string_view::npos ? line.substr(0, colon)
+                                     : !line.empty() && line.back() == ':' ? line.substr(0, line.size() - 1)
+                                                                           : std::string_view();
+        if (key.empty() || key.find_first_of(" \t") != std::string_view::npos) {
+            problem = where + "not a \"key: value\" line";
+            return false;
+        }
+        const auto [first, added] = lines.emplace(std::string(key), number);
+        if (!added) {
+            problem = where + "the key " + first->first + " again (first on line " + std::to_string(first->second) +
+                      ")";
+            return false;
+        }
+        read[first->first] = colon != std::string_view::npos ? std::string(line.substr(colon + 2)) : std::string();
+    }
+    state = std::move(read);
+    return true;
+}
+
+std::map<std::string, std::string> read_follow_state(const std::string &path, std::string *problem)
 {
     std::map<std::string, std::string> state;
-    std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) {
-        const size_t colon = line.find(": ");
-        if (colon != std::string::npos)
-            state[line.substr(0, colon)] = line.substr(colon + 2);
-        else if (!line.empty() && line.back() == ':')
-            state[line.substr(0, line.size() - 1)] = "";
+    std::string text, why;
+    int error = 0;
+    switch (korva::fileio::read_file(path.c_str(), text, korva::fileio::kTextFileLimit, &error)) {
+    case korva::fileio::ReadStatus::ok:
+        if (!parse_follow_state(text, state, why))   // "line 3: ..." becomes "PATH:3: ..."
+            why = why.rfind("line ", 0) == 0 ? path + ":" + why.substr(5) : path + ": " + why;
+        break;
+    case korva::fileio::ReadStatus::missing:
+        break;
+    case korva::fileio::ReadStatus::too_large:
+        why = path + ": " + korva::fileio::too_large_text() + ", so not follow's state";
+        break;
+    case korva::fileio::ReadStatus::failed:
+        why = path + ": " + (error == 0 ? "not a regular file" : std::strerror(error));
+        break;
     }
+    if (problem != nullptr)
+        *problem = why;
     return state;
 }
 

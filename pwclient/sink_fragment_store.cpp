@@ -2,6 +2,7 @@
 
 #include "fileio/directories.h"
 
+#include "fileio/file_read.h"
 #include "fileio/file_replace.h"
 
 #include <fcntl.h>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +28,7 @@ namespace {
 
 // A fragment larger than this is not one `korva sink install` wrote or a
 // person edited: refused rather than read into memory.
-constexpr std::size_t kMaxFragment = 1 << 20;
+constexpr std::size_t kMaxFragment = korva::fileio::kTextFileLimit;
 // Containers nested deeper than this are refused (the recursion's bound).
 constexpr int kMaxDepth = 64;
 
@@ -41,20 +43,58 @@ void fail(KorvaFragmentError *error, int line, const char *format, ...)
     va_end(args);
 }
 
+// A control character: never part of a word or a quoted string (a quoted
+// string may run over lines and hold tabs).
+bool control(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') || byte == 0x7f;
+}
+
+// Up to 40 bytes of the file for a message, control characters as \xNN and
+// never a UTF-8 sequence cut in two.
+std::string shown(std::string_view raw)
+{
+    constexpr std::size_t kMax = 40;
+    std::size_t n = std::min(raw.size(), kMax);
+    if (n < raw.size())
+        while (n > 0 && (static_cast<unsigned char>(raw[n]) & 0xC0) == 0x80)
+            --n;
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (control(raw[i]) || raw[i] == '\n' || raw[i] == '\r' || raw[i] == '\t') {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(raw[i]));
+            out += hex;
+        } else {
+            out += raw[i];
+        }
+    }
+    return n < raw.size() ? out + "..." : out;
+}
+
 // One value of PipeWire's configuration syntax (SPA JSON): a scalar (bare
 // word or quoted string) or a container, with where it lies in the text.
+// The values of a file lie in one array in file order, each container
+// followed by its contents (an object's as key, value, key, value...), so a
+// file costs a fixed 20 bytes a value and no recursion to walk.
 struct Value {
-    enum Kind { scalar, object, array } kind = scalar;
-    std::size_t begin = 0, end = 0;   // the bytes it covers, brackets and quotes included
-    int line = 0;
-    std::vector<Value> keys, values;                 // object: its members, in order
+    enum Kind : unsigned char { scalar, object, array };
+    Kind kind = scalar;
+    std::uint32_t begin = 0, end = 0;   // the bytes it covers, brackets and quotes included
+    std::uint32_t line = 0;
+    std::uint32_t after = 0;            // the index past its contents
+};
 
-    std::vector<Value> items;                        // array
+struct Tree {
+    std::string_view source;
+    std::vector<Value> values;
 
     // A scalar's text, a quoted one unescaped.
-    std::string text(std::string_view source) const
+    std::string text(std::size_t at) const
     {
-        std::string_view raw = source.substr(begin, end - begin);
+        const Value &value = values[at];
+        const std::string_view raw = source.substr(value.begin, value.end - value.begin);
         if (raw.empty() || raw.front() != '"')
             return std::string(raw);
         std::string out;
@@ -69,12 +109,19 @@ struct Value {
         return out;
     }
 
-    const Value *member(std::string_view source, std::string_view key) const
+    std::string_view raw(std::size_t at) const
     {
-        for (std::size_t i = 0; i < keys.size(); ++i)
-            if (keys[i].kind == scalar && keys[i].text(source) == key)
-                return &values[i];
-        return nullptr;
+        return source.substr(values[at].begin, values[at].end - values[at].begin);
+    }
+
+    // The index of the value of the object's member `key`, or 0 (the root,
+    // never a member) when it has none.
+    std::size_t member(std::size_t object, std::string_view key) const
+    {
+        for (std::size_t at = object + 1; at < values[object].after; at = values[at + 1].after)
+            if (values[at].kind == Value::scalar && text(at) == key)
+                return at + 1;
+        return 0;
     }
 };
 
@@ -82,22 +129,46 @@ struct Value {
 // `key: value`, commas optional, # comments, a file being one object
 // without its braces.
 struct Parser {
-    std::string_view text;
+    Tree &tree;
     std::size_t at = 0;
     int line = 1;
     KorvaFragmentError *error;
+
+    std::string_view text() const { return tree.source; }
 
     static bool separator(char c)
     {
         return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ':' || c == '=';
     }
 
+    static bool word(char c)
+    {
+        return !separator(c) && !control(c) && c != '#' && c != '"' && c != '{' && c != '}' && c != '[' &&
+               c != ']';
+    }
+
+    std::size_t open(Value::Kind kind)
+    {
+        Value value;
+        value.kind = kind;
+        value.begin = static_cast<std::uint32_t>(at);
+        value.line = static_cast<std::uint32_t>(line);
+        tree.values.push_back(value);
+        return tree.values.size() - 1;
+    }
+
+    void close(std::size_t index)
+    {
+        tree.values[index].end = static_cast<std::uint32_t>(at);
+        tree.values[index].after = static_cast<std::uint32_t>(tree.values.size());
+    }
+
     void skip()
     {
-        while (at < text.size()) {
-            const char c = text[at];
+        while (at < text().size()) {
+            const char c = text()[at];
             if (c == '#') {
-                while (at < text.size() && text[at] != '\n')
+                while (at < text().size() && text()[at] != '\n')
                     ++at;
             } else if (separator(c)) {
                 line += c == '\n';
@@ -108,157 +179,175 @@ struct Parser {
         }
     }
 
-    bool scalar(Value &value)
+    // Every scalar takes at least one byte: what starts no value is an error.
+    bool scalar()
     {
-        value.kind = Value::scalar;
-        value.begin = at;
-        value.line = line;
-        if (text[at] == '"') {
-            for (++at; at < text.size() && text[at] != '"'; ++at) {
-                if (text[at] == '\\')
+        const std::size_t index = open(Value::scalar);
+        const int first_line = line;
+        if (text()[at] == '"') {
+            for (++at; at < text().size() && text()[at] != '"'; ++at) {
+                if (text()[at] == '\\' && at + 1 < text().size())
                     ++at;
-                if (at < text.size() && text[at] == '\n')
+                if (text()[at] == '\n') {
                     ++line;
+                } else if (control(text()[at])) {
+                    fail(error, line, "a control character (byte 0x%02x) in a quoted string",
+                         static_cast<unsigned char>(text()[at]));
+                    return false;
+                }
             }
-            if (at >= text.size()) {
-                fail(error, value.line, "a quoted string is not closed");
+            if (at >= text().size()) {
+                fail(error, first_line, "a quoted string is not closed");
                 return false;
             }
             ++at;
         } else {
-            while (at < text.size() && !separator(text[at]) && text[at] != '#' && text[at] != '"' &&
-                   std::strchr("{}[]", text[at]) == nullptr)
+            while (at < text().size() && word(text()[at]))
                 ++at;
+            if (at == tree.values[index].begin) {
+                fail(error, line, "a control character (byte 0x%02x) outside a comment",
+                     static_cast<unsigned char>(text()[at]));
+                return false;
+            }
         }
-        value.end = at;
+        close(index);
         return true;
     }
 
-    // The members up to `close` ('}' or ']', or the end of the text for 0).
-    bool container(Value &value, char close, int depth)
+    // The members of the container at `index` up to `end` ('}' or ']', or
+    // the end of the text for 0).
+    bool container(std::size_t index, char end, int depth)
     {
         if (depth > kMaxDepth) {
             fail(error, line, "brackets nest more than %d deep", kMaxDepth);
             return false;
         }
+        const bool array = tree.values[index].kind == Value::array;
         for (;;) {
             skip();
-            if (at >= text.size()) {
-                if (close == 0)
+            if (at >= text().size()) {
+                if (end == 0) {
+                    close(index);
                     return true;
-                fail(error, value.line, "the '%c' opened here is not closed", close == '}' ? '{' : '[');
+                }
+                fail(error, static_cast<int>(tree.values[index].line), "the '%c' opened here is not closed",
+                     end == '}' ? '{' : '[');
                 return false;
             }
-            if (text[at] == '}' || text[at] == ']') {
-                if (text[at] != close) {
-                    fail(error, line, "'%c' closes nothing", text[at]);
+            const char c = text()[at];
+            if (c == '}' || c == ']') {
+                if (c != end) {
+                    fail(error, line, "'%c' closes nothing", c);
                     return false;
                 }
                 ++at;
-                value.end = at;
+                close(index);
                 return true;
             }
-            if (value.kind == Value::array) {
-                Value item;
-                if (!any(item, depth))
+            if (array) {
+                if (!any(depth))
                     return false;
-                value.items.push_back(std::move(item));
                 continue;
             }
-            Value key;
-            if (text[at] == '{' || text[at] == '[') {
-                fail(error, line, "a key is missing before '%c'", text[at]);
+            if (c == '{' || c == '[') {
+                fail(error, line, "a key is missing before '%c'", c);
                 return false;
             }
-            if (!scalar(key))
+            const std::size_t key = tree.values.size();
+            if (!scalar())
                 return false;
             skip();
-            if (at >= text.size() || text[at] == '}' || text[at] == ']') {
-                fail(error, key.line, "the key %.*s has no value", static_cast<int>(key.end - key.begin),
-                     text.data() + key.begin);
+            if (at >= text().size() || text()[at] == '}' || text()[at] == ']') {
+                fail(error, static_cast<int>(tree.values[key].line), "the key %s has no value",
+                     shown(tree.raw(key)).c_str());
                 return false;
             }
-            Value member;
-            if (!any(member, depth))
+            if (!any(depth))
                 return false;
-            value.keys.push_back(std::move(key));
-            value.values.push_back(std::move(member));
         }
     }
 
-    bool any(Value &value, int depth)
+    bool any(int depth)
     {
-        value.begin = at;
-        value.line = line;
-        if (text[at] == '{' || text[at] == '[') {
-            value.kind = text[at] == '{' ? Value::object : Value::array;
+        const char c = text()[at];
+        if (c == '{' || c == '[') {
+            const std::size_t index = open(c == '{' ? Value::object : Value::array);
             ++at;
-            return container(value, value.kind == Value::object ? '}' : ']', depth + 1);
+            return container(index, c == '{' ? '}' : ']', depth + 1);
         }
-        return scalar(value);
+        return scalar();
     }
 };
 
-// The Korva node's `control` object: the object with label korva that has
-// one, searched depth first.
-const Value *find_controls(std::string_view source, const Value &value)
+// The Korva node: the first object, in file order, with label korva and a
+// `control` object (0 for none).
+std::size_t find_korva_node(const Tree &tree)
 {
-    if (value.kind == Value::object) {
-        const Value *label = value.member(source, "label");
-        const Value *control = value.member(source, "control");
-        if (label != nullptr && label->kind == Value::scalar && label->text(source) == "korva" &&
-            control != nullptr && control->kind == Value::object)
-            return control;
-        for (const Value &member : value.values)
-            if (const Value *found = find_controls(source, member))
-                return found;
-    } else if (value.kind == Value::array) {
-        for (const Value &item : value.items)
-            if (const Value *found = find_controls(source, item))
-                return found;
+    for (std::size_t at = 0; at < tree.values.size(); ++at) {
+        if (tree.values[at].kind != Value::object)
+            continue;
+        const std::size_t label = tree.member(at, "label");
+        const std::size_t control = tree.member(at, "control");
+        if (label != 0 && tree.values[label].kind == Value::scalar && tree.text(label) == "korva" && control != 0 &&
+            tree.values[control].kind == Value::object)
+            return at;
     }
-    return nullptr;
+    return 0;
 }
 
 // A control's value as a number, or false.
-bool number(std::string_view source, const Value &value, double &out)
+bool number(const Tree &tree, std::size_t at, double &out)
 {
-    if (value.kind != Value::scalar)
+    if (tree.values[at].kind != Value::scalar)
         return false;
-    const std::string text = value.text(source);
+    const std::string text = tree.text(at);
     char *end = nullptr;
     out = std::strtod(text.c_str(), &end);
     return !text.empty() && end == text.c_str() + text.size() && std::isfinite(out);
 }
 
 struct Parsed {
-    Value root;
-    const Value *controls = nullptr;
+    Tree tree;
+    std::size_t node = 0;       // the Korva node
+    std::size_t controls = 0;   // its control object
 };
 
 bool parse(std::string_view text, Parsed &parsed, KorvaSinkValues *values, KorvaFragmentError *error)
 {
-    Parser parser{text, 0, 1, error};
-    parsed.root.kind = Value::object;
-    parsed.root.line = 1;
-    if (!parser.container(parsed.root, 0, 0))
+    if (text.size() > kMaxFragment) {
+        fail(error, 0, "%s, so not the sink configuration", korva::fileio::too_large_text().c_str());
         return false;
-    parsed.controls = find_controls(text, parsed.root);
-    if (parsed.controls == nullptr) {
+    }
+    // Not text: PipeWire's reader would stop at it.
+    if (const void *nul = std::memchr(text.data(), '\0', text.size())) {
+        const auto before = text.substr(0, static_cast<std::size_t>(static_cast<const char *>(nul) - text.data()));
+        fail(error, 1 + static_cast<int>(std::count(before.begin(), before.end(), '\n')),
+             "a NUL byte, which a configuration file cannot hold");
+        return false;
+    }
+    parsed.tree.source = text;
+    Parser parser{parsed.tree, 0, 1, error};
+    parser.open(Value::object);
+    if (!parser.container(0, 0, 0))
+        return false;
+    const Tree &tree = parsed.tree;
+    parsed.node = find_korva_node(tree);
+    if (parsed.node == 0) {
         fail(error, 0, "no filter-graph node with label korva and a control = { } list");
         return false;
     }
+    parsed.controls = tree.member(parsed.node, "control");
     KorvaSinkValues read{};
-    for (std::size_t i = 0; i < parsed.controls->keys.size(); ++i) {
-        const Value &key = parsed.controls->keys[i];
-        const Value &value = parsed.controls->values[i];
-        const KorvaParamField *field = korva_param_field_find(key.text(text).c_str());
+    const Value &controls = tree.values[parsed.controls];
+    for (std::size_t key = parsed.controls + 1; key < controls.after; key = tree.values[key + 1].after) {
+        const KorvaParamField *field = korva_param_field_find(tree.text(key).c_str());
         if (field == nullptr)
             continue;   // PipeWire's to judge; kept as it is
         double number_value = 0;
-        if (!number(text, value, number_value)) {
-            fail(error, value.line, "the control %s has the value %.*s, which is not a number", field->name,
-                 static_cast<int>(value.end - value.begin), text.data() + value.begin);
+        if (!number(tree, key + 1, number_value)) {
+            fail(error, static_cast<int>(tree.values[key + 1].line),
+                 "the control %s has the value %s, which is not a number", field->name,
+                 shown(tree.raw(key + 1)).c_str());
             return false;
         }
         const int index = static_cast<int>(field - korva_param_fields);
@@ -295,42 +384,24 @@ void place(KorvaFragmentError *error, const char *path)
 
 bool read_whole(const char *path, std::string &text, KorvaFragmentError *error)
 {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno == ENOENT)
-            fail(error, 0, "%s: does not exist: the sink is not installed (korva sink install)", path);
-        else
-            fail(error, 0, "%s: cannot open the sink configuration: %s", path, std::strerror(errno));
+    int why = 0;
+    switch (korva::fileio::read_file(path, text, kMaxFragment, &why)) {
+    case korva::fileio::ReadStatus::ok:
+        return true;
+    case korva::fileio::ReadStatus::missing:
+        fail(error, 0, "%s: does not exist: the sink is not installed (korva sink install)", path);
         return false;
+    case korva::fileio::ReadStatus::too_large:
+        fail(error, 0, "%s: %s, so not the sink configuration", path, korva::fileio::too_large_text().c_str());
+        return false;
+    case korva::fileio::ReadStatus::failed:
+        break;
     }
-    struct stat status {};
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        close(fd);
+    if (why == 0)
         fail(error, 0, "%s: is not a regular file, so not the sink configuration", path);
-        return false;
-    }
-    text.clear();
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            fail(error, 0, "%s: cannot read the sink configuration: %s", path, std::strerror(errno));
-            close(fd);
-            return false;
-        }
-        if (got == 0)
-            break;
-        text.append(buffer, static_cast<std::size_t>(got));
-        if (text.size() > kMaxFragment) {
-            close(fd);
-            fail(error, 0, "%s: is larger than 1 MiB, so not the sink configuration", path);
-            return false;
-        }
-    }
-    close(fd);
-    return true;
+    else
+        fail(error, 0, "%s: cannot read the sink configuration: %s", path, std::strerror(why));
+    return false;
 }
 
 } // namespace
@@ -357,27 +428,14 @@ bool korva_fragment_path(char *path, size_t size, KorvaFragmentError *error)
 
 bool korva_fragment_parse(const char *text, size_t size, KorvaFragmentContents *contents, KorvaFragmentError *error)
 {
-    const std::string_view source(text, size);
     Parsed parsed;
     KorvaFragmentContents read{};
-    if (!parse(source, parsed, &read.controls, error))
+    if (!parse(std::string_view(text, size), parsed, &read.controls, error))
         return false;
     // The plug-in path sits beside the controls, in the same node.
-    std::string plugin;
-    std::vector<const Value *> stack{&parsed.root};
-    while (!stack.empty() && plugin.empty()) {
-        const Value *value = stack.back();
-        stack.pop_back();
-        const Value *label = value->member(source, "label");
-        const Value *path = value->member(source, "plugin");
-        if (label != nullptr && label->text(source) == "korva" && path != nullptr && path->kind == Value::scalar)
-            plugin = path->text(source);
-        for (const Value &member : value->values)
-            stack.push_back(&member);
-        for (const Value &item : value->items)
-            stack.push_back(&item);
-    }
-    std::snprintf(read.plugin, sizeof read.plugin, "%s", plugin.c_str());
+    const std::size_t plugin = parsed.tree.member(parsed.node, "plugin");
+    if (plugin != 0 && parsed.tree.values[plugin].kind == Value::scalar)
+        std::snprintf(read.plugin, sizeof read.plugin, "%s", parsed.tree.text(plugin).c_str());
     *contents = read;
     return true;
 }
@@ -389,70 +447,87 @@ char *korva_fragment_rewrite(const char *text, size_t size, const KorvaSinkChang
     Parsed parsed;
     if (!parse(source, parsed, nullptr, error))
         return nullptr;
-    // Each control is replaced where it stands, from the last to the first
-    // so earlier offsets stay valid; a missing one goes before the '}'.
+    const Tree &tree = parsed.tree;
+    // Each control is replaced where it stands; a missing one goes before
+    // the '}'. The edits come in file order, so the text is made in one pass.
     struct Edit {
         std::size_t begin, end;
         std::string text;
     };
     // A field given twice counts with its last value.
     bool given[KORVA_PARAM_FIELD_COUNT] = {};
-    float wanted[KORVA_PARAM_FIELD_COUNT] = {};
+    bool found[KORVA_PARAM_FIELD_COUNT] = {};
+    std::string wanted[KORVA_PARAM_FIELD_COUNT];
     for (int i = 0; i < count; ++i) {
         if (changes[i].field < 0 || changes[i].field >= KORVA_PARAM_FIELD_COUNT) {
             fail(error, 0, "no parameter field number %d", changes[i].field);
             return nullptr;
         }
         given[changes[i].field] = true;
-        wanted[changes[i].field] = changes[i].value;
+        wanted[changes[i].field] = value_text(changes[i].value);
     }
     std::vector<Edit> edits;
-    std::string added;
-    for (int f = 0; f < KORVA_PARAM_FIELD_COUNT; ++f) {
-        if (!given[f])
+    // Every line that sets the control: PipeWire would take the last.
+    const Value &controls = tree.values[parsed.controls];
+    for (std::size_t key = parsed.controls + 1; key < controls.after; key = tree.values[key + 1].after) {
+        const KorvaParamField *field = korva_param_field_find(tree.text(key).c_str());
+        if (field == nullptr || !given[field - korva_param_fields])
             continue;
-        const char *name = korva_param_fields[f].name;
-        const std::string number = value_text(wanted[f]);
-        // Every line that sets the control: PipeWire would take the last.
-        bool found = false;
-        for (std::size_t k = 0; k < parsed.controls->keys.size(); ++k) {
-            if (parsed.controls->keys[k].text(source) == name) {
-                const Value &value = parsed.controls->values[k];
-                edits.push_back({value.begin, value.end, number});
-                found = true;
-            }
-        }
-        if (!found)
-            added += "  \"" + std::string(name) + "\" = " + number + "\n";
+        const int f = static_cast<int>(field - korva_param_fields);
+        edits.push_back({tree.values[key + 1].begin, tree.values[key + 1].end, wanted[f]});
+        found[f] = true;
     }
-    std::string result(source);
+    std::vector<std::string> added;
+    for (int f = 0; f < KORVA_PARAM_FIELD_COUNT; ++f)
+        if (given[f] && !found[f])
+            added.push_back(std::string(1, '"').append(korva_param_fields[f].name).append("\" = ").append(wanted[f]) +
+                            "\n");
     if (!added.empty()) {
         // Indented as the line of the closing brace, one step further.
-        const std::size_t close = parsed.controls->end - 1;
-        const std::size_t line_start = result.rfind('\n', close) + 1;   // npos + 1 == 0
-        const std::string indent = result.substr(line_start, close - line_start);
-        const bool own_line = indent.find_first_not_of(" \t") == std::string::npos;
-        std::string block;
-        for (std::size_t at = 0; at < added.size();) {
-            const std::size_t end = added.find('\n', at);
-            block += (own_line ? indent : std::string()) + added.substr(at, end + 1 - at);
-            at = end + 1;
+        const std::size_t close = controls.end - 1;
+        const std::size_t line_start = source.rfind('\n', close) + 1;   // npos + 1 == 0
+        const std::string_view indent = source.substr(line_start, close - line_start);
+        const bool own_line = indent.find_first_not_of(" \t") == std::string_view::npos;
+        std::size_t block_size = 0;
+        for (const std::string &line : added)
+            block_size += (own_line ? indent.size() : 0) + 2 + line.size();
+        if (block_size > kMaxFragment - std::min(source.size(), kMaxFragment)) {
+            fail(error, 0, "the changed sink configuration would be larger than 1 MiB");
+            return nullptr;
         }
+        std::string block = own_line ? "" : "\n";
+        for (const std::string &line : added)
+            block.append(own_line ? indent : std::string_view()).append("  ").append(line);
         if (own_line)
             edits.push_back({line_start, line_start, block});
         else
-            edits.push_back({close, close, "\n" + block});
+            edits.push_back({close, close, block});
     }
-    std::sort(edits.begin(), edits.end(), [](const Edit &a, const Edit &b) { return a.begin > b.begin; });
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit &a, const Edit &b) { return a.begin < b.begin; });
+    std::size_t result_size = source.size();
     for (const Edit &edit : edits)
-        result.replace(edit.begin, edit.end - edit.begin, edit.text);
-    char *out = static_cast<char *>(std::malloc(result.size() + 1));
+        result_size += edit.text.size() - (edit.end - edit.begin);
+    if (result_size > kMaxFragment) {
+        fail(error, 0, "the changed sink configuration would be larger than 1 MiB");
+        return nullptr;
+    }
+    char *out = static_cast<char *>(std::malloc(result_size + 1));
     if (out == nullptr) {
         fail(error, 0, "out of memory");
         return nullptr;
     }
-    std::memcpy(out, result.c_str(), result.size() + 1);
-    *out_size = result.size();
+    std::size_t from = 0, to = 0;
+    for (const Edit &edit : edits) {
+        std::memcpy(out + to, source.data() + from, edit.begin - from);
+        to += edit.begin - from;
+        std::memcpy(out + to, edit.text.data(), edit.text.size());
+        to += edit.text.size();
+        from = edit.end;
+    }
+    std::memcpy(out + to, source.data() + from, source.size() - from);
+    to += source.size() - from;
+    out[to] = '\0';
+    *out_size = to;
     return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include "batch_progress.h"
 #include "cli/common/interrupt.h"
+#include "cli/common/text_columns.h"
 #include "cli/process/process_file.h"
 
 #include "fileio/directories.h"
@@ -104,14 +105,6 @@ const char *state_text(FileState state)
     }
 }
 
-// Characters of UTF-8 text, for lining up columns: every byte but the
-// continuation bytes starts one.
-std::size_t text_width(const std::string &text)
-{
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(),
-                                                  [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
 } // namespace
 
 std::vector<FileResult> run_batch(const std::vector<BatchItem> &items, const BatchSettings &settings)
@@ -144,7 +137,7 @@ std::string format_batch_table(const std::vector<BatchItem> &items, const std::v
 {
     std::size_t width = 4;
     for (const BatchItem &item : items)
-        width = std::max(width, text_width(item.input));
+        width = column_width(width, item.input);
     std::string text;
     char line[512];
     std::snprintf(line, sizeof line, "%-*s  %-11s  %10s  %-18s  %s\n", static_cast<int>(width), "file", "status",
@@ -152,8 +145,7 @@ std::string format_batch_table(const std::vector<BatchItem> &items, const std::v
     text += line;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const FileResult &result = results[i];
-        text += items[i].input;
-        text.append(width - text_width(items[i].input), ' ');
+        text += padded(items[i].input, width);
         if (result.state == FileState::done || result.state == FileState::ended_early) {
             std::string peak = "(";
             peak += dbfs(result.summary.out.peak);

@@ -1,6 +1,7 @@
 #include "config_source.h"
 
 #include "engine/param_fields.h"
+#include "fileio/file_read.h"
 #include "libxmms/xmms_configfile.h"
 #include "settings/korva_settings.h"
 
@@ -41,6 +42,8 @@ Status apply_config(const std::string &path, KorvaParams &params)
         return failure(path + ": cannot read the configuration file: it is a directory");
     if (!S_ISREG(status.st_mode))
         return failure(path + ": cannot read the configuration file: not a regular file (a pipe or device)");
+    if (static_cast<unsigned long long>(status.st_size) > korva::fileio::kTextFileLimit)
+        return failure(path + ": cannot read the configuration file: it " + korva::fileio::too_large_text());
     std::unique_ptr<ConfigFile, ConfigDeleter> config(xmms_cfg_open_file(path.c_str()));
     if (!config)
         return failure(path + ": cannot read the configuration file");

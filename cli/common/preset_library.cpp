@@ -1,6 +1,7 @@
 #include "preset_library.h"
 
 #include "preset_text.h"
+#include "text_columns.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -97,8 +98,8 @@ Status run_preset_list()
         return status;
     size_t width = 0;
     for (const auto &entry : entries)
-        width = std::max(width, entry.name.size());
+        width = column_width(width, entry.name);
     for (const auto &entry : entries)
-        std::printf("%-*s  %s\n", static_cast<int>(width), entry.name.c_str(), entry.description.c_str());
+        std::printf("%s  %s\n", padded(entry.name, width).c_str(), entry.description.c_str());
     return success();
 }

@@ -85,6 +85,9 @@ Status run_preset_export_lv2(const std::string &preset_path, const std::string &
     switch (korva::fileio::read_file(manifest_path.c_str(), manifest)) {
     case korva::fileio::ReadStatus::failed:
         return failure(manifest_path + ": cannot read the bundle's manifest");
+    case korva::fileio::ReadStatus::too_large:
+        return failure(manifest_path + ": " + korva::fileio::too_large_text() +
+                       ", so not a bundle's manifest this command edits");
     case korva::fileio::ReadStatus::missing:
         manifest = "# LV2 presets of Korva (urn:korva:enhancer), written by korva preset export-lv2.\n";
         break;

@@ -1,6 +1,7 @@
 #include "sink_follow.h"
 
 #include "cli/common/interrupt.h"
+#include "follow_applied.h"
 #include "sink_profiles.h"
 
 #include "engine/korva.h"
@@ -14,9 +15,7 @@
 #include <climits>
 #include <condition_variable>
 #include <cstdio>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <sys/stat.h>
 #include <vector>
 
@@ -53,44 +52,7 @@ struct Wake {
 };
 
 // One output with the preset meant for it: what follow-applied remembers.
-struct Target {
-    std::string node, route, preset;
-    bool operator==(const Target &other) const = default;
-};
-
-// follow-applied: "output" with the node and its route ("-" for none), then
-// "preset", each in the profiles file's quoting.
-Target read_applied(const std::string &path)
-{
-    Target target;
-    std::ifstream file(path);
-    std::string line, word;
-    std::vector<std::string> strings;
-    while (std::getline(file, line)) {
-        if (!split_profile_line(line, word, strings))
-            return Target{};
-        if (word == "output" && strings.size() == 2) {
-            target.node = strings[0];
-            target.route = strings[1] == "-" ? "" : strings[1];
-        } else if (word == "preset" && strings.size() == 1) {
-            target.preset = strings[0];
-        }
-    }
-    return target;
-}
-
-Status write_applied(const std::string &path, const Target &target)
-{
-    std::string node, route, preset;
-    if (Status status = quote_profile_string(target.node, node); !status.ok())
-        return status;
-    if (Status status = quote_profile_string(target.route.empty() ? "-" : target.route, route); !status.ok())
-        return status;
-    if (Status status = quote_profile_string(target.preset, preset); !status.ok())
-        return status;
-    return write_korva_file(path, "# korva sink follow: the output whose profile was last applied\noutput " + node +
-                                      " " + route + "\npreset " + preset + "\n");
-}
+using Target = FollowTarget;
 
 std::string one_line(std::string text)
 {
@@ -237,7 +199,7 @@ struct Follower {
                 report.applied = "yes";
                 report.problem = note;
                 remembered = target;
-                if (Status saved = write_applied(applied_path, target); !saved.ok())
+                if (Status saved = write_follow_applied(applied_path, target); !saved.ok())
                     report.problem += (report.problem.empty() ? "" : "; ") + saved.message;
                 std::printf("%s%s%s: %s\n", output.node.c_str(), output.route.empty() ? "" : ":",
                             output.route.c_str(), choice.preset.c_str());
@@ -276,7 +238,9 @@ Status run_sink_follow()
         return status;
     if (Status status = follow_state_path(follower.state_path); !status.ok())
         std::fprintf(stderr, "korva: warning: %s: the state is not written\n", status.message.c_str());
-    follower.remembered = read_applied(follower.applied_path);
+    if (Status read = read_follow_applied(follower.applied_path, follower.remembered); !read.ok())
+        std::fprintf(stderr, "korva: warning: %s; the profile of the output in use is applied again\n",
+                     read.message.c_str());
 
     Wake wake;
     std::string problem;

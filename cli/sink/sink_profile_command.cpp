@@ -1,6 +1,7 @@
 #include "sink_profile_command.h"
 
 #include "cli/common/preset_library.h"
+#include "cli/common/text_columns.h"
 #include "sink_follow.h"
 #include "sink_profiles.h"
 
@@ -137,7 +138,10 @@ std::string follow_text()
     const pid_t running = follow_running();
     if (running == 0)
         return "follow: not running (systemctl --user start korva-follow.service starts it)\n";
-    const auto state = read_follow_state(path);
+    std::string problem;
+    const auto state = read_follow_state(path, &problem);
+    if (!problem.empty())
+        return "follow: state unreadable: " + problem + "\n";
     if (state.empty())
         return "follow: running" + (running > 0 ? " as pid " + std::to_string(running) : std::string()) +
                ", no state yet\n";
@@ -165,13 +169,12 @@ Status run_list()
         return status;
     size_t width = std::string("fallback").size();
     for (const auto &[device, preset] : profiles.devices)
-        width = std::max(width, device.size());
+        width = column_width(width, device);
     std::string text;
     for (const auto &[device, preset] : profiles.devices)
-        text += device + std::string(width - device.size() + 2, ' ') + preset + preset_problem_text(preset) + "\n";
+        text += padded(device, width) + "  " + preset + preset_problem_text(preset) + "\n";
     if (!profiles.fallback.empty())
-        text += "fallback" + std::string(width - 6, ' ') + profiles.fallback + preset_problem_text(profiles.fallback) +
-                "\n";
+        text += padded("fallback", width) + "  " + profiles.fallback + preset_problem_text(profiles.fallback) + "\n";
     if (text.empty())
         text = "no profiles (korva sink profile set DEVICE PRESET adds one; korva sink status lists the outputs)\n";
     std::fputs((text + follow_text()).c_str(), stdout);

@@ -7,12 +7,13 @@
 
 #include "fileio/directories.h"
 
+#include "fileio/file_read.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -117,66 +118,151 @@ bool split_profile_line(const std::string &line, std::string &word, std::vector<
     return true;
 }
 
+namespace {
+
+// A name as a message shows it: at most 60 bytes, never a UTF-8 character
+// cut in two (names hold no control characters: the reader refuses them).
+std::string excerpt(const std::string &name)
+{
+    constexpr std::size_t kMax = 60;
+    if (name.size() <= kMax)
+        return name;
+    std::size_t n = kMax;
+    while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80)
+        --n;
+    return name.substr(0, n) + "...";
+}
+
+// Calls `each(line, number)` for every line of `text`, its '\n' left off.
+template <class Each> void for_each_line(const std::string &text, Each each)
+{
+    std::string line;
+    int number = 1;
+    for (std::size_t at = 0; at < text.size(); ++number) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        line.assign(text, at, end - at);
+        each(line, number);
+        at = end + 1;
+    }
+}
+
+} // namespace
+
 Status parse_sink_profiles(const std::string &text, const std::string &path, SinkProfiles &profiles)
 {
     profiles = SinkProfiles{};
-    std::istringstream lines(text);
-    std::string line, word;
+    if (text.size() > korva::fileio::kTextFileLimit)
+        return failure(path + ": " + korva::fileio::too_large_text() + ", so not a profiles file; fix it by hand");
+    SinkProfiles read;
+    std::unordered_map<std::string, int> device_lines;   // DEVICE -> its line
+    int fallback_line = 0;
+    std::string word, problem;
     std::vector<std::string> strings;
-    for (int number = 1; std::getline(lines, line); ++number) {
+    for_each_line(text, [&](const std::string &line, int number) {
+        if (!problem.empty())
+            return;
+        const std::string where = path + ":" + std::to_string(number) + ": ";
         const bool split = split_profile_line(line, word, strings);
         if (split && word.empty())
-            continue;
-        if (!split || !((word == "profile" && strings.size() == 2) || (word == "fallback" && strings.size() == 1)))
-            return failure(path + ":" + std::to_string(number) +
-                           ": not a profile line (profile \"DEVICE\" \"PRESET\" or fallback \"PRESET\"); "
-                           "fix or remove the line by hand");
-        if (word == "fallback") {
-            profiles.fallback = strings[0];
-            continue;
+            return;
+        if (!split || !((word == "profile" && strings.size() == 2) || (word == "fallback" && strings.size() == 1))) {
+            problem = where + "not a profile line (profile \"DEVICE\" \"PRESET\" or fallback \"PRESET\"); "
+                              "fix or remove the line by hand";
+        } else if (word == "fallback") {
+            if (fallback_line != 0)
+                problem = where + "a second fallback (the first is on line " + std::to_string(fallback_line) +
+                          "); remove one of the two lines by hand";
+            fallback_line = number;
+            read.fallback = strings[0];
+        } else if (const auto [known, added] = device_lines.emplace(strings[0], number); !added) {
+            problem = where + "a second profile for \"" + excerpt(strings[0]) + "\" (the first is on line " +
+                      std::to_string(known->second) + "); remove one of the two lines by hand";
+        } else {
+            read.devices.emplace_back(strings[0], strings[1]);
         }
-        bool replaced = false;   // a device named twice: its last line counts
-        for (auto &entry : profiles.devices)
-            if (entry.first == strings[0]) {
-                entry.second = strings[1];
-                replaced = true;
-            }
-        if (!replaced)
-            profiles.devices.emplace_back(strings[0], strings[1]);
-    }
+    });
+    if (!problem.empty())
+        return failure(problem);
+    read.source = text;
+    profiles = std::move(read);
     return success();
 }
 
 Status read_sink_profiles(const std::string &path, SinkProfiles &profiles)
 {
     profiles = SinkProfiles{};
-    std::error_code error;
-    if (!std::filesystem::exists(path, error))
-        return error ? failure(path + ": " + error.message()) : success();
-    if (!std::filesystem::is_regular_file(path, error))
-        return failure(path + ": not a regular file");
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (!file && !file.eof())
-        return failure(path + ": cannot be read");
-    return parse_sink_profiles(text.str(), path, profiles);
+    std::string text;
+    int why = 0;
+    switch (korva::fileio::read_file(path.c_str(), text, korva::fileio::kTextFileLimit, &why)) {
+    case korva::fileio::ReadStatus::missing:
+        return success();
+    case korva::fileio::ReadStatus::too_large:
+        return failure(path + ": " + korva::fileio::too_large_text() + ", so not a profiles file; fix it by hand");
+    case korva::fileio::ReadStatus::failed:
+        return failure(path + (why == 0 ? ": not a regular file" : ": cannot be read: " + std::string(std::strerror(why))));
+    case korva::fileio::ReadStatus::ok:
+        break;
+    }
+    return parse_sink_profiles(text, path, profiles);
 }
 
 std::string sink_profiles_text(const SinkProfiles &profiles)
 {
-    std::string text = kHeader;
+    std::string text = profiles.source.empty() ? kHeader : "";
     std::string device, preset;
-    for (const auto &[name, file] : profiles.devices)
+    auto entry = [&](const std::string &name, const std::string &file) {
         if (quote_profile_string(name, device).ok() && quote_profile_string(file, preset).ok())
             text += "profile " + device + " " + preset + "\n";
-    if (!profiles.fallback.empty() && quote_profile_string(profiles.fallback, preset).ok())
-        text += "fallback " + preset + "\n";
+    };
+    auto fallback = [&] {
+        if (quote_profile_string(profiles.fallback, preset).ok())
+            text += "fallback " + preset + "\n";
+    };
+    // The file's own lines first, each kept as it is unless its entry
+    // changed (then written anew) or went (then left out).
+    std::unordered_map<std::string, const std::string *> wanted;
+    for (const auto &[name, file] : profiles.devices)
+        wanted.emplace(name, &file);
+    std::unordered_set<std::string> written;
+    bool fallback_written = profiles.fallback.empty();
+    std::string word;
+    std::vector<std::string> strings;
+    for_each_line(profiles.source, [&](const std::string &line, int) {
+        if (!split_profile_line(line, word, strings) || word.empty()) {
+            text += line + "\n";
+        } else if (word == "profile" && strings.size() == 2) {
+            const auto found = wanted.find(strings[0]);
+            if (found == wanted.end() || !written.insert(strings[0]).second)
+                return;
+            if (*found->second == strings[1])
+                text += line + "\n";
+            else
+                entry(strings[0], *found->second);
+        } else if (word == "fallback" && strings.size() == 1) {
+            if (fallback_written)
+                return;
+            fallback_written = true;
+            if (profiles.fallback == strings[0])
+                text += line + "\n";
+            else
+                fallback();
+        } else {
+            text += line + "\n";
+        }
+    });
+    for (const auto &[name, file] : profiles.devices)
+        if (written.insert(name).second)
+            entry(name, file);
+    if (!fallback_written)
+        fallback();
     return text;
 }
 
 Status write_korva_file(const std::string &path, const std::string &text)
 {
+    // Never a file that reading it back would refuse.
+    if (text.size() > korva::fileio::kTextFileLimit)
+        return failure(path + ": not written: it would be larger than 1 MiB");
     const std::string folder = std::filesystem::path(path).parent_path().string();
     int why = 0;
     if (!korva::fileio::make_directories(folder.c_str(), 0777, &why))

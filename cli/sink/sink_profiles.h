@@ -14,7 +14,11 @@
 // or node.name:ROUTE for one route of it. PRESET is a factory preset's name
 // (a name without '/', never a file of the working folder) or an absolute
 // preset path. A line the reader cannot follow is an error
-// naming the file and the line; the file is then never written over.
+// naming the file and the line; the file is then never written over. So is
+// a device, or the fallback, given on two lines (the message names both):
+// which of the two was meant is for the person who wrote them to say, so
+// `set` and `remove` refuse the file, `list` reports it, and follow applies
+// nothing until it is mended. A file larger than 1 MiB is refused unread.
 #ifndef KORVA_CLI_SINK_PROFILES_H
 #define KORVA_CLI_SINK_PROFILES_H
 
@@ -29,6 +33,7 @@
 struct SinkProfiles {
     std::vector<std::pair<std::string, std::string>> devices;   // DEVICE, PRESET in file order
     std::string fallback;                                       // empty: none
+    std::string source;   // the file as read: its comments and unchanged lines are written back as they were
 };
 
 // $XDG_CONFIG_HOME/korva/sink-profiles, $XDG_STATE_HOME/korva/follow-applied
@@ -39,9 +44,13 @@ Status sink_profiles_path(std::string &path);
 Status follow_applied_path(std::string &path);
 Status follow_state_path(std::string &path);
 
-// Reads the file; a missing file is no profiles at all.
+// Reads the file; a missing file is no profiles at all. Linear in the file.
 Status read_sink_profiles(const std::string &path, SinkProfiles &profiles);
 Status parse_sink_profiles(const std::string &text, const std::string &path, SinkProfiles &profiles);
+// The file's text for these profiles: the lines of `source` (comments,
+// blank lines, entries that did not change) as they were, an entry whose
+// preset changed rewritten on its own line, a removed one left out, new
+// ones at the end; a header first when there is no source.
 std::string sink_profiles_text(const SinkProfiles &profiles);
 
 // One line of such a file: its first word and the quoted strings after it
@@ -52,7 +61,8 @@ bool split_profile_line(const std::string &line, std::string &word, std::vector<
 // "STRING" with \" and \\; refuses control characters.
 Status quote_profile_string(const std::string &text, std::string &quoted);
 
-// Writes `text` to `path` through the file-safety module, making its folder.
+// Writes `text` to `path` through the file-safety module, making its folder;
+// a text larger than 1 MiB (which no reader would take back) is refused.
 Status write_korva_file(const std::string &path, const std::string &text);
 
 // The profile for the output `node` with active route `route` (may be

@@ -179,3 +179,32 @@ TEST(CliConfig, ConfigComesFirstThenPresetThenSet)
 }
 
 } // namespace
+
+// A korva whose factory index (../share/korva/presets/index.txt beside its
+// program) is empty, damaged or hand-written: `preset list` says what is
+// wrong with it and fails, and lines names up by characters, a very long
+// one padding nothing.
+TEST(CliPreset, TheFactoryIndexIsReadWithAClearErrorAndListedByCharacters)
+{
+    ScratchDir dir;
+    std::filesystem::create_directories(dir.path / "bin");
+    std::filesystem::create_directories(dir.path / "share/korva/presets");
+    const std::string korva = dir.file("bin/korva");
+    std::filesystem::copy_file(KORVA_BIN, korva);
+    const std::string index = dir.file("share/korva/presets/index.txt");
+    for (const auto &[text, message] : std::vector<std::pair<std::string, std::string>>{
+             {"", "index.txt: names no preset"},
+             {"# only a comment\n\n", "index.txt: names no preset"},
+             {"flat.kp\tFlat\tok\nx.kp\tE\x1b[2J\tclears the screen\n", "index.txt: line 2: a control character"}}) {
+        write_file(index, text);
+        const RunResult list = korva_test::run_captured({korva, "preset", "list"});
+        EXPECT_EQ(list.exit_code, 1);
+        EXPECT_EQ(list.out, "");
+        EXPECT_NE(list.err.find(message), std::string::npos) << list.err;
+    }
+    const std::string long_name(10000, 'n');
+    write_file(index, "a.kp\t\xc3\xa9t\xc3\xa9\tshort\nb.kp\t" + long_name + "\tlong\n");
+    const RunResult list = korva_test::run_captured({korva, "preset", "list"});
+    ASSERT_EQ(list.exit_code, 0) << list.err;
+    EXPECT_EQ(list.out, "\xc3\xa9t\xc3\xa9" + std::string(57 + 2, ' ') + "short\n" + long_name + "  long\n");
+}

@@ -103,7 +103,7 @@ TEST_F(ConfigFileTest, UntouchedFilesSaveByteForByte)
         "[a]\r\nx=1\r\n\r\n[b]\r\ny=2\r\n",                        // CRLF
         "top=level\n[unterminated\n=novalue\njunk line\n[a]\nx\n",  // lines that do not parse
         std::string("[a]\nbin=\x01\x02\xff\n") + std::string(1, '\0') + "=x\n",
-        "[a]\nlong=" + std::string(1 << 20, 'v') + "\n",
+        "[a]\nlong=" + std::string((1 << 20) - 10, 'v') + "\n",   // 1 MiB in all: the largest file read
     };
     for (const std::string &text : texts)
         EXPECT_EQ(edited(text, [](ConfigFile *) {}), text);
@@ -219,6 +219,19 @@ TEST_F(ConfigFileTest, OnlyRegularFilesAreReadOrReplaced)
     EXPECT_EQ(xmms_cfg_open_file(dir.file("sub").c_str()), nullptr);
     EXPECT_EQ(xmms_cfg_write_file(cfg.get(), dir.file("sub").c_str()), 0);
     EXPECT_EQ(xmms_cfg_write_file(cfg.get(), dir.file("missing/config").c_str()), 0);
+}
+
+// A file past 1 MiB is not read (the plug-in then never saves over it); one
+// of exactly 1 MiB still is.
+TEST_F(ConfigFileTest, AFileLargerThanOneMebibyteIsNotRead)
+{
+    const std::string section = "[xmkorva-5]\nxmkorva_preamp=7\n";
+    EXPECT_EQ(open_with(section + std::string((1 << 20) + 1 - section.size(), '\n')), nullptr);
+    Cfg exact = open_with(section + std::string((1 << 20) - section.size(), '\n'));
+    ASSERT_NE(exact, nullptr);
+    int preamp = 0;
+    EXPECT_TRUE(xmms_cfg_read_int(exact.get(), "xmkorva-5", "xmkorva_preamp", &preamp));
+    EXPECT_EQ(preamp, 7);
 }
 
 TEST_F(ConfigFileTest, DefaultNameComesFromOverrideEnvironmentOrHome)

@@ -247,3 +247,31 @@ TEST(SinkCli, SetChecksEveryFieldFirstAndSavesWithoutARunningSink)
     EXPECT_NE(run_korva({"sink", "status"}).out.find("installed: unreadable: " + home.fragment + ":" + line + ":"),
               std::string::npos);
 }
+
+// One NUL byte after a valid fragment once made status and set grow until
+// the kernel stopped them: now both name its line at once, under the memory
+// limit the report used (none in sanitizer builds, whose shadow memory
+// needs more address space than that).
+TEST(SinkCli, ANulByteInTheFragmentIsNamedWithItsLineInBoundedMemory)
+{
+    SinkHome home;
+    ASSERT_EQ(run_korva({"sink", "install"}).exit_code, 0);
+    const std::string damaged = read_file(home.fragment) + std::string(1, '\0');
+    write_file(home.fragment, damaged);
+    const std::string where =
+        home.fragment + ":" + std::to_string(1 + std::count(damaged.begin(), damaged.end(), '\n')) + ": a NUL byte";
+    auto limited = [](const std::vector<std::string> &args) {
+        std::vector<std::string> argv = {"sh", "-c", std::string("ulimit -v ") + KORVA_TEST_MEMORY_LIMIT_KB +
+                                                         " 2>/dev/null; exec \"$0\" \"$@\"",
+                                         KORVA_BIN};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return korva_test::run_captured(argv);
+    };
+    const RunResult status = limited({"sink", "status"});
+    EXPECT_EQ(status.exit_code, 0) << status.err;
+    EXPECT_NE(status.out.find("installed: unreadable: " + where), std::string::npos) << status.out << status.err;
+    const RunResult set = limited({"sink", "set", "preamp=1"});
+    EXPECT_EQ(set.exit_code, 1);
+    EXPECT_NE(set.err.find(where), std::string::npos) << set.err;
+    EXPECT_EQ(read_file(home.fragment), damaged);
+}

@@ -128,6 +128,50 @@ TEST(SinkFragmentStore, AnUnreadableFragmentIsNamedWithItsLine)
     EXPECT_EQ(read_file(path), text);
 }
 
+// Hostile bytes: each shape is refused with its line, at once and in little
+// memory (a NUL byte once made the reader loop, growing without limit), and
+// a file of many settings of one control is changed in one pass.
+TEST(SinkFragmentStore, AnyBytesAreRefusedWithALineAndChangedInLinearTime)
+{
+    const std::string valid = "a = [ { label = korva control = { preamp = 1 } } ]\n";
+    std::string nested = "a = ";
+    for (int i = 0; i < 100000; ++i)
+        nested += "[ { k = ";
+    const std::vector<std::pair<std::string, std::pair<int, std::string>>> hostile = {
+        {valid + std::string(1, '\0'), {2, "a NUL byte"}},
+        {"a = [ { label = korva control = { pre" + std::string(1, '\0') + "amp = 1 } } ]\n", {1, "a NUL byte"}},
+        {valid + "\n\xff\xff\xff\xff", {3, "the key \xff\xff\xff\xff has no value"}},
+        {valid + "b = \x01\n", {2, "control character (byte 0x01)"}},
+        {valid + "b = \"never \x1b closed", {2, "control character (byte 0x1b) in a quoted string"}},
+        {valid + "b = \"never closed\n\n", {2, "quoted string is not closed"}},
+        {nested, {1, "nest more than 64 deep"}},
+        {std::string(2 << 20, '#'), {0, "is larger than 1 MiB"}},
+    };
+    for (const auto &[text, fault] : hostile) {
+        KorvaFragmentError error{};
+        KorvaFragmentContents contents{};
+        EXPECT_FALSE(korva_fragment_parse(text.data(), text.size(), &contents, &error)) << text.substr(0, 60);
+        EXPECT_EQ(error.line, fault.first) << error.message;
+        EXPECT_NE(std::string(error.message).find(fault.second), std::string::npos) << error.message;
+        EXPECT_EQ(rewrite(text, {{field("preamp"), 1}}, error), "(refused)");
+    }
+
+    // 60,000 settings of preamp, each changed where it stands.
+    std::string many = "a = [ { label = korva control = {\n";
+    for (int i = 0; i < 60000; ++i)
+        many += "  preamp = 1\n";
+    many += "} } ]\n";
+    KorvaFragmentError error{};
+    const auto start = std::chrono::steady_clock::now();
+    const std::string changed = rewrite(many, {{field("preamp"), 7}}, error);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 1.0);
+    std::string expected = many;
+    for (std::size_t at = 0; (at = expected.find("preamp = 1", at)) != std::string::npos;)
+        expected[at + 9] = '7';
+    EXPECT_EQ(changed, expected);
+}
+
 TEST(SinkFragmentStore, AWriterWaitsForTheLockAndBothChangesLand)
 {
     ScratchDir dir;

@@ -4,11 +4,14 @@
 // device, devices, available) and EnumRoute params, and the Link objects of
 // korva_sink.output. One card names its routes the analog-output-* way, one
 // the UCM way ("[Out] Headphones"). And the profile chosen for an output.
+#include "cli/sink/follow_applied.h"
 #include "cli/sink/sink_profiles.h"
 #include "pwclient/follow_state.h"
 #include "pwclient/output_graph.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
 #include <spa/utils/json.h>
 
 #include <string>
@@ -260,6 +263,50 @@ TEST(OutputGraph, AProfileForTheRouteWinsOverTheNodesWhichWinsOverTheFallback)
                             "fallback \"a\\q\"\n", "prof \"a\" \"b\"\n"}) {
         const Status status = parse_sink_profiles(std::string("\n") + bad, "f", again);
         EXPECT_NE(status.message.find("f:2: not a profile line"), std::string::npos) << bad << status.message;
+    }
+}
+
+// A device or the fallback given twice is an error naming both lines; the
+// reader is linear (300,000 lines in well under a second) and refuses more
+// than 1 MiB.
+TEST(OutputGraph, TheProfilesReaderRefusesATwiceNamedEntryAndIsLinear)
+{
+    SinkProfiles profiles;
+    for (const auto &[text, message] : std::vector<std::pair<std::string, std::string>>{
+             {"profile \"a\" \"x\"\n# c\nprofile \"b\" \"x\"\nprofile \"a\" \"y\"\n",
+              "f:4: a second profile for \"a\" (the first is on line 1)"},
+             {"fallback \"x\"\n\nfallback \"x\"\n", "f:3: a second fallback (the first is on line 1)"},
+             {std::string((1 << 20) + 1, '\n'), "f: is larger than 1 MiB"}}) {
+        const Status status = parse_sink_profiles(text, "f", profiles);
+        EXPECT_NE(status.message.find(message), std::string::npos) << status.message;
+        EXPECT_TRUE(profiles.devices.empty());
+    }
+
+    std::string many;
+    for (int i = 0; i < 35000; ++i)
+        many += "profile \"d" + std::to_string(10000 + i) + "\" \"p\"\n";
+    many += std::string(300000 - 35000, '\n');
+    ASSERT_LE(many.size(), 1u << 20);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(parse_sink_profiles(many, "f", profiles).ok());
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0.5);
+    EXPECT_EQ(profiles.devices.size(), 35000u);
+}
+
+// follow's record of what it applied: a line of another form, or one given
+// twice, is named; a record without an output remembers nothing.
+TEST(OutputGraph, FollowsRecordIsReadStrictlyWithItsLine)
+{
+    FollowTarget target;
+    ASSERT_TRUE(parse_follow_applied("# c\noutput \"spk\" \"-\"\npreset \"/p/a.kp\"\n", "f", target).ok());
+    EXPECT_EQ(target, (FollowTarget{"spk", "", "/p/a.kp"}));
+    for (const auto &[text, message] : std::vector<std::pair<std::string, std::string>>{
+             {"output \"spk\" \"-\"\npreset /p/a.kp\n", "f:2: not a line of follow's record"},
+             {"output \"spk\" \"-\"\noutput \"hp\" \"-\"\n", "f:2: output again (first on line 1)"},
+             {"output \"sp" + std::string(1, '\0') + "k\" \"-\"\n", "f:1: not a line"}}) {
+        const Status status = parse_follow_applied(text, "f", target);
+        EXPECT_NE(status.message.find(message), std::string::npos) << status.message;
+        EXPECT_EQ(target, FollowTarget{});
     }
 }
 

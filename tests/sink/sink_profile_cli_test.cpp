@@ -188,5 +188,60 @@ TEST(SinkProfileCli, OnlyOneFollowRunsAndAnEndedOneShowsAsNotRunning)
         const RunResult list = run_korva({"sink", "profile", "list"});
         EXPECT_NE(list.out.find("follow: not running"), std::string::npos) << list.out;
         EXPECT_EQ(list.out.find("applied yes"), std::string::npos) << list.out;
+
+// set and remove change only the line concerned: comments, blank lines and
+// the spacing of other lines stay as written.
+TEST(SinkProfileCli, SetAndRemoveKeepEveryOtherLineAsWritten)
+{
+    ProfileHome home;
+    ASSERT_EQ(run_korva({"sink", "profile", "set", "spk", "Flat"}).exit_code, 0);
+    const std::string mine = "\n# my headphones, by hand\n  profile   \"hp\"\t\"Flat\"\n\n# the rest\nfallback \"Flat\"\n";
+    const std::string header = read_file(home.file);
+    write_file(home.file, header + mine);
+    ASSERT_EQ(run_korva({"sink", "profile", "set", "spk", "Headphones"}).exit_code, 0);
+    ASSERT_EQ(run_korva({"sink", "profile", "set", "new", "Flat"}).exit_code, 0);
+    std::string expected = header + mine + "profile \"new\" \"Flat\"\n";
+    expected.replace(expected.find("profile \"spk\" \"Flat\""), 20, "profile \"spk\" \"Headphones\"");
+    EXPECT_EQ(read_file(home.file), expected);
+    ASSERT_EQ(run_korva({"sink", "profile", "remove", "spk"}).exit_code, 0);
+    expected.erase(expected.find("profile \"spk\""), 27);
+    EXPECT_EQ(read_file(home.file), expected);
+}
+
+// The list lines its presets up by characters, and a very long name sticks
+// out of its own line instead of padding every other one.
+TEST(SinkProfileCli, TheListAlignsByCharactersAndALongNamePadsNothing)
+{
+    ProfileHome home;
+    const std::string long_name(10000, 'n');
+    std::filesystem::create_directories(home.dir.path / "config/korva");
+    write_file(home.file, "profile \"\xc3\xa9t\xc3\xa9\" \"Flat\"\nprofile \"" + long_name + "\" \"Flat\"\n"
+                          "fallback \"Flat\"\n");
+    const RunResult list = run_korva({"sink", "profile", "list"});
+    ASSERT_EQ(list.exit_code, 0) << list.err;
+    EXPECT_NE(list.out.find("\xc3\xa9t\xc3\xa9" + std::string(57 + 2, ' ') + "Flat\n"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find(long_name + "  Flat\n"), std::string::npos);
+    EXPECT_NE(list.out.find("\nfallback" + std::string(52 + 2, ' ') + "Flat\n"), std::string::npos);
+    EXPECT_LT(list.out.size(), long_name.size() + 300);
+}
+
+// follow's state file damaged by hand, or grown past 1 MiB: the list says
+// so with its line instead of showing half a state.
+TEST(SinkProfileCli, ADamagedFollowStateIsNamedWithItsLine)
+{
+    ProfileHome home;
+    const std::string state = home.dir.file("runtime/korva/follow-state");
+    std::filesystem::create_directories(home.dir.path / "runtime/korva");
+    for (const auto &[text, message] : std::vector<std::pair<std::string, std::string>>{
+             {"output: spk\njunk\napplied: yes\n", state + ":2: not a \"key: value\" line"},
+             {"output: spk\napplied: yes\noutput: hp\n", state + ":3: the key output again (first on line 1)"},
+             {"output: spk" + std::string(1, '\0') + "\napplied: yes\n", state + ":1: a NUL byte"},
+             {"output: " + std::string(2 << 20, 's') + "\n", state + ": is larger than 1 MiB"}}) {
+        write_file(state, text);
+        const RunResult list = run_korva({"sink", "profile", "list"});
+        EXPECT_EQ(list.exit_code, 0) << list.err;
+        EXPECT_NE(list.out.find("follow: state unreadable: " + message), std::string::npos)
+            << list.out.substr(0, 300);
+        EXPECT_LT(list.out.size(), 1000u);
     }
 }
