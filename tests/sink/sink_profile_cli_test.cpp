@@ -188,6 +188,8 @@ TEST(SinkProfileCli, OnlyOneFollowRunsAndAnEndedOneShowsAsNotRunning)
         const RunResult list = run_korva({"sink", "profile", "list"});
         EXPECT_NE(list.out.find("follow: not running"), std::string::npos) << list.out;
         EXPECT_EQ(list.out.find("applied yes"), std::string::npos) << list.out;
+    }
+}
 
 // set and remove change only the line concerned: comments, blank lines and
 // the spacing of other lines stay as written.
@@ -232,6 +234,12 @@ TEST(SinkProfileCli, ADamagedFollowStateIsNamedWithItsLine)
     ProfileHome home;
     const std::string state = home.dir.file("runtime/korva/follow-state");
     std::filesystem::create_directories(home.dir.path / "runtime/korva");
+    // A running follow's lock, held here in its place: only then is its state shown.
+    const int lock = open(home.dir.file("runtime/korva/follow.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    ASSERT_EQ(fcntl(lock, F_SETLK, &whole), 0);
     for (const auto &[text, message] : std::vector<std::pair<std::string, std::string>>{
              {"output: spk\njunk\napplied: yes\n", state + ":2: not a \"key: value\" line"},
              {"output: spk\napplied: yes\noutput: hp\n", state + ":3: the key output again (first on line 1)"},
@@ -244,4 +252,5 @@ TEST(SinkProfileCli, ADamagedFollowStateIsNamedWithItsLine)
             << list.out.substr(0, 300);
         EXPECT_LT(list.out.size(), 1000u);
     }
+    close(lock);
 }
