@@ -62,7 +62,7 @@ class UsageError(Exception):
     pass
 
 
-def read_layers(path, root):
+def read_layers(path):
     """Maps each listed unit to (its line of the order, the layer file's line)."""
     units = {}
     level = 0
@@ -445,7 +445,7 @@ def main(argv):
         print(f"check-includes: no layer file {layers}", file=sys.stderr)
         return 2
     try:
-        units = read_layers(layers, root)
+        units = read_layers(layers)
     except UsageError as e:
         print(f"check-includes: {e}", file=sys.stderr)
         return 2
