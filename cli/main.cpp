@@ -3,7 +3,7 @@
 #include "cli/common/interrupt.h"
 #include "cli/demo/demo_command.h"
 #include "cli/preset/preset_command.h"
-#include "cli/process/process_options.h"
+#include "cli/process_options.h"
 #include "cli/response/response_command.h"
 #include "cli/sink/sink_command.h"
 #include "korva_version.h"

@@ -121,10 +121,22 @@ TEST_F(SettingsTest, StoreWritesAll33KeysInOrderAndSignExtends)
     ASSERT_EQ(cfg_store(), 1);
     const std::string text = korva_test::read_file(config);
 
-    std::vector<std::string> expected;
-    for (const KorvaParamField &field : korva_param_fields)
-        expected.push_back(std::string("xmkorva_") + field.name);
-    expected.push_back("xmkorva_last_preset_file");
+    // Written out here, not taken from the table the store walks: a key
+    // renamed, dropped or moved in that table must show up as a difference.
+    const std::vector<std::string> expected = {
+        "xmkorva_enable_global",     "xmkorva_chain_index",       "xmkorva_preamp",
+        "xmkorva_superbass",         "xmkorva_dewoofer",          "xmkorva_fidelity",
+        "xmkorva_enable_3dsurround", "xmkorva_enable_extspace",   "xmkorva_enable_extfx",
+        "xmkorva_enable_vs",         "xmkorva_enable_bw",         "xmkorva__3dsurround_mode",
+        "xmkorva__3dsurround_depth", "xmkorva__3dsurround_bass",  "xmkorva_extspace_mode",
+        "xmkorva_extfx_mode",        "xmkorva_extfx_space",       "xmkorva_extfx_center",
+        "xmkorva_vs_mode",           "xmkorva_vs_overdrive",      "xmkorva_vs_intensity",
+        "xmkorva_spc_swapstereo",    "xmkorva_spc_phaseinvert",   "xmkorva_spc_mode",
+        "xmkorva_spc_debass",        "xmkorva_spc_detube",        "xmkorva_spc_mid",
+        "xmkorva_spc_high",          "xmkorva_bw_mode",           "xmkorva_bw_fq",
+        "xmkorva_bw_value",          "xmkorva_bw_sigpreamp",      "xmkorva_last_preset_file",
+    };
+    ASSERT_EQ(expected.size(), 33u);
     EXPECT_EQ(keys_in_section(text), expected);
     EXPECT_NE(text.find("\nxmkorva__3dsurround_mode=1\n"), std::string::npos);
     EXPECT_NE(text.find("\nxmkorva_extspace_mode=-1\n"), std::string::npos);

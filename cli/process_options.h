@@ -1,5 +1,6 @@
 // `korva process`: one file (IN OUT) or many (--out-dir DIR IN...), its
-// options and the run that follows them.
+// options and the run that follows them. It sits above both process/ (one
+// file) and batch/ (many, each through process/), which it chooses between.
 #ifndef KORVA_CLI_PROCESS_OPTIONS_H
 #define KORVA_CLI_PROCESS_OPTIONS_H
 

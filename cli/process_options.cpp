@@ -4,7 +4,7 @@
 #include "cli/batch/batch_run.h"
 #include "cli/common/interrupt.h"
 #include "cli/common/param_options.h"
-#include "process_file.h"
+#include "cli/process/process_file.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,0 +1,2 @@
+#include "bench/bench.h"
+#include "low/low.h"

@@ -1,0 +1,3 @@
+#include "low.h"
+#include "tests/support/helper.h"
+int low_value() { return helper(); }

@@ -1,0 +1,3 @@
+#include "a.h"
+#include "app/b/b.h"
+int a() { return b(); }

@@ -1,0 +1,4 @@
+#include "b.h"
+
+#include "../a/a.h"
+int b() { return 1; }

@@ -1,0 +1,3 @@
+#include "app/a/a.h"
+#include "app/b/b.h"
+int c() { return a() + b(); }

@@ -1,0 +1,1 @@
+int high_value() { return 0; }

@@ -1,0 +1,1 @@
+int low_value() { return 0; }

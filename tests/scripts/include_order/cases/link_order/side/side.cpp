@@ -1,0 +1,1 @@
+int side_value() { return 0; }

@@ -1,0 +1,2 @@
+#include "low/low.h"
+int high_value() { return low_value(); }

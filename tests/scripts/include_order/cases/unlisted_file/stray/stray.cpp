@@ -1,0 +1,2 @@
+#include "low/low.h"
+int stray_value() { return low_value(); }
