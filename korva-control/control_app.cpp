@@ -7,7 +7,6 @@
 #include "pwclient/sink_client.h"
 #include "pwclient/sink_fragment_saver.h"
 #include "pwclient/sink_fragment_store.h"
-#include "settings/korva_settings.h"
 #include "ui/binding.h"
 #include "ui/dialogs.h"
 #include "ui/widgets.h"
@@ -41,6 +40,7 @@ struct App {
     KorvaFragmentSaver *saver = nullptr;
     std::string fragment;            // the fragment's path; empty when it has none
     std::string folder_file;         // where the last preset folder is kept
+    std::string last_preset = "~/";  // where the preset selectors start
     KorvaSinkState state = KORVA_SINK_CONNECTING;
     bool whole_report_due = true;    // the next report is the first since connecting
     bool in_own_update = false;      // inside this program's gui_update
@@ -161,8 +161,14 @@ void replace_block(void *data, const KorvaParams *block)
     write_block(data, &next);
 }
 
+const char *last_preset(void *)
+{
+    return app.last_preset.c_str();
+}
+
 void keep_preset_folder(void *, const char *path)
 {
+    app.last_preset = path;
     std::string error;
     const std::string folder = folder_of(path);
     if (!folder.empty() && !write_preset_folder(app.folder_file, folder, error))
@@ -175,8 +181,19 @@ void window_closed(void *)
         gtk_main_quit();
 }
 
-const KorvaWindowModel sink_model = {nullptr, read_block, write_block, replace_block, window_closed,
-                                     keep_preset_folder};
+KorvaWindowModel make_sink_model()
+{
+    KorvaWindowModel model{};
+    model.read = read_block;
+    model.write = write_block;
+    model.replace = replace_block;
+    model.closed = window_closed;
+    model.last_preset = last_preset;
+    model.preset_chosen = keep_preset_folder;
+    return model;
+}
+
+const KorvaWindowModel sink_model = make_sink_model();
 
 // --- the PipeWire client's reports, on the interface thread ---
 
@@ -281,7 +298,7 @@ int run_control_window()
     app.folder_file = preset_folder_file();
     const std::string folder = read_preset_folder(app.folder_file);
     if (!folder.empty())
-        korva_set_last_preset_file(folder.c_str());
+        app.last_preset = folder;
 
     char error[256] = "";
     const KorvaSinkCallbacks callbacks{state_changed, values_changed, nullptr};

@@ -8,7 +8,7 @@
 extern "C" {
 #endif
 
-/* New hidden, modal file selectors starting at last_preset_file. */
+/* New hidden, modal file selectors starting at the model's last preset path. */
 GtkWidget *create_fileLoad(void);
 GtkWidget *create_fileSave(void);
 

@@ -6,6 +6,8 @@
 
 #include "window_model.h"
 
+#include <gtk/gtk.h>
+
 namespace korva_ui {
 
 // The record the window is built over; null forgets it.
@@ -19,8 +21,22 @@ void write_block(const KorvaParams &block);
 // window, if open, then shows it.
 void replace_block(const KorvaParams *block);
 
+// The path the preset selectors start at ("~/" when the owner has none).
+const char *last_preset();
+
 // LOAD or SAVE succeeded with `path`.
 void preset_chosen(const char *path);
+
+// A preset file read whole into `block`, or false with `block` unchanged.
+bool load_preset(const char *path, KorvaParams &block);
+// `block` written as the preset file `path`.
+bool save_preset(const char *path, const KorvaParams &block);
+
+// A new message window, shown, or null.
+GtkWidget *message_window(const char *title, const char *text);
+
+// The window's title.
+const char *title();
 
 // The window is being destroyed.
 void window_closed();

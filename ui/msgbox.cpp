@@ -1,8 +1,8 @@
-// The one message window of the plug-in, and the about box that uses it.
+// The one message window of the window, and the about box that uses it.
 
 #include "dialogs.h"
 
-#include "libxmms/xmms_util.h"
+#include "model_access.h"
 
 extern "C" {
 
@@ -12,7 +12,7 @@ void msg_box(const char *title, const char *text)
 {
     if (msg_box_window)
         gtk_widget_destroy(msg_box_window);  // clears msg_box_window
-    msg_box_window = xmms_show_message(title ? title : "", text ? text : "", "Close", FALSE, nullptr, nullptr);
+    msg_box_window = korva_ui::message_window(title ? title : "", text ? text : "");
     if (!msg_box_window)
         return;
     gtk_widget_hide(msg_box_window);

@@ -4,8 +4,6 @@
 #include "dialogs.h"
 #include "model_access.h"
 
-#include "engine/preset_write.h"
-#include "settings/korva_settings.h"
 
 #include <sys/stat.h>
 
@@ -48,7 +46,7 @@ GtkWidget *create_selector(const char *title, const char *name, const char *ok_n
     GtkFileSelection *fs = GTK_FILE_SELECTION(selector);
     attach_button(selector, fs->ok_button, ok_name, on_ok);
     attach_button(selector, fs->cancel_button, cancel_name, G_CALLBACK(on_file_Cancel));
-    gtk_file_selection_set_filename(fs, last_preset_file);
+    gtk_file_selection_set_filename(fs, korva_ui::last_preset());
     open_selectors = g_slist_prepend(open_selectors, selector);
     g_signal_connect(selector, "destroy", G_CALLBACK(forget_selector), nullptr);
     return selector;
@@ -112,10 +110,8 @@ template <class Act> void finish_selection(gpointer user_data, const char *faile
         return;
     gchar *path = selected_name(selector);
     const bool done = act(path);
-    if (done) {
-        korva_set_last_preset_file(path);
+    if (done)
         korva_ui::preset_chosen(path);
-    }
     g_free(path);
     if (!done) {
         gtk_file_selection_set_filename(selector, failed);
@@ -132,7 +128,7 @@ extern "C" void on_file_Load(GtkButton *, gpointer user_data)
         // The file is read and checked first; the block changes only after
         // a complete, valid read.
         KorvaParams in_force, loaded;
-        if (!korva_ui::read_block(in_force) || !korva_read_preset(path, &loaded))
+        if (!korva_ui::read_block(in_force) || !korva_ui::load_preset(path, loaded))
             return false;
         korva_ui::replace_block(&loaded);
         return true;
@@ -143,7 +139,7 @@ extern "C" void on_file_Save(GtkButton *, gpointer user_data)
 {
     finish_selection(user_data, kSaveFailed, [](const gchar *path) {
         KorvaParams block;
-        return korva_ui::read_block(block) && korva::preset::write_file(block, path);
+        return korva_ui::read_block(block) && korva_ui::save_preset(path, block);
     });
 }
 

@@ -80,7 +80,7 @@ extern "C" GtkWidget *korva_window_create(const KorvaWindowModel *model)
     window1 = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_widget_set_name(window1, "window1");
     gtk_object_set_data(GTK_OBJECT(window1), "window1", window1);
-    gtk_window_set_title(GTK_WINDOW(window1), "Korva configuration");
+    gtk_window_set_title(GTK_WINDOW(window1), korva_ui::title());
     gtk_window_set_position(GTK_WINDOW(window1), GTK_WIN_POS_CENTER);
     gtk_window_set_policy(GTK_WINDOW(window1), FALSE, FALSE, TRUE);
 
