@@ -9,7 +9,6 @@
 #include "pwclient/sink_fragment_store.h"
 #include "ui/binding.h"
 #include "ui/dialogs.h"
-#include "ui/widgets.h"
 #include "ui/window.h"
 
 #include <glib-unix.h>
@@ -48,6 +47,7 @@ struct App {
     std::string own_title;           // the window's title without the state
     std::string title;
     SinkMirror mirror;
+    korva_ui::Window window;
 };
 
 App app;
@@ -75,7 +75,7 @@ void report_save(bool ok, const KorvaFragmentError &error)
         return;
     app.save_problem = error.message;
     std::fprintf(stderr, "korva-control: not saved: %s\n", error.message);
-    msg_box("Korva: not saved", (std::string("The change is not saved:\n") + error.message).c_str());
+    korva_ui::msg_box(app.window, "Korva: not saved", (std::string("The change is not saved:\n") + error.message).c_str());
 }
 
 void flush_saves()
@@ -107,20 +107,20 @@ std::string state_words()
 
 void show_title()
 {
-    if (window1 == nullptr)
+    if (app.window.window1 == nullptr)
         return;
     const std::string title = app.own_title + " \xe2\x80\x94 " + state_words() + follow_title_text();
     if (title == app.title)
         return;
     app.title = title;
-    gtk_window_set_title(GTK_WINDOW(window1), title.c_str());
+    gtk_window_set_title(GTK_WINDOW(app.window.window1), title.c_str());
 }
 
 // Shows the block; what the window's read-back then changes stays here.
 void show_block()
 {
     app.in_own_update = true;
-    gui_update();
+    korva_ui::gui_update(app.window);
     app.in_own_update = false;
 }
 
@@ -279,7 +279,7 @@ void starting_block()
         return;
     }
     std::fprintf(stderr, "korva-control: %s\n", error.message);
-    msg_box("Korva: the sink's configuration", (std::string("Cannot read the sink's configuration:\n") +
+    korva_ui::msg_box(app.window, "Korva: the sink's configuration", (std::string("Cannot read the sink's configuration:\n") +
                                                 error.message + "\n\nThe window shows the defaults.").c_str());
 }
 
@@ -311,12 +311,12 @@ int run_control_window()
     app.state = korva_sink_client_wait(app.client, kFirstAnswerMs);
     starting_block();
 
-    korva_window_create(&sink_model);
-    const gchar *own_title = gtk_window_get_title(GTK_WINDOW(window1));
+    korva_ui::build(app.window, sink_model);
+    const gchar *own_title = gtk_window_get_title(GTK_WINDOW(app.window.window1));
     app.own_title = own_title != nullptr ? own_title : "Korva";
     show_title();
     show_block();
-    gtk_widget_show(window1);
+    gtk_widget_show(app.window.window1);
     const guint tick = g_timeout_add(kTickMs, on_tick, nullptr);
     const guint term = g_unix_signal_add(SIGTERM, on_quit_signal, nullptr);
     const guint interrupt = g_unix_signal_add(SIGINT, on_quit_signal, nullptr);
@@ -328,7 +328,7 @@ int run_control_window()
     flush_saves();
     korva_sink_client_free(app.client);
     korva_fragment_saver_free(app.saver);
-    close_dialogs();
+    korva_ui::close_dialogs(app.window);
     return 0;
 }
 

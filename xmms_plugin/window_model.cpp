@@ -5,6 +5,7 @@
 // player's message windows. All of it runs on the player's interface
 // thread, where the window lives.
 #include "korva_plugin.h"
+#include "window_names.h"
 
 #include "libxmms/xmms_util.h"
 #include "settings/korva_settings.h"
@@ -54,6 +55,7 @@ void store_settings(void *)
 {
     if (korva != nullptr)
         cfg_store();
+    window1 = nullptr;
 }
 
 const char *last_preset(void *)
@@ -86,9 +88,22 @@ KorvaWindowModel engine_model()
 
 const KorvaWindowModel plugin_model = engine_model();
 
+// The record's widgets under their global names.
+void publish(const korva_ui::Window &w)
+{
+    window1 = w.window1;
+#define KORVA_PLUGIN_PUBLISH(name) name = w.name;
+    KORVA_UI_WIDGETS(KORVA_PLUGIN_PUBLISH)
+    KORVA_UI_MENUS(KORVA_PLUGIN_PUBLISH)
+#undef KORVA_PLUGIN_PUBLISH
+}
+
 }  // namespace
 
 extern "C" GtkWidget *create_window1(void)
 {
-    return korva_window_create(&plugin_model);
+    korva_ui::Window &w = korva_plugin::plugin_window();
+    korva_ui::build(w, plugin_model);
+    publish(w);
+    return w.window1;
 }
