@@ -7,10 +7,8 @@
 #include "pwclient/sink_client.h"
 #include "pwclient/sink_fragment_saver.h"
 #include "pwclient/sink_fragment_store.h"
-#include "settings/korva_settings.h"
 #include "ui/binding.h"
 #include "ui/dialogs.h"
-#include "ui/widgets.h"
 #include "ui/window.h"
 
 #include <glib-unix.h>
@@ -41,6 +39,7 @@ struct App {
     KorvaFragmentSaver *saver = nullptr;
     std::string fragment;            // the fragment's path; empty when it has none
     std::string folder_file;         // where the last preset folder is kept
+    std::string last_preset = "~/";  // where the preset selectors start
     KorvaSinkState state = KORVA_SINK_CONNECTING;
     bool whole_report_due = true;    // the next report is the first since connecting
     bool in_own_update = false;      // inside this program's gui_update
@@ -50,6 +49,7 @@ struct App {
     std::string own_title;           // the window's title without the state
     std::string title;
     SinkMirror mirror;
+    korva_ui::Window window;
 };
 
 App app;
@@ -97,7 +97,7 @@ void report_save(bool ok, const KorvaFragmentError &error)
         return;
     app.save_problem = error.message;
     std::fprintf(stderr, "korva-control: not saved: %s\n", error.message);
-    msg_box("Korva: not saved", (std::string("The change is not saved:\n") + error.message).c_str());
+    korva_ui::msg_box(app.window, "Korva: not saved", (std::string("The change is not saved:\n") + error.message).c_str());
 }
 
 void flush_saves()
@@ -133,21 +133,21 @@ std::string state_words()
 
 void show_title()
 {
-    if (window1 == nullptr)
+    if (app.window.window1 == nullptr)
         return;
     check_fragment();
     const std::string title = app.own_title + " \xe2\x80\x94 " + state_words() + follow_title_text();
     if (title == app.title)
         return;
     app.title = title;
-    gtk_window_set_title(GTK_WINDOW(window1), title.c_str());
+    gtk_window_set_title(GTK_WINDOW(app.window.window1), title.c_str());
 }
 
 // Shows the block; what the window's read-back then changes stays here.
 void show_block()
 {
     app.in_own_update = true;
-    gui_update();
+    korva_ui::gui_update(app.window);
     app.in_own_update = false;
 }
 
@@ -190,8 +190,14 @@ void replace_block(void *data, const KorvaParams *block)
     write_block(data, &next);
 }
 
+const char *last_preset(void *)
+{
+    return app.last_preset.c_str();
+}
+
 void keep_preset_folder(void *, const char *path)
 {
+    app.last_preset = path;
     std::string error;
     const std::string folder = folder_of(path);
     if (!folder.empty() && !write_preset_folder(app.folder_file, folder, error))
@@ -204,8 +210,19 @@ void window_closed(void *)
         gtk_main_quit();
 }
 
-const KorvaWindowModel sink_model = {nullptr, read_block, write_block, replace_block, window_closed,
-                                     keep_preset_folder};
+KorvaWindowModel make_sink_model()
+{
+    KorvaWindowModel model{};
+    model.read = read_block;
+    model.write = write_block;
+    model.replace = replace_block;
+    model.closed = window_closed;
+    model.last_preset = last_preset;
+    model.preset_chosen = keep_preset_folder;
+    return model;
+}
+
+const KorvaWindowModel sink_model = make_sink_model();
 
 // --- the PipeWire client's reports, on the interface thread ---
 
@@ -291,7 +308,7 @@ void starting_block()
         return;
     }
     std::fprintf(stderr, "korva-control: %s\n", error.message);
-    msg_box("Korva: the sink's configuration", (std::string("Cannot read the sink's configuration:\n") +
+    korva_ui::msg_box(app.window, "Korva: the sink's configuration", (std::string("Cannot read the sink's configuration:\n") +
                                                 error.message + "\n\nThe window shows the defaults.").c_str());
 }
 
@@ -310,7 +327,7 @@ int run_control_window()
     app.folder_file = preset_folder_file();
     const std::string folder = read_preset_folder(app.folder_file);
     if (!folder.empty())
-        korva_set_last_preset_file(folder.c_str());
+        app.last_preset = folder;
 
     char error[256] = "";
     const KorvaSinkCallbacks callbacks{state_changed, values_changed, nullptr};
@@ -323,12 +340,12 @@ int run_control_window()
     app.state = korva_sink_client_wait(app.client, kFirstAnswerMs);
     starting_block();
 
-    korva_window_create(&sink_model);
-    const gchar *own_title = gtk_window_get_title(GTK_WINDOW(window1));
+    korva_ui::build(app.window, sink_model);
+    const gchar *own_title = gtk_window_get_title(GTK_WINDOW(app.window.window1));
     app.own_title = own_title != nullptr ? own_title : "Korva";
     show_title();
     show_block();
-    gtk_widget_show(window1);
+    gtk_widget_show(app.window.window1);
     const guint tick = g_timeout_add(kTickMs, on_tick, nullptr);
     const guint term = g_unix_signal_add(SIGTERM, on_quit_signal, nullptr);
     const guint interrupt = g_unix_signal_add(SIGINT, on_quit_signal, nullptr);
@@ -340,7 +357,7 @@ int run_control_window()
     flush_saves();
     korva_sink_client_free(app.client);
     korva_fragment_saver_free(app.saver);
-    close_dialogs();
+    korva_ui::close_dialogs(app.window);
     return 0;
 }
 

@@ -1,10 +1,13 @@
 // Writes the Turtle files of the korva.lv2 bundle from the port table:
 //
-//   korva_lv2_bundle DIR BINARY PRESETS  ->  DIR/manifest.ttl, DIR/korva.ttl, DIR/presets.ttl
+//   korva_lv2_bundle DIR BINARY PRESETS [UI_BINARY]
+//       ->  DIR/manifest.ttl, DIR/korva.ttl, DIR/presets.ttl
 //
 // BINARY is the file name of the plug-in's shared object inside DIR; PRESETS
 // is the folder of the factory presets (their index and .kp files), which
-// join "Defaults" and "Every stage on" under their own names. The build runs
+// join "Defaults" and "Every stage on" under their own names. UI_BINARY, when
+// given, is the shared object of the window (a ui:GtkUI), which the manifest
+// then names as the plug-in's UI. The build runs
 // this after every change of the port table or of the factory presets, so
 // the description can never disagree with the plug-in.
 #include "plugin_core/lv2_text.h"
@@ -85,13 +88,31 @@ std::string plugin_document()
     return text;
 }
 
-std::string manifest_document(const std::string &binary, const std::vector<Preset> &presets)
+// The window: a GTK 2 UI in its own object, needing no feature of the host
+// (it reaches the plug-in only through port writes and port events).
+std::string ui_statement(const std::string &ui_binary)
+{
+    return "<" + std::string(kKorvaUiUri) + ">\n"
+           "    a ui:GtkUI ;\n"
+           "    lv2:binary <" + ui_binary + "> ;\n"
+           "    lv2:optionalFeature ui:noUserResize .\n\n";
+}
+
+std::string manifest_document(const std::string &binary, const std::string &ui_binary,
+                              const std::vector<Preset> &presets)
 {
     std::string text = kPrefixes;
+    if (!ui_binary.empty())
+        text.insert(text.find("@prefix rdfs:") + std::string("@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n").size(),
+                    "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n");
     text += "<" + std::string(kKorvaPluginUri) + ">\n"
             "    a lv2:Plugin ;\n"
-            "    lv2:binary <" + binary + "> ;\n"
-            "    rdfs:seeAlso <korva.ttl> .\n\n";
+            "    lv2:binary <" + binary + "> ;\n";
+    if (!ui_binary.empty())
+        text += "    ui:ui <" + std::string(kKorvaUiUri) + "> ;\n";
+    text += "    rdfs:seeAlso <korva.ttl> .\n\n";
+    if (!ui_binary.empty())
+        text += ui_statement(ui_binary);
     for (size_t i = 0; i < presets.size(); ++i) {
         text += '<';
         text += lv2_preset_uri(presets[i].name);
@@ -131,8 +152,8 @@ bool write_file(const std::string &path, const std::string &text)
 
 int main(int argc, char **argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: korva_lv2_bundle DIR BINARY PRESETS\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: korva_lv2_bundle DIR BINARY PRESETS [UI_BINARY]\n");
         return 2;
     }
     const std::string dir = argv[1], preset_dir = argv[3];
@@ -166,7 +187,7 @@ int main(int argc, char **argv)
         presets.push_back({entry.name, info.params});
     }
 
-    const bool ok = write_file(dir + "/manifest.ttl", manifest_document(argv[2], presets)) &&
+    const bool ok = write_file(dir + "/manifest.ttl", manifest_document(argv[2], argc == 5 ? argv[4] : "", presets)) &&
                     write_file(dir + "/korva.ttl", plugin_document()) &&
                     write_file(dir + "/presets.ttl", presets_document(presets));
     return ok ? 0 : 1;

@@ -10,6 +10,7 @@
 #include <string_view>
 
 inline constexpr const char *kKorvaPluginUri = "urn:korva:enhancer";
+inline constexpr const char *kKorvaUiUri = "urn:korva:enhancer#ui";
 inline constexpr const char *kKorvaPresetUriPrefix = "urn:korva:preset:";
 
 // `text` with \ " \n \r \t escaped by a backslash and every other control

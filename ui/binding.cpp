@@ -40,8 +40,6 @@ const BwMode bwcfg[KORVA_BW_MODES] = {
     {kModes[3].value, kDescriptions[3]},
 };
 
-int gui_updating = 0;
-
 }  // extern "C"
 
 namespace {
@@ -64,43 +62,45 @@ enum class Kind {
 };
 
 struct Binding {
-    GtkWidget *const *control;  // the widget's global; null for the radio group
+    GtkWidget *korva_ui::Window::*control;  // the widget's member; null for the radio group
     Kind kind;
     const char *field;          // as korva_param_fields names it
 };
 
+using W = korva_ui::Window;
+
 // Every field once, in the order the controls are read into the block.
 const Binding kBindings[] = {
-    {&chkEnable, Kind::flag, "enable_global"},
-    {&chChainer, Kind::menu, "chain_index"},
-    {&slPreamp, Kind::inverted_slider, "preamp"},
-    {&slSuperBass, Kind::slider, "superbass"},
-    {&slDeWoofer, Kind::slider, "dewoofer"},
-    {&slFidelity, Kind::slider, "fidelity"},
-    {&chk3DSurround, Kind::flag, "enable_3dsurround"},
-    {&chkExtSpace, Kind::flag, "enable_extspace"},
-    {&chkExtFX, Kind::flag, "enable_extfx"},
-    {&chkVS, Kind::flag, "enable_vs"},
-    {&chkBW, Kind::flag, "enable_bw"},
-    {&ch3DSurround, Kind::menu, "_3dsurround_mode"},
-    {&sl3DDepth, Kind::slider, "_3dsurround_depth"},
-    {&sl3DBass, Kind::slider, "_3dsurround_bass"},
-    {&chExtSpace, Kind::menu, "extspace_mode"},
-    {&chExtFX, Kind::menu, "extfx_mode"},
-    {&slSpace, Kind::slider, "extfx_space"},
-    {&slCenter, Kind::slider, "extfx_center"},
-    {&chVS, Kind::menu, "vs_mode"},
-    {&slOverdrive, Kind::slider, "vs_overdrive"},
-    {&slIntensity, Kind::slider, "vs_intensity"},
-    {&chkPhaseInv, Kind::flag, "spc_phaseinvert"},
-    {&chkSwap, Kind::flag, "spc_swapstereo"},
-    {&chkFQ, Kind::flag, "spc_mode"},
-    {&slFQDeBass, Kind::slider, "spc_debass"},
-    {&slFQDeTube, Kind::slider, "spc_detube"},
-    {&slFQMid, Kind::slider, "spc_mid"},
-    {&slFQHigh, Kind::slider, "spc_high"},
-    {&chBW, Kind::bw_menu, "bw_mode"},
-    {&slBWamp, Kind::inverted_slider, "bw_sigpreamp"},
+    {&W::chkEnable, Kind::flag, "enable_global"},
+    {&W::chChainer, Kind::menu, "chain_index"},
+    {&W::slPreamp, Kind::inverted_slider, "preamp"},
+    {&W::slSuperBass, Kind::slider, "superbass"},
+    {&W::slDeWoofer, Kind::slider, "dewoofer"},
+    {&W::slFidelity, Kind::slider, "fidelity"},
+    {&W::chk3DSurround, Kind::flag, "enable_3dsurround"},
+    {&W::chkExtSpace, Kind::flag, "enable_extspace"},
+    {&W::chkExtFX, Kind::flag, "enable_extfx"},
+    {&W::chkVS, Kind::flag, "enable_vs"},
+    {&W::chkBW, Kind::flag, "enable_bw"},
+    {&W::ch3DSurround, Kind::menu, "_3dsurround_mode"},
+    {&W::sl3DDepth, Kind::slider, "_3dsurround_depth"},
+    {&W::sl3DBass, Kind::slider, "_3dsurround_bass"},
+    {&W::chExtSpace, Kind::menu, "extspace_mode"},
+    {&W::chExtFX, Kind::menu, "extfx_mode"},
+    {&W::slSpace, Kind::slider, "extfx_space"},
+    {&W::slCenter, Kind::slider, "extfx_center"},
+    {&W::chVS, Kind::menu, "vs_mode"},
+    {&W::slOverdrive, Kind::slider, "vs_overdrive"},
+    {&W::slIntensity, Kind::slider, "vs_intensity"},
+    {&W::chkPhaseInv, Kind::flag, "spc_phaseinvert"},
+    {&W::chkSwap, Kind::flag, "spc_swapstereo"},
+    {&W::chkFQ, Kind::flag, "spc_mode"},
+    {&W::slFQDeBass, Kind::slider, "spc_debass"},
+    {&W::slFQDeTube, Kind::slider, "spc_detube"},
+    {&W::slFQMid, Kind::slider, "spc_mid"},
+    {&W::slFQHigh, Kind::slider, "spc_high"},
+    {&W::chBW, Kind::bw_menu, "bw_mode"},
+    {&W::slBWamp, Kind::inverted_slider, "bw_sigpreamp"},
     {nullptr, Kind::bw_radios, "bw_fq"},
 };
 
@@ -125,9 +125,9 @@ ShowGroup show_group(Kind kind)
     return ShowGroup::radios;
 }
 
-GtkWidget *radio(int mode)
+GtkWidget *radio(const W &w, int mode)
 {
-    GtkWidget *const radios[KORVA_BW_MODES] = {rbConcentration, rbLightRelax, rbNormalRelax, rbDeepRelax};
+    GtkWidget *const radios[KORVA_BW_MODES] = {w.rbConcentration, w.rbLightRelax, w.rbNormalRelax, w.rbDeepRelax};
     return radios[mode];
 }
 
@@ -172,9 +172,9 @@ void show_position(GtkWidget *option_menu, int32_t position)
 }
 
 // Control to block.
-void read_control(const Binding &b, KorvaParams &p)
+void read_control(const W &w, const Binding &b, KorvaParams &p)
 {
-    GtkWidget *control = b.control ? *b.control : nullptr;
+    GtkWidget *control = b.control ? w.*b.control : nullptr;
     switch (b.kind) {
     case Kind::flag:
         set(p, b.field, flag(control));
@@ -199,7 +199,7 @@ void read_control(const Binding &b, KorvaParams &p)
         // The first active radio button, normal relaxation when none is.
         p.bw_fq = bwcfg[2].fq;
         for (int i = 0; i < KORVA_BW_MODES; ++i) {
-            if (flag(radio(i))) {
+            if (flag(radio(w, i))) {
                 p.bw_fq = bwcfg[i].fq;
                 break;
             }
@@ -209,9 +209,9 @@ void read_control(const Binding &b, KorvaParams &p)
 }
 
 // Block to control.
-void show_control(const Binding &b, const KorvaParams &p)
+void show_control(const W &w, const Binding &b, const KorvaParams &p)
 {
-    GtkWidget *control = b.control ? *b.control : nullptr;
+    GtkWidget *control = b.control ? w.*b.control : nullptr;
     switch (b.kind) {
     case Kind::flag:
         show_flag(control, get(p, b.field));
@@ -230,7 +230,7 @@ void show_control(const Binding &b, const KorvaParams &p)
         break;
     case Kind::bw_radios:
         for (int i = 0; i < KORVA_BW_MODES; ++i)
-            show_flag(radio(i), p.bw_fq == bwcfg[i].fq);
+            show_flag(radio(w, i), p.bw_fq == bwcfg[i].fq);
         break;
     }
 }
@@ -249,40 +249,53 @@ extern "C" gint option_menu_index(GtkWidget *option_menu)
     return gtk_option_menu_get_history(GTK_OPTION_MENU(option_menu));
 }
 
-extern "C" void korva_update(void)
+namespace korva_ui {
+
+namespace {
+
+void set_updating(Window &w, int value)
 {
-    KorvaParams p;
-    if (gui_updating || !window1 || !korva_ui::read_block(p))  // padding bytes keep their value
-        return;
-    for (const Binding &b : kBindings)
-        read_control(b, p);
-    korva_ui::write_block(p);
+    w.updating = value;
+    if (w.updating_also)
+        *w.updating_also = value;
 }
 
-extern "C" void gui_update(void)
+}  // namespace
+
+void korva_update(Window &w)
 {
     KorvaParams p;
-    if (!window1 || !korva_ui::read_block(p))
+    if (w.updating || !w.window1 || !read_block(w, p))  // padding bytes keep their value
+        return;
+    for (const Binding &b : kBindings)
+        read_control(w, b, p);
+    write_block(w, p);
+}
+
+void gui_update(Window &w)
+{
+    KorvaParams p;
+    if (!w.window1 || !read_block(w, p))
         return;
 
-    gui_updating = 1;
+    set_updating(w, 1);
     for (ShowGroup group : {ShowGroup::flags, ShowGroup::sliders, ShowGroup::menus, ShowGroup::radios}) {
         for (const Binding &b : kBindings) {
             if (show_group(b.kind) == group)
-                show_control(b, p);
+                show_control(w, b, p);
         }
     }
-    gui_updating = 0;
+    set_updating(w, 0);
 
     // The block now holds exactly what the controls can show.
-    korva_update();
-    show_bw_description();
+    korva_update(w);
+    show_bw_description(w);
 }
 
-extern "C" void show_bw_description(void)
+void show_bw_description(Window &w)
 {
     KorvaParams p;
-    if (!window1 || !korva_ui::read_block(p))
+    if (!w.window1 || !read_block(w, p))
         return;
     const BwMode *mode = &bwcfg[0];
     for (const BwMode &row : bwcfg) {
@@ -292,7 +305,7 @@ extern "C" void show_bw_description(void)
         }
     }
 
-    GtkTextView *view = GTK_TEXT_VIEW(txtBWdesc);
+    GtkTextView *view = GTK_TEXT_VIEW(w.txtBWdesc);
     GtkTextBuffer *buffer = gtk_text_view_get_buffer(view);
     GtkTextIter start, end;
     gtk_text_buffer_get_bounds(buffer, &start, &end);
@@ -304,3 +317,5 @@ extern "C" void show_bw_description(void)
     gtk_text_buffer_get_start_iter(buffer, &start);
     gtk_text_buffer_place_cursor(buffer, &start);
 }
+
+}  // namespace korva_ui

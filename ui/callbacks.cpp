@@ -3,71 +3,85 @@
 #include "binding.h"
 #include "dialogs.h"
 #include "model_access.h"
-#include "widgets.h"
 
-extern "C" void on_chk_update(GtkToggleButton *, gpointer)
+namespace korva_ui {
+
+namespace {
+
+Window &window_of(gpointer data)
 {
-    korva_update();
+    return *static_cast<Window *>(data);
 }
 
-extern "C" void on_sl_update(GtkAdjustment *, gpointer)
+}  // namespace
+
+void on_chk_update(GtkToggleButton *, gpointer window)
 {
-    korva_update();
+    korva_update(window_of(window));
 }
 
-extern "C" void on_menu_update(GtkMenuItem *, gpointer)
+void on_sl_update(GtkAdjustment *, gpointer window)
 {
-    korva_update();
+    korva_update(window_of(window));
 }
 
-extern "C" void on_sl_realize(GtkWidget *widget, gpointer)
+void on_menu_update(GtkMenuItem *, gpointer window)
+{
+    korva_update(window_of(window));
+}
+
+void on_sl_realize(GtkWidget *widget, gpointer window)
 {
     if (!widget || !GTK_IS_RANGE(widget))
         return;
     GtkAdjustment *adjustment = gtk_range_get_adjustment(GTK_RANGE(widget));
     // A scrollbar realized again (after an unrealize) keeps a single connection.
-    gulong connected = g_signal_handler_find(adjustment, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
-                                             reinterpret_cast<gpointer>(on_sl_update), nullptr);
+    gulong connected = g_signal_handler_find(adjustment, GSignalMatchType(G_SIGNAL_MATCH_FUNC | G_SIGNAL_MATCH_DATA),
+                                             0, 0, nullptr, reinterpret_cast<gpointer>(on_sl_update), window);
     if (!connected)
-        g_signal_connect(adjustment, "value_changed", G_CALLBACK(on_sl_update), nullptr);
+        g_signal_connect(adjustment, "value_changed", G_CALLBACK(on_sl_update), window);
 }
 
-extern "C" void on_bwtype_toggled(GtkToggleButton *, gpointer)
+void on_bwtype_toggled(GtkToggleButton *, gpointer window)
 {
-    korva_update();
-    show_bw_description();
+    korva_update(window_of(window));
+    show_bw_description(window_of(window));
 }
 
-extern "C" void on_btnReset_clicked(GtkButton *, gpointer)
+void on_btnReset_clicked(GtkButton *, gpointer window)
 {
-    korva_ui::replace_block(nullptr);
+    replace_block(window_of(window), nullptr);
 }
 
-extern "C" void on_btnClose_clicked(GtkButton *, gpointer)
+void on_btnClose_clicked(GtkButton *, gpointer window)
 {
-    if (!window1)
+    Window &w = window_of(window);
+    if (!w.window1)
         return;
-    gtk_widget_hide(window1);
-    gtk_widget_destroy(window1);
+    gtk_widget_hide(w.window1);
+    gtk_widget_destroy(w.window1);
 }
 
-extern "C" void on_window1_destroy(GtkObject *, gpointer)
+void on_window1_destroy(GtkObject *, gpointer window)
 {
-    korva_ui::window_closed();
-    window1 = nullptr;
+    Window &w = window_of(window);
+    window_closed(w);
+    w.window1 = nullptr;
 }
 
-extern "C" void on_btnAbout_clicked(GtkButton *, gpointer)
+void on_btnAbout_clicked(GtkButton *, gpointer window)
 {
-    do_about();
+    do_about(window_of(window));
 }
 
-extern "C" void on_btnLoad_clicked(GtkButton *, gpointer)
+void on_btnLoad_clicked(GtkButton *, gpointer window)
 {
-    gtk_widget_show(create_fileLoad());
+    gtk_widget_show(create_fileLoad(window_of(window)));
 }
 
-extern "C" void on_btnSave_clicked(GtkButton *, gpointer)
+void on_btnSave_clicked(GtkButton *, gpointer window)
 {
-    gtk_widget_show(create_fileSave());
+    gtk_widget_show(create_fileSave(window_of(window)));
 }
+
+}  // namespace korva_ui

@@ -1,47 +1,73 @@
 #include "model_access.h"
 
 #include "binding.h"
+#include "message_window.h"
+
+#include "engine/preset_write.h"
 
 namespace korva_ui {
 
-namespace {
-const KorvaWindowModel *current = nullptr;
+bool read_block(const Window &w, KorvaParams &block)
+{
+    return w.model.read && w.model.read(w.model.user_data, &block) != 0;
 }
 
-void use_model(const KorvaWindowModel *model)
+void write_block(const Window &w, const KorvaParams &block)
 {
-    current = model;
+    if (w.model.write)
+        w.model.write(w.model.user_data, &block);
 }
 
-bool read_block(KorvaParams &block)
+void replace_block(Window &w, const KorvaParams *block)
 {
-    return current && current->read && current->read(current->user_data, &block) != 0;
-}
-
-void write_block(const KorvaParams &block)
-{
-    if (current && current->write)
-        current->write(current->user_data, &block);
-}
-
-void replace_block(const KorvaParams *block)
-{
-    if (!current || !current->replace)
+    if (!w.model.replace)
         return;
-    current->replace(current->user_data, block);
-    gui_update();
+    w.model.replace(w.model.user_data, block);
+    gui_update(w);
 }
 
-void preset_chosen(const char *path)
+const char *last_preset(const Window &w)
 {
-    if (current && current->preset_chosen)
-        current->preset_chosen(current->user_data, path);
+    const char *path = w.model.last_preset ? w.model.last_preset(w.model.user_data) : nullptr;
+    return path ? path : "~/";
 }
 
-void window_closed()
+void preset_chosen(const Window &w, const char *path)
 {
-    if (current && current->closed)
-        current->closed(current->user_data);
+    if (w.model.preset_chosen)
+        w.model.preset_chosen(w.model.user_data, path);
+}
+
+bool load_preset(const Window &w, const char *path, KorvaParams &block)
+{
+    if (w.model.load_preset)
+        return w.model.load_preset(w.model.user_data, path, &block) != 0;
+    return korva_read_preset(path, &block) != 0;
+}
+
+bool save_preset(const Window &w, const char *path, const KorvaParams &block)
+{
+    if (w.model.save_preset)
+        return w.model.save_preset(w.model.user_data, path, &block) != 0;
+    return korva::preset::write_file(block, path);
+}
+
+GtkWidget *message_window(const Window &w, const char *title, const char *text)
+{
+    if (w.model.message_window)
+        return w.model.message_window(w.model.user_data, title, text);
+    return korva_message_window(title, text, "Close", FALSE, nullptr, nullptr);
+}
+
+const char *title(const Window &w)
+{
+    return w.model.title ? w.model.title : "Korva configuration";
+}
+
+void window_closed(const Window &w)
+{
+    if (w.model.closed)
+        w.model.closed(w.model.user_data);
 }
 
 }  // namespace korva_ui

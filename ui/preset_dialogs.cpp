@@ -4,8 +4,6 @@
 #include "dialogs.h"
 #include "model_access.h"
 
-#include "engine/preset_write.h"
-#include "settings/korva_settings.h"
 
 #include <sys/stat.h>
 
@@ -16,13 +14,17 @@ namespace {
 constexpr const char *kLoadFailed = "NOT A PRESET FILE";
 constexpr const char *kSaveFailed = "SAVE FAILED (POSSIBLY NO ACCESS TO DIRECTORY?)";
 
-// The selectors on screen, so clean-up can close them; each leaves the list
-// when it is destroyed, however that happens.
-GSList *open_selectors = nullptr;
+using korva_ui::Window;
 
-void forget_selector(GtkWidget *selector, gpointer)
+// The window a selector works for, kept on the selector.
+constexpr const char *kWindowKey = "korva-window";
+
+// Each window lists its selectors on screen, so clean-up can close them;
+// each leaves the list when it is destroyed, however that happens.
+void forget_selector(GtkWidget *selector, gpointer window)
 {
-    open_selectors = g_slist_remove(open_selectors, selector);
+    Window &w = *static_cast<Window *>(window);
+    w.selectors = g_slist_remove(w.selectors, selector);
 }
 
 void attach_button(GtkWidget *selector, GtkWidget *button, const char *name, GCallback on_clicked)
@@ -34,7 +36,7 @@ void attach_button(GtkWidget *selector, GtkWidget *button, const char *name, GCa
     g_signal_connect(button, "clicked", on_clicked, selector);
 }
 
-GtkWidget *create_selector(const char *title, const char *name, const char *ok_name, GCallback on_ok,
+GtkWidget *create_selector(Window &w, const char *title, const char *name, const char *ok_name, GCallback on_ok,
                            const char *cancel_name)
 {
     GtkWidget *selector = gtk_file_selection_new(title);
@@ -48,15 +50,22 @@ GtkWidget *create_selector(const char *title, const char *name, const char *ok_n
     GtkFileSelection *fs = GTK_FILE_SELECTION(selector);
     attach_button(selector, fs->ok_button, ok_name, on_ok);
     attach_button(selector, fs->cancel_button, cancel_name, G_CALLBACK(on_file_Cancel));
-    gtk_file_selection_set_filename(fs, last_preset_file);
-    open_selectors = g_slist_prepend(open_selectors, selector);
-    g_signal_connect(selector, "destroy", G_CALLBACK(forget_selector), nullptr);
+    gtk_file_selection_set_filename(fs, korva_ui::last_preset(w));
+    g_object_set_data(G_OBJECT(selector), kWindowKey, &w);
+    w.selectors = g_slist_prepend(w.selectors, selector);
+    g_signal_connect(selector, "destroy", G_CALLBACK(forget_selector), &w);
     return selector;
 }
 
 GtkFileSelection *selector_of(gpointer user_data)
 {
     return user_data && GTK_IS_FILE_SELECTION(user_data) ? GTK_FILE_SELECTION(user_data) : nullptr;
+}
+
+// The window of a selector made here; null for any other.
+Window *window_of(GtkFileSelection *selector)
+{
+    return static_cast<Window *>(g_object_get_data(G_OBJECT(selector), kWindowKey));
 }
 
 // The selected name, copied (the selector's own buffer changes with it) into
@@ -69,17 +78,21 @@ gchar *selected_name(GtkFileSelection *selector)
 
 }  // namespace
 
-extern "C" GtkWidget *create_fileLoad(void)
+namespace korva_ui {
+
+GtkWidget *create_fileLoad(Window &w)
 {
-    return create_selector("Load Korva Preset", "fileLoad", "ok_button1", G_CALLBACK(on_file_Load),
+    return create_selector(w, "Load Korva Preset", "fileLoad", "ok_button1", G_CALLBACK(on_file_Load),
                            "cancel_button1");
 }
 
-extern "C" GtkWidget *create_fileSave(void)
+GtkWidget *create_fileSave(Window &w)
 {
-    return create_selector("Save Korva Preset", "fileSave", "ok_button2", G_CALLBACK(on_file_Save),
+    return create_selector(w, "Save Korva Preset", "fileSave", "ok_button2", G_CALLBACK(on_file_Save),
                            "cancel_button2");
 }
+
+}  // namespace korva_ui
 
 extern "C" int file_enter_directory(GtkFileSelection *selector)
 {
@@ -108,14 +121,13 @@ namespace {
 template <class Act> void finish_selection(gpointer user_data, const char *failed, Act act)
 {
     GtkFileSelection *selector = selector_of(user_data);
-    if (!selector || file_enter_directory(selector))
+    Window *w = selector ? window_of(selector) : nullptr;
+    if (!w || file_enter_directory(selector))
         return;
     gchar *path = selected_name(selector);
-    const bool done = act(path);
-    if (done) {
-        korva_set_last_preset_file(path);
-        korva_ui::preset_chosen(path);
-    }
+    const bool done = act(*w, path);
+    if (done)
+        korva_ui::preset_chosen(*w, path);
     g_free(path);
     if (!done) {
         gtk_file_selection_set_filename(selector, failed);
@@ -128,22 +140,22 @@ template <class Act> void finish_selection(gpointer user_data, const char *faile
 
 extern "C" void on_file_Load(GtkButton *, gpointer user_data)
 {
-    finish_selection(user_data, kLoadFailed, [](const gchar *path) {
+    finish_selection(user_data, kLoadFailed, [](Window &w, const gchar *path) {
         // The file is read and checked first; the block changes only after
         // a complete, valid read.
         KorvaParams in_force, loaded;
-        if (!korva_ui::read_block(in_force) || !korva_read_preset(path, &loaded))
+        if (!korva_ui::read_block(w, in_force) || !korva_ui::load_preset(w, path, loaded))
             return false;
-        korva_ui::replace_block(&loaded);
+        korva_ui::replace_block(w, &loaded);
         return true;
     });
 }
 
 extern "C" void on_file_Save(GtkButton *, gpointer user_data)
 {
-    finish_selection(user_data, kSaveFailed, [](const gchar *path) {
+    finish_selection(user_data, kSaveFailed, [](Window &w, const gchar *path) {
         KorvaParams block;
-        return korva_ui::read_block(block) && korva::preset::write_file(block, path);
+        return korva_ui::read_block(w, block) && korva_ui::save_preset(w, path, block);
     });
 }
 
@@ -153,10 +165,10 @@ extern "C" void on_file_Cancel(GtkButton *, gpointer user_data)
         gtk_widget_destroy(GTK_WIDGET(selector));
 }
 
-extern "C" void close_dialogs(void)
+void korva_ui::close_dialogs(Window &w)
 {
-    while (open_selectors)
-        gtk_widget_destroy(GTK_WIDGET(open_selectors->data));  // leaves the list
-    if (msg_box_window)
-        gtk_widget_destroy(msg_box_window);  // clears msg_box_window
+    while (w.selectors)
+        gtk_widget_destroy(GTK_WIDGET(w.selectors->data));  // leaves the list
+    if (w.msg_box_window)
+        gtk_widget_destroy(w.msg_box_window);  // clears msg_box_window
 }

@@ -1,10 +1,14 @@
 /*
- * One global pointer per widget of the configuration window, named after the
- * widget. create_window1 overwrites them on every build; they are valid only
- * while window1 is not null.
+ * One configuration window's record: a pointer per widget, named after the
+ * widget, its model and what it has open. korva_ui::build fills it; the
+ * widget pointers are valid only while window1 is not null. Each window has
+ * its own record, so several windows (two plug-in instances in one host)
+ * never share a widget or a model. Interface thread only.
  */
 #ifndef KORVA_UI_WIDGETS_H
 #define KORVA_UI_WIDGETS_H
+
+#include "window_model.h"
 
 #include <gtk/gtk.h>
 
@@ -46,20 +50,32 @@
     X(chChainer_menu) X(ch3DSurround_menu) X(chExtSpace_menu) X(chExtFX_menu)          \
     X(chVS_menu) X(chBW_menu) X(glade_menuitem)
 
-#ifdef __cplusplus
-extern "C" {
-#endif
+namespace korva_ui {
 
-/* The configuration window itself, null while none exists. */
-extern GtkWidget *window1;
+struct Window {
+    // The window itself: a top-level window, or the box an embedding host
+    // holds; null while none exists.
+    GtkWidget *window1 = nullptr;
+#define KORVA_UI_MEMBER(name) GtkWidget *name = nullptr;
+    KORVA_UI_WIDGETS(KORVA_UI_MEMBER)
+    KORVA_UI_MENUS(KORVA_UI_MEMBER)
+#undef KORVA_UI_MEMBER
 
-#define KORVA_UI_DECLARE(name) extern GtkWidget *name;
-KORVA_UI_WIDGETS(KORVA_UI_DECLARE)
-KORVA_UI_MENUS(KORVA_UI_DECLARE)
-#undef KORVA_UI_DECLARE
+    KorvaWindowModel model{};        // copied when the window is built
+    bool embedded = false;           // built for a host's frame: no title, no Close
+    int updating = 0;                // 1 only inside gui_update
+    GtkWidget *msg_box_window = nullptr;  // the message window shown by msg_box
+    // An owner that keeps names of its own for these two (the XMMS plug-in's
+    // gui_updating and msg_box_window) points here; the window keeps them equal.
+    int *updating_also = nullptr;
+    GtkWidget **msg_box_also = nullptr;
+    GSList *selectors = nullptr;     // the preset selectors open over this window
 
-#ifdef __cplusplus
-}
-#endif
+    Window() = default;
+    Window(const Window &) = delete;
+    Window &operator=(const Window &) = delete;
+};
+
+}  // namespace korva_ui
 
 #endif

@@ -1,24 +1,26 @@
-/* Construction of the configuration window. */
+/* Construction of a configuration window. */
 #ifndef KORVA_UI_WINDOW_H
 #define KORVA_UI_WINDOW_H
 
-#include "window_model.h"
+#include "widgets.h"
 
 #include <gtk/gtk.h>
 
-#ifdef __cplusplus
-extern "C" {
-#endif
+namespace korva_ui {
 
 /*
- * Builds the window with all its pages and controls over `model` (kept, not
- * copied: it must outlive the window), stores it in window1, connects every
- * signal and returns it hidden. Values come later from gui_update.
+ * Builds a window with all its pages and controls into `w` over a copy of
+ * `model` (whose user data must outlive the window), connects every signal
+ * with `w` as their data and returns w.window1, hidden. Values come later
+ * from gui_update.
+ *
+ * Standalone, window1 is a top-level window with the model's title. Embedded
+ * (for a host that holds the window in a frame of its own), window1 is a box
+ * to put into the host's container, and Close is left out: the host closes
+ * its frame.
  */
-GtkWidget *korva_window_create(const KorvaWindowModel *model);
+GtkWidget *build(Window &w, const KorvaWindowModel &model, bool embedded = false);
 
-#ifdef __cplusplus
-}
-#endif
+}  // namespace korva_ui
 
 #endif

@@ -1,16 +1,15 @@
 #include "window_build.h"
 
 #include "callbacks.h"
-#include "widgets.h"
 
 
 namespace korva_ui {
 
-GtkWidget *keep(GtkWidget *widget, const char *name)
+GtkWidget *keep(Window &w, GtkWidget *widget, const char *name)
 {
     gtk_widget_set_name(widget, name);
     gtk_widget_ref(widget);
-    gtk_object_set_data_full(GTK_OBJECT(window1), name, widget, reinterpret_cast<GtkDestroyNotify>(gtk_widget_unref));
+    gtk_object_set_data_full(GTK_OBJECT(w.window1), name, widget, reinterpret_cast<GtkDestroyNotify>(gtk_widget_unref));
     gtk_widget_show(widget);
     return widget;
 }
@@ -25,15 +24,15 @@ GtkWidget *vertical_slider()
     return gtk_vscrollbar_new(GTK_ADJUSTMENT(gtk_adjustment_new(128, 0, 448, 1, 0, 64)));
 }
 
-void fill_option_menu(GtkWidget *option_menu, GtkWidget *&menu, const KorvaControl &control)
+void fill_option_menu(Window &w, GtkWidget *option_menu, GtkWidget *&menu, const KorvaControl &control)
 {
     gtk_widget_set_size_request(option_menu, -1, 28);
     menu = gtk_menu_new();
     for (int i = 0; i < control.point_count; ++i) {
-        glade_menuitem = gtk_menu_item_new_with_label(control.points[i].label);
-        g_signal_connect(glade_menuitem, "activate", G_CALLBACK(on_menu_update), nullptr);
-        gtk_widget_show(glade_menuitem);
-        gtk_menu_shell_append(GTK_MENU_SHELL(menu), glade_menuitem);
+        w.glade_menuitem = gtk_menu_item_new_with_label(control.points[i].label);
+        g_signal_connect(w.glade_menuitem, "activate", G_CALLBACK(on_menu_update), &w);
+        gtk_widget_show(w.glade_menuitem);
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu), w.glade_menuitem);
     }
     gtk_option_menu_set_menu(GTK_OPTION_MENU(option_menu), menu);
 }

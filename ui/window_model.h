@@ -1,8 +1,11 @@
 /*
- * The parameter block the configuration window edits, reached through its
- * owner: a record of the owner's functions and data. The window keeps no
- * block of its own; each control change reads the block, changes the fields
- * of that control and writes the block back whole.
+ * What the configuration window works on, reached through its owner: a
+ * record of the owner's functions and data. The window keeps no block of its
+ * own; each control change reads the block, changes the fields of that
+ * control and writes the block back whole. Everything the window needs from
+ * outside (the block, the preset files, the last preset path, the message
+ * window, the title) comes through this record, so the window runs the same
+ * in a player, in korva-control and inside an LV2 host.
  *
  * Threads: the window calls every function on the toolkit's thread (the
  * interface thread), one call at a time. An owner whose block changes outside
@@ -10,7 +13,7 @@
  * on the toolkit's thread once the change is in, for example from g_idle_add;
  * the window then shows the block as it now is.
  *
- * The XMMS plug-in's record, over its one engine, is plugin/window_model.cpp.
+ * The XMMS plug-in's record, over its one engine, is xmms_plugin/window_model.cpp.
  */
 #ifndef KORVA_UI_WINDOW_MODEL_H
 #define KORVA_UI_WINDOW_MODEL_H
@@ -21,13 +24,16 @@
 extern "C" {
 #endif
 
+struct _GtkWidget;
+
 typedef struct KorvaWindowModel {
     void *user_data;  /* passed to every function below */
     /* Copies the block into *block and returns 1; 0 when there is none, and
        the window then shows and changes nothing. */
     int (*read)(void *user_data, KorvaParams *block);
-    /* Puts *block in force; every control change calls it. Whoever uses the
-       block meanwhile must see each field old or new, never torn. */
+    /* A change of one control (or the read-back that ends gui_update): the
+       block with that control's fields changed, to put in force. Whoever
+       uses the block meanwhile must see each field old or new, never torn. */
     void (*write)(void *user_data, const KorvaParams *block);
     /* Reset (block null: every field to its default, every stage back to
        silence) or a preset load (block: the loaded one). The new block keeps
@@ -38,10 +44,27 @@ typedef struct KorvaWindowModel {
     /* The window is going away: the owner keeps the block wherever it keeps
        its settings. May be null. */
     void (*closed)(void *user_data);
-    /* LOAD or SAVE succeeded with the preset file `path`, now also in
-       last_preset_file: an owner that keeps the last preset folder somewhere
-       of its own does so. May be null. */
+
+    /* The path the LOAD and SAVE selectors start at. Null, or a null
+       result: "~/". */
+    const char *(*last_preset)(void *user_data);
+    /* LOAD or SAVE succeeded with the preset file `path`: the owner keeps it
+       as the last preset path. May be null. */
     void (*preset_chosen)(void *user_data, const char *path);
+    /* Reads the preset file `path` into *block whole, or returns 0 and
+       leaves *block alone; the window then shows the failure. Null: the
+       engine's reader (korva_read_preset). */
+    int (*load_preset)(void *user_data, const char *path, KorvaParams *block);
+    /* Writes *block as the preset file `path`; 0 on failure. Null: the
+       engine's writer. */
+    int (*save_preset)(void *user_data, const char *path, const KorvaParams *block);
+    /* Makes and shows a message window with the title, the text and one
+       "Close" button that closes it, and returns it (null when it cannot).
+       Null: the window's own (ui/message_window.h). */
+    struct _GtkWidget *(*message_window)(void *user_data, const char *title, const char *text);
+
+    /* The window's title; null: "Korva configuration". */
+    const char *title;
 } KorvaWindowModel;
 
 #ifdef __cplusplus

@@ -7,7 +7,7 @@
 #include "adapter.h"
 #include "korva_plugin.h"
 #include "settings/korva_settings.h"
-#include "ui/korva_ui.h"
+#include "window_names.h"
 
 #include <gtk/gtk.h>
 

@@ -2,7 +2,7 @@
 // the configuration window or the about box.
 #include "adapter.h"
 #include "korva_plugin.h"
-#include "ui/korva_ui.h"
+#include "window_names.h"
 
 #include <gtk/gtk.h>
 

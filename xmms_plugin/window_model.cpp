@@ -1,9 +1,14 @@
 // The configuration window's model over the plug-in's one engine: the
 // window reads and writes the engine's block, Reset and preset loads replace
-// it under the engine lock, and closing the window stores the settings. All
-// of it runs on the player's interface thread, where the window lives.
+// it under the engine lock, closing the window stores the settings, the
+// last preset path is the settings' last_preset_file and messages are the
+// player's message windows. All of it runs on the player's interface
+// thread, where the window lives.
 #include "korva_plugin.h"
+#include "window_names.h"
 
+#include "libxmms/xmms_util.h"
+#include "settings/korva_settings.h"
 #include "ui/window.h"
 
 namespace {
@@ -50,14 +55,55 @@ void store_settings(void *)
 {
     if (korva != nullptr)
         cfg_store();
+    window1 = nullptr;
 }
 
-const KorvaWindowModel engine_model = {nullptr, read_engine, write_engine, replace_engine_block, store_settings,
-                                     nullptr};
+const char *last_preset(void *)
+{
+    return last_preset_file;
+}
+
+void keep_last_preset(void *, const char *path)
+{
+    korva_set_last_preset_file(path);
+}
+
+GtkWidget *player_message(void *, const char *title, const char *text)
+{
+    return xmms_show_message(title, text, "Close", FALSE, nullptr, nullptr);
+}
+
+KorvaWindowModel engine_model()
+{
+    KorvaWindowModel model{};
+    model.read = read_engine;
+    model.write = write_engine;
+    model.replace = replace_engine_block;
+    model.closed = store_settings;
+    model.last_preset = last_preset;
+    model.preset_chosen = keep_last_preset;
+    model.message_window = player_message;
+    return model;
+}
+
+const KorvaWindowModel plugin_model = engine_model();
+
+// The record's widgets under their global names.
+void publish(const korva_ui::Window &w)
+{
+    window1 = w.window1;
+#define KORVA_PLUGIN_PUBLISH(name) name = w.name;
+    KORVA_UI_WIDGETS(KORVA_PLUGIN_PUBLISH)
+    KORVA_UI_MENUS(KORVA_PLUGIN_PUBLISH)
+#undef KORVA_PLUGIN_PUBLISH
+}
 
 }  // namespace
 
 extern "C" GtkWidget *create_window1(void)
 {
-    return korva_window_create(&engine_model);
+    korva_ui::Window &w = korva_plugin::plugin_window();
+    korva_ui::build(w, plugin_model);
+    publish(w);
+    return w.window1;
 }

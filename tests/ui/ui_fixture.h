@@ -5,6 +5,7 @@
 #define KORVA_TESTS_UI_UI_FIXTURE_H
 
 #include "xmms_plugin/korva_plugin.h"
+#include "xmms_plugin/window_names.h"
 #include "tests/support/scratch.h"
 #include "ui/korva_ui.h"
 
