@@ -110,9 +110,8 @@ Status run_many(const ProcessOptions &options)
             std::fprintf(stderr, "korva: %s\n", result.message.c_str());
         }
     }
-    if (const int signal_number = interrupted_signal(); signal_number != 0)
-        return failure(std::string("interrupted by ") + strsignal(signal_number) +
-                       "; the files in progress were not written", 128 + signal_number);
+    if (interrupted_signal() != 0)
+        return interrupted_failure("", "the files in progress were not written");
     if (failed > 0)
         return failure(std::to_string(failed) + " of " + std::to_string(items.size()) + " files failed");
     if (ended_early > 0)

@@ -273,4 +273,42 @@ bool replace_file(const char *path, const void *data, std::size_t size, NonRegul
     return ok;
 }
 
+
+
+namespace {
+
+// The directory part of `path` into `dir` ("." when it has none) and a
+// pointer to its last name; false when it does not fit.
+bool split_name(const char *path, char (&dir)[PATH_MAX], const char *&leaf) noexcept
+{
+    const char *slash = std::strrchr(path, '/');
+    if (slash == nullptr) {
+        std::memcpy(dir, ".", 2);
+        leaf = path;
+        return true;
+    }
+    const std::size_t length = slash == path ? 1 : static_cast<std::size_t>(slash - path);
+    if (length >= PATH_MAX)
+        return false;
+    std::memcpy(dir, path, length);
+    dir[length] = '\0';
+    leaf = slash + 1;
+    return true;
+}
+
+}  // namespace
+
+bool same_target(const char *a, const char *b) noexcept
+{
+    struct stat sa {}, sb {};
+    const bool a_exists = ::stat(a, &sa) == 0, b_exists = ::stat(b, &sb) == 0;
+    if (a_exists || b_exists)
+        return a_exists && b_exists && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    char dir_a[PATH_MAX], dir_b[PATH_MAX];
+    const char *leaf_a = nullptr, *leaf_b = nullptr;
+    if (!split_name(a, dir_a, leaf_a) || !split_name(b, dir_b, leaf_b) || std::strcmp(leaf_a, leaf_b) != 0)
+        return false;
+    return ::stat(dir_a, &sa) == 0 && ::stat(dir_b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 }  // namespace korva::fileio

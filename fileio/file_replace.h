@@ -76,6 +76,12 @@ bool commit_replacement(Replacement &r) noexcept;
 // Closes the descriptor and removes the temporary file; harmless when done.
 void abandon_replacement(Replacement &r) noexcept;
 
+// Whether two names would write one file: both name the same existing file
+// (symbolic links followed), or neither exists and both are the same name in
+// the same directory (a dangling link is its own name, as step 1 replaces
+// it). A program with two outputs refuses them before writing either.
+bool same_target(const char *a, const char *b) noexcept;
+
 // Writes all `size` bytes, retrying short writes and EINTR.
 bool write_all(int fd, const void *data, std::size_t size) noexcept;
 

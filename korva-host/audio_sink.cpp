@@ -1,6 +1,9 @@
 #include "audio_sink.h"
 
+#include "audio/stream_writer.h"
+
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -33,9 +36,12 @@ bool audio_sink_open_file(AudioSink &sink, const std::string &path, const Sample
         error = path + ": " + replacement_error(*replacement);
         return false;
     }
-    SNDFILE *file = sf_open_fd(replacement->fd, SFM_WRITE, &info, SF_FALSE);
+    // A FIFO cannot seek back to the header: WAV goes into it as a stream.
+    std::string reason;
+    SNDFILE *file = lseek(replacement->fd, 0, SEEK_CUR) < 0 ? open_stream_writer(replacement->fd, info, reason)
+                                                             : sf_open_fd(replacement->fd, SFM_WRITE, &info, SF_FALSE);
     if (file == nullptr) {
-        error = path + ": " + sf_strerror(nullptr);
+        error = path + ": " + (reason.empty() ? std::string(sf_strerror(nullptr)) : reason);
         korva::fileio::abandon_replacement(*replacement);
         return false;
     }

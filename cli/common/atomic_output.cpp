@@ -58,6 +58,9 @@ Status begin_output(const std::string &path, AtomicOutput &output)
     output.finished = false;
     if (!korva::fileio::begin_replacement(path.c_str(), korva::fileio::NonRegular::write_through, output.file)) {
         output.finished = true;
+        // A FIFO's open waits for its reader; a signal ends the wait.
+        if (interrupted_signal() != 0)
+            return interrupted_failure(path);
         return failure(path + ": " + replacement_reason(output.file.error));
     }
     // A second signal removes the temporary file from inside the handler.

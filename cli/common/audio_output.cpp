@@ -1,6 +1,7 @@
 #include "audio_output.h"
 
 #include "audio/sndfile_reason.h"
+#include "audio/stream_writer.h"
 #include "fileio/file_replace.h"
 
 #include <algorithm>
@@ -85,7 +86,10 @@ Status open_output(int fd, const std::string &display_path, const OutputFormat &
         output.file.reset(sf_open_virtual(&calls, SFM_WRITE, &info, output.io.get()));
     } else {
         output.io.reset();
-        output.file.reset(sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE));
+        std::string reason;
+        output.file.reset(open_stream_writer(fd, info, reason));
+        if (!output.file)
+            return failure(display_path + ": cannot write: " + reason);
     }
     if (!output.file) {
         const std::string reason = output.io && output.io->error != 0 ? std::strerror(output.io->error)

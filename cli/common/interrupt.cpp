@@ -60,6 +60,14 @@ int interrupted_signal()
     return caught_signal;
 }
 
+Status interrupted_failure(const std::string &what, const std::string &outcome)
+{
+    const int signal_number = caught_signal;
+    return failure((what.empty() ? std::string() : what + ": ") + "interrupted by " + strsignal(signal_number) +
+                       "; " + outcome,
+                   128 + signal_number);
+}
+
 void register_temporary_file(const char *path)
 {
     if (own_slot < 0) {

@@ -79,9 +79,8 @@ Status find_match_gain(const std::string &input_path, const KorvaParams &params,
     std::vector<int16_t> block(2 * pass_frames);
     std::vector<float> float_block(2 * pass_frames), ready;
     for (bool more = true; more;) {
-        if (const int signal_number = interrupted_signal(); signal_number != 0)
-            return failure(input_path + ": interrupted by " + strsignal(signal_number) + "; no output written",
-                           128 + signal_number);
+        if (interrupted_signal() != 0)
+            return interrupted_failure(input_path);
         int64_t frames = 0;
         Status measured = success();
         if (float_path) {

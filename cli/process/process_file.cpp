@@ -1,5 +1,6 @@
 #include "process_file.h"
 
+#include "audio/stream_writer.h"
 #include "cli/common/atomic_output.h"
 #include "cli/common/stereo_input.h"
 #include "cli/common/audio_output.h"
@@ -36,8 +37,8 @@ std::optional<OutputFormat> output_format(const std::string &path, double qualit
 
 Status interrupted(const std::string &output_path, int signal_number)
 {
-    return failure(output_path + ": interrupted by " + strsignal(signal_number) + "; no output written",
-                   128 + signal_number);
+    static_cast<void>(signal_number);
+    return interrupted_failure(output_path);
 }
 
 Status open_and_plan(const ProcessRequest &request, AudioInput &input, ProcessPlan &plan)
@@ -50,6 +51,11 @@ Status open_and_plan(const ProcessRequest &request, AudioInput &input, ProcessPl
         return failure(out_path + ": unknown output type; use one of " + known_extensions(), 2);
     if (Status status = check_distinct(request.input_path, out_path); !status.ok())
         return status;
+    struct stat target {};
+    if (stat(out_path.c_str(), &target) == 0 && (S_ISFIFO(target.st_mode) || S_ISSOCK(target.st_mode)) &&
+        !can_stream(format->sndfile_format()))
+        return failure(out_path + ": " + format->label + " keeps its length in a header written last, so it "
+                       "cannot go into a FIFO; name it .wav, .au, .flac, .ogg, .opus or .mp3", 2);
     if (Status status = open_input(request.input_path, input); !status.ok())
         return status;
     return plan_process(input.info.format, input.info.samplerate, *format, request.bits, request.native_rate, plan);

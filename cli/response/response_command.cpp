@@ -74,11 +74,8 @@ std::string db_text(double db)
     return text;
 }
 
-Status write_csv(const std::vector<ResponsePoint> &points, const std::string &path)
+Status write_csv(const std::vector<ResponsePoint> &points, AtomicOutput &target)
 {
-    AtomicOutput target;
-    if (Status status = begin_output(path, target); !status.ok())
-        return status;
     std::string text = "frequency_hz,left_db,right_db\n";
     for (const ResponsePoint &p : points) {
         char frequency[32];
@@ -86,28 +83,15 @@ Status write_csv(const std::vector<ResponsePoint> &points, const std::string &pa
         text += std::string(frequency) + "," + db_text(p.left_db) + "," + db_text(p.right_db) + "\n";
     }
     if (!korva::fileio::write_all(target.file.fd, text.data(), text.size()))
-        return failure(path + ": cannot write the table: " + std::strerror(errno));
+        return failure(target.display_path + ": cannot write the table: " + std::strerror(errno));
     return commit_output(target);
 }
 
-Status write_png(const ResponsePlot &plot, const std::string &path)
+Status write_png(const ResponsePlot &plot, AtomicOutput &target)
 {
-    AtomicOutput target;
-    if (Status status = begin_output(path, target); !status.ok())
-        return status;
     if (Status status = write_response_png(plot, target.file.fd); !status.ok())
-        return failure(path + ": " + status.message);
+        return failure(target.display_path + ": " + status.message);
     return commit_output(target);
-}
-
-// Fails at once on an output that could not be written after the
-// measurement: the trial temporary file is removed when the probe goes.
-Status probe_output(const std::string &path)
-{
-    if (path.empty())
-        return success();
-    AtomicOutput probe;
-    return begin_output(path, probe);
 }
 
 // The largest and smallest gain of one channel, for the summary.
@@ -172,18 +156,29 @@ Status run_response(const ResponseOptions &options)
     PresetChoice preset;
     if (Status status = build_params(options.sources, params, &preset); !status.ok())
         return status;
-    for (const std::string *path : {&options.png_path, &options.csv_path})
-        if (Status status = probe_output(*path); !status.ok())
+    const bool png = !options.png_path.empty(), csv = !options.csv_path.empty();
+    if (png && csv && korva::fileio::same_target(options.png_path.c_str(), options.csv_path.c_str()))
+        return failure("--png " + options.png_path + " and --csv " + options.csv_path +
+                           " name one file; give each its own",
+                       2);
+    // Each output is opened once, before the measurement, so that a name
+    // that cannot be written fails at once; a FIFO waits here for its reader.
+    AtomicOutput png_target, csv_target;
+    if (png)
+        if (Status status = begin_output(options.png_path, png_target); !status.ok())
+            return status;
+    if (csv)
+        if (Status status = begin_output(options.csv_path, csv_target); !status.ok())
             return status;
     if (Status status = measure_response(params, options.rate, options.native_rate, plot.points); !status.ok())
         return status;
     plot.title = plot_title(params, options.rate);
 
-    if (!options.png_path.empty())
-        if (Status status = write_png(plot, options.png_path); !status.ok())
+    if (png)
+        if (Status status = write_png(plot, png_target); !status.ok())
             return status;
-    if (!options.csv_path.empty())
-        if (Status status = write_csv(plot.points, options.csv_path); !status.ok())
+    if (csv)
+        if (Status status = write_csv(plot.points, csv_target); !status.ok())
             return status;
 
     int unbounded = 0;

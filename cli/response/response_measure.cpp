@@ -179,9 +179,8 @@ Status measure_response(const KorvaParams &params, int32_t rate, bool native_rat
     points.clear();
     const double chain_rate = native_rate ? rate : chain_rate_for(rate);
     for (const double f : response_frequencies(rate)) {
-        if (const int signal_number = interrupted_signal(); signal_number != 0)
-            return failure(std::string("interrupted by ") + strsignal(signal_number) + "; no output written",
-                           128 + signal_number);
+        if (interrupted_signal() != 0)
+            return interrupted_failure("");
         points.push_back(chain_rate == rate ? measure_one(engine.get(), rate, f)
                                             : measure_one_resampled(engine.get(), rate, chain_rate, f));
     }
