@@ -83,3 +83,15 @@ std::string lufs_text(double lufs)
     std::snprintf(text, sizeof text, "%.1f LUFS", lufs);
     return text;
 }
+
+Stage loudness_stage(LoudnessMeter &meter, Status *problem)
+{
+    return {[&meter, problem](Block &block) {
+                const Status status = block.is_float ? add_loudness(meter, std::span<const float>(block.samples))
+                                                     : add_loudness(meter, std::span<const int16_t>(block.pcm));
+                if (problem != nullptr && problem->ok() && !status.ok())
+                    *problem = status;
+                return success();
+            },
+            nullptr};
+}

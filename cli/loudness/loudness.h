@@ -6,6 +6,7 @@
 #define KORVA_CLI_LOUDNESS_H
 
 #include "cli/common/status.h"
+#include "cli/pipeline/block_pipeline.h"
 
 #include <ebur128.h>
 
@@ -39,6 +40,11 @@ Status start_loudness(int sample_rate, bool true_peak, LoudnessMeter &meter);
 Status add_loudness(LoudnessMeter &meter, std::span<const int16_t> stereo);
 // The same for float frames at full scale 1.0.
 Status add_loudness(LoudnessMeter &meter, std::span<const float> stereo);
+
+// A stage that takes every block in; the first failure goes to `problem`
+// when given (the run goes on either way: the meter then reads as not
+// measured).
+Stage loudness_stage(LoudnessMeter &meter, Status *problem = nullptr);
 
 // The figures so far.
 Loudness read_loudness(const LoudnessMeter &meter);

@@ -1,11 +1,10 @@
 #include "loudness_match.h"
 
 #include "cli/common/stereo_input.h"
-#include "cli/common/float_chain.h"
-#include "cli/common/interrupt.h"
+#include "cli/pipeline/stages.h"
+#include "resample/chain_rate.h"
 
 #include "engine/engine_handle.h"
-#include "engine/sample16.h"
 
 #include <cmath>
 #include <cstdio>
@@ -14,8 +13,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int pass_frames = 4096;
 
 std::string printf_string(const char *format, auto... values)
 {
@@ -42,17 +39,6 @@ std::string dbtp_text(double dbtp)
 
 } // namespace
 
-int64_t apply_gain(std::span<int16_t> stereo, float gain)
-{
-    int64_t clipped = 0;
-    for (int16_t &sample : stereo) {
-        bool clip = false;
-        sample = korva::sample16::round_away_symmetric(static_cast<float>(sample) * gain, clip);
-        clipped += clip ? 1 : 0;
-    }
-    return clipped;
-}
-
 Status find_match_gain(const std::string &input_path, const KorvaParams &params, bool float_path,
                        double chain_rate, LoudnessRequest &request)
 {
@@ -72,41 +58,33 @@ Status find_match_gain(const std::string &input_path, const KorvaParams &params,
         return failure(input_path + ": " + status.message);
 
     const int rate = input.info.samplerate;
-    FloatChain chain;
-    if (float_path)
-        if (Status status = start_float_chain(chain, engine.get(), rate, chain_rate, rate); !status.ok())
-            return failure(input_path + ": " + status.message);
-    std::vector<int16_t> block(2 * pass_frames);
-    std::vector<float> float_block(2 * pass_frames), ready;
-    for (bool more = true; more;) {
-        if (interrupted_signal() != 0)
-            return interrupted_failure(input_path);
-        int64_t frames = 0;
-        Status measured = success();
-        if (float_path) {
-            if (Status status = read_stereo_float(input, float_block, frames); !status.ok())
+    Status measured = success();
+    std::vector<Stage> stages{loudness_stage(meter_in, &measured)};
+    if (float_path) {
+        Stage down, up;
+        if (chain_rate != rate) {
+            if (Status status = resample_stage(rate, chain_rate, true, kChainPassbandEnd, input_path, down);
+                !status.ok())
                 return status;
-            const std::span<const float> samples(float_block.data(), static_cast<std::size_t>(2 * frames));
-            measured = add_loudness(meter_in, samples);
-            const Status ran = frames > 0 ? run_float_chain(chain, samples, ready) : finish_float_chain(chain, ready);
-            if (!ran.ok())
-                return failure(input_path + ": " + ran.message);
-            if (measured.ok())
-                measured = add_loudness(meter_out, std::span<const float>(ready));
-        } else {
-            if (Status status = read_stereo(input, block, frames); !status.ok())
-                return status;
-            const std::span<int16_t> samples(block.data(), static_cast<std::size_t>(2 * frames));
-            measured = add_loudness(meter_in, samples);
-            engine->sample_rate = rate;
-            korva_process(engine.get(), samples.data(), samples.data(), static_cast<int32_t>(frames));
-            if (measured.ok())
-                measured = add_loudness(meter_out, samples);
+            stages.push_back(down);
         }
-        if (!measured.ok())
-            return failure(input_path + ": " + measured.message);
-        more = frames > 0;
+        stages.push_back(chain_float_stage(engine.get(), chain_rate));
+        if (chain_rate != rate) {
+            if (Status status = resample_stage(chain_rate, rate, true, kChainPassbandEnd, input_path, up);
+                !status.ok())
+                return status;
+            stages.push_back(up);
+        }
+    } else {
+        stages.push_back(chain16_stage(engine.get(), rate));
     }
+    stages.push_back(loudness_stage(meter_out, &measured));
+    int64_t frames = 0;
+    if (Status status = run_pipeline(stereo_reader(input, float_path), stages, {input_path, nullptr}, frames);
+        !status.ok())
+        return status;
+    if (!measured.ok())
+        return failure(input_path + ": " + measured.message);
 
     const Loudness in = read_loudness(meter_in), out = read_loudness(meter_out);
     request.apply_gain = false;

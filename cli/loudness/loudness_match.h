@@ -35,10 +35,6 @@ struct LoudnessReport {
     int64_t clipped = 0;       // samples the gain drove past +-32767
 };
 
-// Every sample becomes round(sample * gain) in float, clipped to +-32767;
-// returns how many were clipped.
-int64_t apply_gain(std::span<int16_t> stereo, float gain);
-
 // The first pass: runs `params` over the whole input from silence, on the
 // path the file will take (the float path with the chain at `chain_rate`,
 // or the exact 16-bit path), and sets the gain (or the note saying why

@@ -28,13 +28,9 @@ struct FileRun {
     int64_t known_frames = 0;  // the input's length; 0 when unknown
 };
 
-// Each reads the whole input, writes the output and fills the summary's
-// frames, levels and loudness; interruptions, read and write failures end
-// them with the Status to report.
-Status run_exact_path(FileRun &run);
-Status run_float_path(FileRun &run);
-
-// The failure of a run stopped by `signal_number`.
-Status interrupted(const std::string &output_path, int signal_number);
+// Reads the whole input on the plan's path, writes the output and fills the
+// summary's frames, levels and loudness; an interruption, a read or a write
+// failure ends it with the Status to report.
+Status run_file(FileRun &run);
 
 #endif

@@ -35,12 +35,6 @@ std::optional<OutputFormat> output_format(const std::string &path, double qualit
 
 } // namespace
 
-Status interrupted(const std::string &output_path, int signal_number)
-{
-    static_cast<void>(signal_number);
-    return interrupted_failure(output_path);
-}
-
 Status open_and_plan(const ProcessRequest &request, AudioInput &input, ProcessPlan &plan)
 {
     const std::string &out_path = request.output_path;
@@ -109,15 +103,15 @@ Status process_file(const ProcessRequest &request, RunSummary &summary)
                                          run.meter_out));
     }
     const auto started = std::chrono::steady_clock::now();
-    Status ran = plan.float_path ? run_float_path(run) : run_exact_path(run);
+    Status ran = run_file(run);
     progress_finish(run.progress);
     if (!ran.ok())
         return ran;
 
     if (Status status = close_output(output); !status.ok())
         return status;
-    if (const int signal_number = interrupted_signal(); signal_number != 0)
-        return interrupted(out_path, signal_number);
+    if (interrupted_signal() != 0)
+        return interrupted_failure(out_path);
     if (Status status = commit_output(target); !status.ok())
         return status;
 

@@ -18,8 +18,6 @@
 #include <functional>
 #include <string>
 
-inline constexpr int kBlockFrames = 4096;
-
 // The exit status of a run whose input ended before its header's length
 // (cut short or damaged): the output holds what could be read.
 inline constexpr int kExitInputEndedEarly = 3;

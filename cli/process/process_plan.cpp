@@ -1,6 +1,6 @@
 #include "process_plan.h"
 
-#include "cli/common/float_chain.h"
+#include "resample/chain_rate.h"
 
 #include <sndfile.h>
 

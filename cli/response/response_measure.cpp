@@ -1,7 +1,7 @@
 #include "response_measure.h"
 
-#include "cli/common/float_chain.h"
-#include "cli/common/interrupt.h"
+#include "cli/pipeline/stages.h"
+#include "resample/chain_rate.h"
 #include "engine/engine_handle.h"
 
 #include <algorithm>
@@ -12,8 +12,6 @@
 #include <numbers>
 
 namespace {
-
-constexpr int block_frames = 4096;
 
 // Least-squares fit of y(n) = a cos(wn) + b sin(wn) + c over a window. Unlike
 // a single DFT bin it needs no whole number of periods in the window, and it
@@ -64,92 +62,72 @@ double to_db(double ratio)
     return ratio > 0.0 ? 20.0 * std::log10(ratio) : -std::numeric_limits<double>::infinity();
 }
 
-// One frequency from silence: the sine runs for a settling time long enough
-// for the filters and the echo rings to reach their steady state (half a
-// second, at least ten periods), then the fit takes the next quarter second
-// (at least twenty periods).
-ResponsePoint measure_one(KorvaEngine *engine, int32_t rate, double frequency)
+// One frequency from silence, on the path a file at `rate` takes: the sine
+// at `rate`, down to the chain's rate, through the engine's float path and
+// back up where the rates differ (the resamplers keep it aligned). The sine
+// runs for a settling time long enough for the filters and the echo rings
+// to reach their steady state (half a second, at least ten periods), then
+// the fit takes the next quarter second (at least twenty periods).
+Status measure_one(KorvaEngine *engine, int32_t rate, double chain_rate, double frequency, ResponsePoint &point)
 {
     korva_clear_state(engine);
-    const double amplitude = 32768.0 * std::pow(10.0, response_level_dbfs / 20.0);
+    const double amplitude = std::pow(10.0, response_level_dbfs / 20.0);   // full scale 1.0
     const double w = 2.0 * std::numbers::pi * frequency / rate;
     const double period = rate / frequency;
     const int64_t settle = static_cast<int64_t>(std::ceil(std::max(0.5 * rate, 10.0 * period)));
     const int64_t window = static_cast<int64_t>(std::ceil(std::max(0.25 * rate, 20.0 * period)));
+    const std::complex<double> turn = std::polar(1.0, w);
 
     // e^(jwk) by rotation within a block, taken afresh at each block's start
     // so that rounding cannot build up over the run.
-    const std::complex<double> turn = std::polar(1.0, w);
-    std::complex<double> phase[block_frames];
+    int64_t made = 0;
+    const Source sine = [&](Block &block, int64_t frames) {
+        const int64_t count = std::min(frames, settle + window - made);
+        block.is_float = true;
+        block.samples.resize(static_cast<std::size_t>(2 * count));
+        std::complex<double> z = std::polar(1.0, w * static_cast<double>(made));
+        for (int64_t i = 0; i < count; ++i, z *= turn)
+            block.samples[2 * i] = block.samples[2 * i + 1] = static_cast<float>(amplitude * z.imag());
+        made += count;
+        return success();
+    };
     SineFit fit;
-    float buffer[2 * block_frames];
-    for (int64_t start = 0; start < settle + window; start += block_frames) {
-        const int count = static_cast<int>(std::min<int64_t>(block_frames, settle + window - start));
-        std::complex<double> z = std::polar(1.0, w * static_cast<double>(start));
-        for (int i = 0; i < count; ++i, z *= turn) {
-            phase[i] = z;
-            buffer[2 * i] = buffer[2 * i + 1] = static_cast<float>(amplitude * z.imag());
-        }
-        korva_process_float(engine, buffer, buffer, count);
-        for (int i = 0; i < count; ++i)
-            if (start + i >= settle)
-                fit.add(phase[i].real(), phase[i].imag(), buffer[2 * i], buffer[2 * i + 1]);
-    }
+    int64_t seen = 0;
+    const Stage fitter{[&](Block &block) {
+                           std::complex<double> z = std::polar(1.0, w * static_cast<double>(seen));
+                           for (int64_t i = 0; i < block.frames(); ++i, ++seen, z *= turn)
+                               if (seen >= settle && seen < settle + window)
+                                   fit.add(z.real(), z.imag(), block.samples[2 * i], block.samples[2 * i + 1]);
+                           return success();
+                       },
+                       nullptr};
 
-    ResponsePoint point;
+    std::vector<Stage> stages;
+    Stage down, up;
+    if (chain_rate != rate) {
+        if (Status status = resample_stage(rate, chain_rate, true, kChainPassbandEnd, "", down); !status.ok())
+            return status;
+        stages.push_back(down);
+    }
+    stages.push_back(chain_float_stage(engine, chain_rate == rate ? rate : chain_rate));
+    if (chain_rate != rate) {
+        if (Status status = resample_stage(chain_rate, rate, true, kChainPassbandEnd, "", up); !status.ok())
+            return status;
+        stages.push_back(up);
+    }
+    stages.push_back(fitter);
+    int64_t frames = 0;
+    if (Status status = run_pipeline(sine, stages, {"", nullptr}, frames); !status.ok())
+        return status;
+
     point.frequency = frequency;
-    if (!fit.finite) {
+    if (!fit.finite || seen <= settle) {
         point.left_db = point.right_db = std::numeric_limits<double>::quiet_NaN();
-        return point;
+        return success();
     }
     point.left_db = to_db(fit.amplitude(0) / amplitude);
     point.right_db = to_db(fit.amplitude(1) / amplitude);
-    return point;
-}
-
-// The same through the file path above 48 kHz: the sine at `rate` brought
-// down to the chain's rate, through the engine there, and back up
-// (float_chain.h); the fit takes the output at `rate`, which the resamplers
-// keep aligned with the input.
-ResponsePoint measure_one_resampled(KorvaEngine *engine, int32_t rate, double chain_rate, double frequency)
-{
-    korva_clear_state(engine);
-    const double amplitude = std::pow(10.0, response_level_dbfs / 20.0);   // full scale 1.0 here
-    const double w = 2.0 * std::numbers::pi * frequency / rate;
-    const double period = rate / frequency;
-    const int64_t settle = static_cast<int64_t>(std::ceil(std::max(0.5 * rate, 10.0 * period)));
-    const int64_t window = static_cast<int64_t>(std::ceil(std::max(0.25 * rate, 20.0 * period)));
-
-    ResponsePoint point;
-    point.frequency = frequency;
-    FloatChain chain;
-    std::vector<float> in(2 * block_frames), out, ready;
-    if (!start_float_chain(chain, engine, rate, chain_rate, rate).ok()) {
-        point.left_db = point.right_db = std::numeric_limits<double>::quiet_NaN();
-        return point;
-    }
-    for (int64_t start = 0; start < settle + window; start += block_frames) {
-        const int count = static_cast<int>(std::min<int64_t>(block_frames, settle + window - start));
-        for (int i = 0; i < count; ++i)
-            in[2 * i] = in[2 * i + 1] = static_cast<float>(amplitude * std::sin(w * static_cast<double>(start + i)));
-        static_cast<void>(run_float_chain(chain, std::span<const float>(in.data(), 2 * count), ready));
-        out.insert(out.end(), ready.begin(), ready.end());
-    }
-    static_cast<void>(finish_float_chain(chain, ready));
-    out.insert(out.end(), ready.begin(), ready.end());
-
-    SineFit fit;
-    const int64_t end = std::min<int64_t>(settle + window, static_cast<int64_t>(out.size() / 2));
-    for (int64_t k = settle; k < end; ++k)
-        fit.add(std::cos(w * static_cast<double>(k)), std::sin(w * static_cast<double>(k)), out[2 * k],
-                out[2 * k + 1]);
-    if (!fit.finite || end <= settle) {
-        point.left_db = point.right_db = std::numeric_limits<double>::quiet_NaN();
-        return point;
-    }
-    point.left_db = to_db(fit.amplitude(0) / amplitude);
-    point.right_db = to_db(fit.amplitude(1) / amplitude);
-    return point;
+    return success();
 }
 
 } // namespace
@@ -179,10 +157,10 @@ Status measure_response(const KorvaParams &params, int32_t rate, bool native_rat
     points.clear();
     const double chain_rate = native_rate ? rate : chain_rate_for(rate);
     for (const double f : response_frequencies(rate)) {
-        if (interrupted_signal() != 0)
-            return interrupted_failure("");
-        points.push_back(chain_rate == rate ? measure_one(engine.get(), rate, f)
-                                            : measure_one_resampled(engine.get(), rate, chain_rate, f));
+        ResponsePoint point;
+        if (Status status = measure_one(engine.get(), rate, chain_rate, f, point); !status.ok())
+            return status;
+        points.push_back(point);
     }
     return success();
 }
