@@ -6,6 +6,7 @@
 #include "libxmms/home_config.h"
 #include "libxmms/xmms_configfile.h"
 #include "settings/korva_settings.h"
+#include "preset_file/preset_file.h"
 
 #include <array>
 #include <cerrno>

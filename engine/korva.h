@@ -6,6 +6,7 @@
 #ifndef KORVA_ENGINE_KORVA_H
 #define KORVA_ENGINE_KORVA_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -177,16 +178,8 @@ void korva_params_write(KorvaEngine *engine, const KorvaParams *in);
  */
 void korva_params_keep_switches(KorvaParams *next, const KorvaParams *in_force);
 
-/* Preset files (110 bytes). Both return 1 on success, 0 on failure. */
-int korva_save(KorvaEngine *engine, const char *path);
-int korva_load(KorvaEngine *engine, const char *path);
-/*
- * Reads a preset file into a parameter block without touching any engine, so
- * the file can be read before a lock is taken; 1 on success, 0 on failure
- * (out is then unchanged).
- */
-int korva_read_preset(const char *path, KorvaParams *out);
-
+/* Preset files (110 bytes): the format here, as bytes; files on disk are
+ * preset_file/preset_file.h's. */
 #define KORVA_PRESET_FILE_SIZE 110
 
 /* Why a file is, or is not, a preset. */
@@ -212,11 +205,13 @@ typedef struct KorvaPresetInfo {
 } KorvaPresetInfo;
 
 /*
- * The one preset reader: checks a file and reads its block without any
- * engine. Returns info->status (KORVA_PRESET_CANNOT_OPEN for a null path;
- * nothing is written through a null info).
+ * Checks `size` bytes of a preset file's image (the first 110 are looked at)
+ * in file order and reads its block: info->status, with info->file_size kept
+ * as the caller set it. KORVA_PRESET_CANNOT_OPEN for a null info.
  */
-KorvaPresetStatus korva_preset_read(const char *path, KorvaPresetInfo *info);
+KorvaPresetStatus korva_preset_decode(const unsigned char *bytes, size_t size, KorvaPresetInfo *info);
+/* The 110 bytes of a preset file holding *params, in this machine's order. */
+void korva_preset_encode(const KorvaParams *params, unsigned char *out);
 /* Reverses every 2- and 4-byte field of a 96-byte block in place; returns 0. */
 int korva_patch_endian(void *block);
 /* Reverses 2 or 4 bytes in place; any other width leaves them alone. */

@@ -15,6 +15,7 @@
 #include "fuzz_support.h"
 
 #include "engine/korva.h"
+#include "preset_file/preset_file.h"
 
 #include <array>
 #include <bit>

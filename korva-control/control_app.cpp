@@ -10,6 +10,7 @@
 #include "ui/binding.h"
 #include "ui/dialogs.h"
 #include "ui/window.h"
+#include "preset_file/preset_file.h"
 
 #include <glib-unix.h>
 #include <gtk/gtk.h>
@@ -219,6 +220,8 @@ KorvaWindowModel make_sink_model()
     model.closed = window_closed;
     model.last_preset = last_preset;
     model.preset_chosen = keep_preset_folder;
+    model.load_preset = korva_preset_load_hook;
+    model.save_preset = korva_preset_save_hook;
     return model;
 }
 

@@ -12,6 +12,7 @@
 #include "ui/binding.h"
 #include "ui/dialogs.h"
 #include "ui/window.h"
+#include "preset_file/preset_file.h"
 
 #include <lv2/ui/ui.h>
 
@@ -137,6 +138,7 @@ KorvaWindowModel model_of(Instance &ui)
     model.last_preset = last_preset;
     model.preset_chosen = keep_last_preset;
     model.load_preset = load_preset;
+    model.save_preset = korva_preset_save_hook;
     return model;
 }
 

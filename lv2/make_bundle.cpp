@@ -13,6 +13,7 @@
 #include "plugin_core/lv2_text.h"
 #include "plugin_core/ports.h"
 #include "presets/preset_index.h"
+#include "preset_file/preset_file.h"
 
 #include <cstdio>
 #include <fstream>

@@ -11,7 +11,7 @@
 #include "presets/preset_index.h"
 
 #include "engine/param_fields.h"
-#include "engine/preset_write.h"
+#include "preset_file/preset_write.h"
 #include "engine/controls.h"
 
 #include <charconv>

@@ -3,7 +3,6 @@
 #include "binding.h"
 #include "message_window.h"
 
-#include "engine/preset_write.h"
 
 namespace korva_ui {
 
@@ -40,16 +39,12 @@ void preset_chosen(const Window &w, const char *path)
 
 bool load_preset(const Window &w, const char *path, KorvaParams &block)
 {
-    if (w.model.load_preset)
-        return w.model.load_preset(w.model.user_data, path, &block) != 0;
-    return korva_read_preset(path, &block) != 0;
+    return w.model.load_preset != nullptr && w.model.load_preset(w.model.user_data, path, &block) != 0;
 }
 
 bool save_preset(const Window &w, const char *path, const KorvaParams &block)
 {
-    if (w.model.save_preset)
-        return w.model.save_preset(w.model.user_data, path, &block) != 0;
-    return korva::preset::write_file(block, path);
+    return w.model.save_preset != nullptr && w.model.save_preset(w.model.user_data, path, &block) != 0;
 }
 
 GtkWidget *message_window(const Window &w, const char *title, const char *text)

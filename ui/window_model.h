@@ -52,11 +52,12 @@ typedef struct KorvaWindowModel {
        as the last preset path. May be null. */
     void (*preset_chosen)(void *user_data, const char *path);
     /* Reads the preset file `path` into *block whole, or returns 0 and
-       leaves *block alone; the window then shows the failure. Null: the
-       engine's reader (korva_read_preset). */
+       leaves *block alone; the window then shows the failure. Owners that
+       keep presets as files give preset_file/preset_file.h's
+       korva_preset_load_hook; null: every load fails. */
     int (*load_preset)(void *user_data, const char *path, KorvaParams *block);
-    /* Writes *block as the preset file `path`; 0 on failure. Null: the
-       engine's writer. */
+    /* Writes *block as the preset file `path`; 0 on failure.
+       korva_preset_save_hook writes preset files; null: every save fails. */
     int (*save_preset)(void *user_data, const char *path, const KorvaParams *block);
     /* Makes and shows a message window with the title, the text and one
        "Close" button that closes it, and returns it (null when it cannot).

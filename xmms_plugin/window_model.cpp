@@ -10,6 +10,7 @@
 #include "libxmms/xmms_util.h"
 #include "settings/korva_settings.h"
 #include "ui/window.h"
+#include "preset_file/preset_file.h"
 
 namespace {
 
@@ -83,6 +84,8 @@ KorvaWindowModel engine_model()
     model.last_preset = last_preset;
     model.preset_chosen = keep_last_preset;
     model.message_window = player_message;
+    model.load_preset = korva_preset_load_hook;
+    model.save_preset = korva_preset_save_hook;
     return model;
 }
 

@@ -2,6 +2,7 @@
 
 #include "preset_text.h"
 #include "text_columns.h"
+#include "preset_file/preset_file.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -5,7 +5,7 @@
 #include "cli/common/preset_library.h"
 #include "cli/common/preset_text.h"
 #include "engine/param_fields.h"
-#include "engine/preset_write.h"
+#include "preset_file/preset_write.h"
 
 #include <cstdio>
 

@@ -13,6 +13,7 @@
 //   golden_test --regenerate     rewrites the file from this build
 #include "engine/korva.h"
 #include "tests/support/field_values.h"
+#include "preset_file/preset_file.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>

@@ -22,6 +22,7 @@
 #include "tests/support/scratch.h"
 #include "tests/support/stage_settings.h"
 #include "tests/support/stereo_signal.h"
+#include "preset_file/preset_file.h"
 
 #include <gtest/gtest.h>
 

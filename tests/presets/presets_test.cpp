@@ -2,6 +2,7 @@
 #include "engine/engine_handle.h"
 #include "engine/korva.h"
 #include "tests/support/scratch.h"
+#include "preset_file/preset_file.h"
 
 #include <array>
 #include <cerrno>

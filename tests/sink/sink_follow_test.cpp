@@ -12,6 +12,7 @@
 #include "pwclient/sink_client.h"
 #include "pwclient/sink_fragment_store.h"
 #include "tests/sink/private_pipewire.h"
+#include "preset_file/preset_file.h"
 
 #include <gtest/gtest.h>
 

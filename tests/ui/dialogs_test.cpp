@@ -3,6 +3,7 @@
 
 #include "settings/korva_settings.h"
 #include "tests/support/field_values.h"
+#include "preset_file/preset_file.h"
 
 #include <cstring>
 #include <filesystem>

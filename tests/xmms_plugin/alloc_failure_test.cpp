@@ -13,6 +13,7 @@
 #include "libxmms/xmms_configfile.h"
 #include "settings/korva_settings.h"
 #include "plugin_test_support.h"
+#include "preset_file/preset_file.h"
 
 #include <gtest/gtest.h>
 

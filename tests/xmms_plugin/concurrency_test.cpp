@@ -9,6 +9,7 @@
 #include "libxmms/xmms_configfile.h"
 #include "plugin_test_support.h"
 #include "tests/support/field_values.h"
+#include "preset_file/preset_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-// Preset files: one parameter block in the writer's byte order.
+// The preset file format, as bytes: one parameter block in the writer's byte
+// order. Reading and writing files is preset_file/'s.
 //
 //   offset  size  content
 //        0     8  "KORVA551"
@@ -11,15 +12,10 @@
 // 2- and 4-byte field.
 #include "korva.h"
 #include "param_fields.h"
-#include "preset_write.h"
 
 #include <array>
-#include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -44,24 +40,6 @@ void own_marker(unsigned char marker[2])
     std::memcpy(&first, &probe, 1);
     marker[0] = first == 0x78 ? 'L' : 'B';
     marker[1] = 'E';
-}
-
-// Reads up to out.size() bytes from the start of an open file; the count, or
-// -1 when a read fails.
-long read_head(int fd, PresetImage &out)
-{
-    std::size_t got = 0;
-    while (got < out.size()) {
-        const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    return static_cast<long>(got);
 }
 
 // Checks the image in file order: magic, marker, length, payload. Each check
@@ -121,92 +99,26 @@ extern "C" int korva_patch_endian(void *block)
     return 0;
 }
 
-extern "C" KorvaPresetStatus korva_preset_read(const char *path, KorvaPresetInfo *info)
+extern "C" KorvaPresetStatus korva_preset_decode(const unsigned char *bytes, size_t size, KorvaPresetInfo *info)
 {
     if (info == nullptr)
         return KORVA_PRESET_CANNOT_OPEN;
+    const int64_t file_size = info->file_size;
     *info = KorvaPresetInfo{};
-    info->file_size = -1;
-    if (path == nullptr) {
-        info->error = EINVAL;
-        return info->status = KORVA_PRESET_CANNOT_OPEN;
-    }
-
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        info->error = errno;
-        return info->status = KORVA_PRESET_CANNOT_OPEN;
-    }
-    struct stat st {};
+    info->file_size = file_size;
     PresetImage image{};
-    long got = -1;
-    if (::fstat(fd, &st) != 0) {
-        info->error = errno;
-        info->status = KORVA_PRESET_CANNOT_OPEN;
-    } else if (!S_ISREG(st.st_mode)) {
-        info->status = KORVA_PRESET_NOT_REGULAR;
-    } else {
-        info->file_size = st.st_size;
-        got = read_head(fd, image);
-        if (got < 0) {
-            info->error = errno;
-            info->status = KORVA_PRESET_CANNOT_OPEN;
-        }
-    }
-    ::close(fd);
-    if (got < 0)
-        return info->status;
-
-    const auto size = static_cast<std::size_t>(got);
-    info->head_bytes = static_cast<int32_t>(size < kPayloadAt ? size : kPayloadAt);
+    const std::size_t used = bytes == nullptr ? 0 : size < kFileSize ? size : kFileSize;
+    if (used > 0)
+        std::memcpy(image.data(), bytes, used);
+    info->head_bytes = static_cast<int32_t>(used < kPayloadAt ? used : kPayloadAt);
     std::memcpy(info->head, image.data(), static_cast<std::size_t>(info->head_bytes));
-    return info->status = check_image(image, size, *info);
+    return info->status = check_image(image, used, *info);
 }
 
-extern "C" int korva_read_preset(const char *path, KorvaParams *out)
+extern "C" void korva_preset_encode(const KorvaParams *params, unsigned char *out)
 {
-    if (path == nullptr || out == nullptr)
-        return 0;
-    KorvaPresetInfo info;
-    if (korva_preset_read(path, &info) != KORVA_PRESET_OK)
-        return 0;
-    *out = info.params;
-    return 1;
-}
-
-extern "C" int korva_load(KorvaEngine *engine, const char *path)
-{
-    if (engine == nullptr)
-        return 0;
-    KorvaParams loaded;
-    if (!korva_read_preset(path, &loaded))
-        return 0;
-    // Only now, after a complete and valid read, does the engine change.
-    korva_params_write(engine, &loaded);
-    return 1;
-}
-
-namespace korva::preset {
-
-bool write_file(const KorvaParams &params, const char *path, korva::fileio::Error *why) noexcept
-{
-    PresetImage image{};
-    std::memcpy(image.data(), kMagic, sizeof kMagic);
-    own_marker(image.data() + kMarkerAt);
-    std::memcpy(image.data() + kLengthAt, &kPayloadLength, sizeof kPayloadLength);
-    std::memcpy(image.data() + kPayloadAt, &params, KORVA_PARAMS_SIZE);
-    return korva::fileio::replace_file(path, image.data(), image.size(), korva::fileio::NonRegular::refuse, why);
-}
-
-}  // namespace korva::preset
-
-extern "C" int korva_save(KorvaEngine *engine, const char *path)
-{
-    if (engine == nullptr || path == nullptr)
-        return 0;
-    // Everything written comes from this one snapshot of the live block.
-    KorvaParams snapshot;
-    korva_params_read(engine, &snapshot);
-    return korva::preset::write_file(snapshot, path) ? 1 : 0;
+    std::memcpy(out, kMagic, sizeof kMagic);
+    own_marker(out + kMarkerAt);
+    std::memcpy(out + kLengthAt, &kPayloadLength, sizeof kPayloadLength);
+    std::memcpy(out + kPayloadAt, params, KORVA_PARAMS_SIZE);
 }
