@@ -10,7 +10,7 @@
 #include "fuzz_support.h"
 
 #include "cli/sink/follow_applied.h"
-#include "pwclient/follow_state.h"
+#include "sinkfiles/follow_state.h"
 
 #include <algorithm>
 #include <map>
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     std::map<std::string, std::string> state;
     std::string problem;
-    if (!korva::pwclient::parse_follow_state(text, state, problem)) {
+    if (!korva::sinkfiles::parse_follow_state(text, state, problem)) {
         FUZZ_CHECK(problem.rfind("line ", 0) == 0);
         const long line = std::strtol(problem.c_str() + 5, nullptr, 10);
         FUZZ_CHECK(line >= 1 && line <= lines);
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (const auto &[key, value] : state)
             written += key + ": " + value + "\n";
         std::map<std::string, std::string> again;
-        FUZZ_CHECK(korva::pwclient::parse_follow_state(written, again, problem));
+        FUZZ_CHECK(korva::sinkfiles::parse_follow_state(written, again, problem));
         FUZZ_CHECK(again == state);
     }
 

@@ -6,10 +6,10 @@
 #include "sink_profiles.h"
 
 #include "fileio/directories.h"
-#include "pwclient/follow_lock.h"
-#include "pwclient/follow_state.h"
-#include "pwclient/output_watch.h"
-#include "pwclient/sink_fragment_store.h"
+#include "sinkfiles/follow_lock.h"
+#include "sinkfiles/follow_state.h"
+#include "pwlive/output_watch.h"
+#include "sinkfiles/sink_fragment_store.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,7 +18,8 @@
 
 namespace {
 
-using namespace korva::pwclient;
+using namespace korva::pwlive;
+using namespace korva::sinkfiles;
 
 // How long `status` waits for PipeWire's picture of the graph.
 constexpr int kGraphMs = 3000;

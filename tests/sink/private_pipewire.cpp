@@ -1,7 +1,7 @@
 #include "private_pipewire.h"
 
 #include "cli/sink/run_program.h"
-#include "pwclient/sink_fragment_store.h"
+#include "sinkfiles/sink_fragment_store.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -6,11 +6,12 @@
 // preset load keeps (here set by hand beforehand). The delay is measured and
 // printed. A restart of follow on the same output keeps a change made by
 // hand; a profile whose preset file is gone leaves the controls alone and
-// says why.
+// says why. Follow holds one PipeWire connection: pw-dump shows one client
+// of its process.
 #include "tests/cli/cli_harness.h"
-#include "pwclient/follow_state.h"
-#include "pwclient/sink_client.h"
-#include "pwclient/sink_fragment_store.h"
+#include "sinkfiles/follow_state.h"
+#include "pwlive/sink_client.h"
+#include "sinkfiles/sink_fragment_store.h"
 #include "tests/sink/private_pipewire.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@
 namespace {
 
 using namespace pipewire_test;
-using korva::pwclient::read_follow_state;
+using korva::sinkfiles::read_follow_state;
 
 bool is_kept_switch(int field)
 {
@@ -68,6 +69,23 @@ std::string mismatch(const KorvaParams &live, const KorvaParams &preset, const K
                    std::to_string(want) + ")";
     }
     return "";
+}
+
+// How many Client objects of pw-dump belong to the process `pid`.
+int clients_of(pid_t pid)
+{
+    const std::string dump = ask({"pw-dump"});
+    const std::string client = "\"type\": \"PipeWire:Interface:Client\"";
+    const std::string mark = "\"pipewire.sec.pid\": " + std::to_string(pid);
+    int count = 0;
+    for (std::size_t at = dump.find(client); at != std::string::npos;) {
+        const std::size_t next = dump.find(client, at + 1);
+        const std::size_t found = dump.find(mark, at);
+        if (found < next && std::string(",\n }").find(dump[found + mark.size()]) != std::string::npos)
+            ++count;
+        at = next;
+    }
+    return count;
 }
 
 } // namespace
@@ -128,6 +146,9 @@ TEST(SinkFollow, EachOutputGetsItsProfileWithinSecondsAndAGonePresetLeavesTheSin
     const std::string stream = output_stream_id();
     ASSERT_FALSE(stream.empty());
     const std::string state_file = dir.file("runtime/korva/follow-state");
+    EXPECT_TRUE(eventually(10, [&] { return read_follow_state(state_file)["sink"] == "connected"; }))
+        << read_file(state_file);
+    EXPECT_EQ(clients_of(follow->pid), 1) << "follow's PipeWire clients in pw-dump";
     KorvaParams live;
     // Moves Korva's output and waits for the controls; the delay in ms, or -1.
     auto move_and_wait = [&](const std::string &target, const KorvaParams &preset) {

@@ -6,8 +6,8 @@
 // the UCM way ("[Out] Headphones"). And the profile chosen for an output.
 #include "cli/sink/follow_applied.h"
 #include "cli/sink/sink_profiles.h"
-#include "pwclient/follow_state.h"
-#include "pwclient/output_graph.h"
+#include "sinkfiles/follow_state.h"
+#include "pwlive/output_graph.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,8 @@
 
 namespace {
 
-using namespace korva::pwclient;
+using namespace korva::pwlive;
+using namespace korva::sinkfiles;
 
 const char *const kDump = R"([
   { "id": 30, "type": "PipeWire:Interface:Node",
@@ -314,7 +315,7 @@ TEST(OutputGraph, FollowsRecordIsReadStrictlyWithItsLine)
 // then the preset applied, or why there is none.
 TEST(OutputGraph, TheFollowStateSummaryNamesOutputAndPresetOrTheProblem)
 {
-    using korva::pwclient::follow_state_summary;
+    using korva::sinkfiles::follow_state_summary;
     const std::map<std::string, std::string> applied{
         {"output", "alsa_output.card"}, {"route", "[Out] Headphones"}, {"profile", "alsa_output.card:[Out] Headphones"},
         {"preset", "Headphones"}, {"applied", "yes"}, {"problem", ""}};
