@@ -2,6 +2,7 @@
 
 #include "cli/common/interrupt.h"
 #include "follow_applied.h"
+#include "sink_bypass.h"
 #include "sink_profiles.h"
 
 #include "engine/korva.h"
@@ -10,6 +11,7 @@
 #include "sinkfiles/follow_state.h"
 #include "pwlive/connection.h"
 #include "pwlive/output_watch.h"
+#include "pwlive/stream_watch.h"
 #include "pwlive/sink_client.h"
 #include "sinkfiles/sink_fragment_store.h"
 
@@ -116,7 +118,9 @@ Status apply_to_sink(KorvaSinkClient *sink, const KorvaParams &preset, std::stri
 }
 
 struct Follower {
-    std::string state_path, applied_path, profiles_path;
+    std::string state_path, applied_path, profiles_path, apps_path;
+    BypassMemory bypass;
+    std::string apps_problem;   // the app list's, as last told
     Target remembered;     // follow-applied
     Target attempted;      // the last output and preset handled (applied, kept or refused)
     bool have_attempted = false;
@@ -136,16 +140,35 @@ struct Follower {
         written = text;
     }
 
-    void step(korva::pwlive::OutputWatch *watch, KorvaSinkClient *sink)
+    // Sends the streams that bypass Korva to `output` (sink_bypass.h).
+    void keep_out(korva::pwlive::StreamWatch *streams_watch, const std::string &output)
+    {
+        korva::sinkfiles::SinkApps apps;
+        std::string problem;
+        if (!apps_path.empty() && !korva::sinkfiles::read_sink_apps(apps_path, apps, problem) &&
+            problem != apps_problem)
+            std::fprintf(stderr, "korva: %s; only calls bypass Korva\n", problem.c_str());
+        apps_problem = problem;
+        std::vector<korva::pwlive::LiveStream> streams;
+        report.state.bypassing.clear();
+        if (!korva::pwlive::stream_watch_streams(streams_watch, streams))
+            return;
+        for (const BypassAction &action : plan_bypass(streams, output, apps, bypass, report.state.bypassing))
+            korva::pwlive::stream_watch_set_target(streams_watch, action.id, action.target);
+    }
+
+    void step(korva::pwlive::OutputWatch *watch, KorvaSinkClient *sink, korva::pwlive::StreamWatch *streams)
     {
         Graph graph;
         report.state.pipewire = korva::pwlive::output_watch_graph(watch, graph);
         report.sink = korva_sink_client_state(sink);
         if (!report.state.pipewire) {
+            report.state.bypassing.clear();
             publish();
             return;
         }
         const OutputInUse output = korva::pwlive::output_in_use(graph);
+        keep_out(streams, output.node);
         if (output.node.empty()) {   // not linked, or between two links of a move
             publish();
             return;
@@ -224,6 +247,8 @@ Status run_sink_follow()
         return status;
     if (Status status = follow_applied_path(follower.applied_path); !status.ok())
         return status;
+    if (std::string problem; !korva::sinkfiles::sink_apps_path(follower.apps_path, problem))
+        std::fprintf(stderr, "korva: warning: %s: only calls bypass Korva\n", problem.c_str());
     if (Status status = follow_state_path(follower.state_path); !status.ok())
         std::fprintf(stderr, "korva: warning: %s: the state is not written\n", status.message.c_str());
     if (Status read = read_follow_applied(follower.applied_path, follower.remembered); !read.ok())
@@ -237,18 +262,20 @@ Status run_sink_follow()
     if (connection == nullptr)
         return failure(error);
     korva::pwlive::OutputWatch *watch = korva::pwlive::output_watch_new_on(connection, {Wake::note, &wake});
+    korva::pwlive::StreamWatch *streams = korva::pwlive::stream_watch_new_on(connection, {Wake::note, &wake});
     const KorvaSinkCallbacks callbacks{Wake::note_state, Wake::note_values, &wake};
     KorvaSinkClient *sink = korva_sink_client_new_on(connection, &callbacks, error, sizeof error);
     const bool started = sink != nullptr && korva_pw_connection_start(connection, error, sizeof error);
     // Every second too: a sink that failed a change is tried again, and a
     // profile changed for the output in use is applied.
     while (started && interrupted_signal() == 0) {
-        follower.step(watch, sink);
+        follower.step(watch, sink, streams);
         wake.wait_up_to(std::chrono::milliseconds(1000));
     }
     korva_pw_connection_stop(connection);
     korva_sink_client_free(sink);
     korva::pwlive::output_watch_free(watch);
+    korva::pwlive::stream_watch_free(streams);
     korva_pw_connection_free(connection);
     if (!started)
         return failure(error);
