@@ -21,7 +21,7 @@ namespace {
 std::string one_line(std::string text)
 {
     for (char &c : text)
-        if (c == '\n' || c == '\r')
+        if (c == '\n' || c == '\r' || c == '\0')
             c = ' ';
     return text;
 }
@@ -35,6 +35,8 @@ std::string follow_state_text(const FollowState &state)
     std::string bypassing;
     for (const std::string &entry : state.bypassing) {
         // An entry never holds the separator, so the list reads back whole.
+        if (entry.empty())
+            continue;
         std::string item = one_line(entry);
         for (std::size_t at; (at = item.find(kListSeparator)) != std::string::npos;)
             item[at] = ',';

@@ -23,7 +23,9 @@
 
 namespace korva::sinkfiles {
 
-// What follow publishes; every text is made one line.
+// What follow publishes; every text is made one line (a line break or NUL
+// byte becomes a space), an entry of `bypassing` holds no "; " (made ", ")
+// and an empty one is left out.
 struct FollowState {
     bool pipewire = false;
     std::string sink, output, route, profile, preset, applied = "no", problem;
