@@ -316,4 +316,25 @@ TEST(SinkFollow, CallsAndExcludedProgramsReachTheOutputWithoutKorva)
             EXPECT_LT(differs, end) << stream.name << " did not go through Korva";
         }
     }
+
+    // PipeWire restarts: follow's one connection says so, connects again as
+    // one client, and its parts work again (a call bypasses Korva).
+    desktop = Desktop{};
+    EXPECT_TRUE(eventually(10, [&] { return read_follow_state(state_file)["pipewire"] == "not running"; }))
+        << read_file(state_file);
+    Desktop again = start_desktop(dir, "bypass-again");
+    ASSERT_TRUE(again.linked) << read_file(again.server->log);
+    ASSERT_FALSE(ask({"pw-metadata", "0", "default.configured.audio.sink", "{ \"name\": \"korva_sink\" }",
+                      "Spa:String:JSON"}).empty());
+    EXPECT_TRUE(eventually(10, [&] {
+        auto state = read_follow_state(state_file);
+        return state["pipewire"] == "connected" && state["sink"] == "connected" && state["output"] == "test_out";
+    })) << read_file(state_file);
+    EXPECT_EQ(clients_of(follow.pid), 1) << "follow's PipeWire clients in pw-dump after the restart";
+    const Audio recording = play_and_record(dir, input_path, "call-again", {}, streams[0].player);
+    const Alignment alignment = loud_alignment(recording, input);
+    ASSERT_GT(alignment.compared, kRate);
+    const long end = static_cast<long>(alignment.compared) - 4096;
+    EXPECT_EQ(first_difference(recording, input, alignment, 3 * kRate / 2, end), end)
+        << "after the restart the call went through Korva";
 }
