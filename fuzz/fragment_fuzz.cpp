@@ -14,7 +14,7 @@
 //     changing it again the same way changes nothing more.
 #include "fuzz_support.h"
 
-#include "pwclient/sink_fragment_store.h"
+#include "sinkfiles/sink_fragment_store.h"
 
 #include <algorithm>
 #include <cstring>

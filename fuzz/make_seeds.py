@@ -125,6 +125,12 @@ def follow_state():
           b'output "alsa_output.pci" "-"\npreset "/home/me/warm.kp"\n')
 
 
+def sink_apps():
+    write("sink_apps", "written", b'# Korva: programs whose streams bypass Korva\n'
+          b'exclude "zoom"\nexclude "Discord"\n\x03')
+    write("sink_apps", "hand-edited", b'\n  # mine\n\texclude  "a \\"q\\" b"  \n\nexclude "ZOOM"\nexclude "zoom"\x02')
+
+
 def preset_index():
     write("preset_index", "index.txt", b"# Korva's factory presets\nflat.kp\tFlat\tEvery effect off\n"
           b"laptop-speakers.kp\tLaptop speakers\tBass 3 dB down\twith a tab\r\n")
@@ -161,6 +167,7 @@ if __name__ == "__main__":
     fragment()
     profiles()
     follow_state()
+    sink_apps()
     preset_index()
     decode()
     for target in sorted(os.listdir(CORPUS)):

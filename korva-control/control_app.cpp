@@ -4,9 +4,9 @@
 #include "preset_folder.h"
 #include "sink_mirror.h"
 
-#include "pwclient/sink_client.h"
-#include "pwclient/sink_fragment_saver.h"
-#include "pwclient/sink_fragment_store.h"
+#include "pwlive/sink_client.h"
+#include "sinkfiles/sink_fragment_saver.h"
+#include "sinkfiles/sink_fragment_store.h"
 #include "ui/binding.h"
 #include "ui/dialogs.h"
 #include "ui/window.h"

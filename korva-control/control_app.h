@@ -1,6 +1,6 @@
 // korva-control: the configuration window bound to the running Korva sink.
 // The window's model (ui/window_model.h) is the block kept by sink_mirror.h;
-// control changes go to the node at once (korva_pwclient's client) and into
+// control changes go to the node at once (the live client (pwlive)) and into
 // the installed fragment through the rate-limited saver; the node's changes
 // made elsewhere come back into the window. Everything here runs on the
 // interface thread, GTK's main loop; the PipeWire client's callbacks are

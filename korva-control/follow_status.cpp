@@ -1,7 +1,7 @@
 #include "follow_status.h"
 
-#include "pwclient/follow_lock.h"
-#include "pwclient/follow_state.h"
+#include "sinkfiles/follow_lock.h"
+#include "sinkfiles/follow_state.h"
 
 #include <sys/stat.h>
 
@@ -10,8 +10,8 @@ namespace korva_control {
 std::string follow_title_text()
 {
     // A state left by a follow that has ended says nothing about now.
-    if (korva::pwclient::follow_running() == 0) {
-        const std::string path = korva::pwclient::follow_state_path();
+    if (korva::sinkfiles::follow_running() == 0) {
+        const std::string path = korva::sinkfiles::follow_state_path();
         struct stat left {};
         return !path.empty() && stat(path.c_str(), &left) == 0 ? "; profiles: korva sink follow is not running" : "";
     }
@@ -19,7 +19,7 @@ std::string follow_title_text()
     // modification time changed.
     static struct stat seen {};
     static std::string text;
-    const std::string path = korva::pwclient::follow_state_path();
+    const std::string path = korva::sinkfiles::follow_state_path();
     struct stat now {};
     if (path.empty() || stat(path.c_str(), &now) != 0) {
         seen = {};
@@ -29,7 +29,7 @@ std::string follow_title_text()
     if (now.st_ino != seen.st_ino || now.st_mtim.tv_sec != seen.st_mtim.tv_sec ||
         now.st_mtim.tv_nsec != seen.st_mtim.tv_nsec) {
         seen = now;
-        const std::string summary = korva::pwclient::follow_state_summary(korva::pwclient::read_follow_state(path));
+        const std::string summary = korva::sinkfiles::follow_state_summary(korva::sinkfiles::read_follow_state(path));
         text = summary.empty() ? std::string() : "; " + summary;
     }
     return text;

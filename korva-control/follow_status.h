@@ -2,7 +2,7 @@
 // per-output profiles (`korva sink follow`, which keeps its state in a file
 // under $XDG_RUNTIME_DIR/korva/): the output in use and the profile applied
 // to it, or why none was; "not running" when the state is left by a follow
-// that has ended (pwclient/follow_lock.h). The window asks ten times a
+// that has ended (sinkfiles/follow_lock.h). The window asks ten times a
 // second; the file is read only when it was replaced. Interface thread only.
 #ifndef KORVA_CONTROL_FOLLOW_STATUS_H
 #define KORVA_CONTROL_FOLLOW_STATUS_H

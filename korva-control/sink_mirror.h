@@ -14,7 +14,7 @@
 #define KORVA_CONTROL_SINK_MIRROR_H
 
 #include "engine/korva.h"
-#include "pwclient/sink_client.h"
+#include "pwlive/sink_client.h"
 
 #include <cstdint>
 #include <vector>

@@ -8,8 +8,8 @@
 #include "sink_follow_service.h"
 #include "sink_fragment.h"
 #include "sink_plugin.h"
-#include "pwclient/sink_client.h"
-#include "pwclient/sink_fragment_store.h"
+#include "pwlive/sink_client.h"
+#include "sinkfiles/sink_fragment_store.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,14 +2,18 @@
 
 #include "cli/common/interrupt.h"
 #include "follow_applied.h"
+#include "sink_bypass.h"
 #include "sink_profiles.h"
 
 #include "engine/korva.h"
 #include "engine/param_fields.h"
-#include "pwclient/follow_lock.h"
-#include "pwclient/output_watch.h"
-#include "pwclient/sink_client.h"
-#include "pwclient/sink_fragment_store.h"
+#include "sinkfiles/follow_lock.h"
+#include "sinkfiles/follow_state.h"
+#include "pwlive/connection.h"
+#include "pwlive/output_watch.h"
+#include "pwlive/stream_watch.h"
+#include "pwlive/sink_client.h"
+#include "sinkfiles/sink_fragment_store.h"
 
 #include <chrono>
 #include <climits>
@@ -21,8 +25,8 @@
 
 namespace {
 
-using korva::pwclient::Graph;
-using korva::pwclient::OutputInUse;
+using korva::pwlive::Graph;
+using korva::pwlive::OutputInUse;
 
 // How long a read-back of the sink may take.
 constexpr int kAnswerMs = 3000;
@@ -54,27 +58,10 @@ struct Wake {
 // One output with the preset meant for it: what follow-applied remembers.
 using Target = FollowTarget;
 
-std::string one_line(std::string text)
-{
-    for (char &c : text)
-        if (c == '\n' || c == '\r')
-            c = ' ';
-    return text;
-}
-
 struct Report {
-    bool pipewire = false;
+    korva::sinkfiles::FollowState state;
     KorvaSinkState sink = KORVA_SINK_CONNECTING;
     OutputInUse output;
-    std::string profile, preset, applied = "no", problem;
-
-    std::string text() const
-    {
-        return "pipewire: " + std::string(pipewire ? "connected" : "not running") +
-               "\nsink: " + korva_sink_state_text(sink) + "\noutput: " + one_line(output.node) +
-               "\nroute: " + one_line(output.route) + "\nprofile: " + one_line(profile) +
-               "\npreset: " + one_line(preset) + "\napplied: " + applied + "\nproblem: " + one_line(problem) + "\n";
-    }
 };
 
 // The preset as the sink takes it: every control, with the three switches a
@@ -131,7 +118,9 @@ Status apply_to_sink(KorvaSinkClient *sink, const KorvaParams &preset, std::stri
 }
 
 struct Follower {
-    std::string state_path, applied_path, profiles_path;
+    std::string state_path, applied_path, profiles_path, apps_path;
+    BypassMemory bypass;
+    std::string apps_problem;   // the app list's, as last told
     Target remembered;     // follow-applied
     Target attempted;      // the last output and preset handled (applied, kept or refused)
     bool have_attempted = false;
@@ -140,7 +129,10 @@ struct Follower {
 
     void publish()
     {
-        const std::string text = report.text();
+        report.state.sink = korva_sink_state_text(report.sink);
+        report.state.output = report.output.node;
+        report.state.route = report.output.route;
+        const std::string text = korva::sinkfiles::follow_state_text(report.state);
         if (text == written || state_path.empty())
             return;
         if (Status status = write_korva_file(state_path, text); !status.ok())
@@ -148,16 +140,35 @@ struct Follower {
         written = text;
     }
 
-    void step(korva::pwclient::OutputWatch *watch, KorvaSinkClient *sink)
+    // Sends the streams that bypass Korva to `output` (sink_bypass.h).
+    void keep_out(korva::pwlive::StreamWatch *streams_watch, const std::string &output)
+    {
+        korva::sinkfiles::SinkApps apps;
+        std::string problem;
+        if (!apps_path.empty() && !korva::sinkfiles::read_sink_apps(apps_path, apps, problem) &&
+            problem != apps_problem)
+            std::fprintf(stderr, "korva: %s; only calls bypass Korva\n", problem.c_str());
+        apps_problem = problem;
+        std::vector<korva::pwlive::LiveStream> streams;
+        report.state.bypassing.clear();
+        if (!korva::pwlive::stream_watch_streams(streams_watch, streams))
+            return;
+        for (const BypassAction &action : plan_bypass(streams, output, apps, bypass, report.state.bypassing))
+            korva::pwlive::stream_watch_set_target(streams_watch, action.id, action.target);
+    }
+
+    void step(korva::pwlive::OutputWatch *watch, KorvaSinkClient *sink, korva::pwlive::StreamWatch *streams)
     {
         Graph graph;
-        report.pipewire = korva::pwclient::output_watch_graph(watch, graph);
+        report.state.pipewire = korva::pwlive::output_watch_graph(watch, graph);
         report.sink = korva_sink_client_state(sink);
-        if (!report.pipewire) {
+        if (!report.state.pipewire) {
+            report.state.bypassing.clear();
             publish();
             return;
         }
-        const OutputInUse output = korva::pwclient::output_in_use(graph);
+        const OutputInUse output = korva::pwlive::output_in_use(graph);
+        keep_out(streams, output.node);
         if (output.node.empty()) {   // not linked, or between two links of a move
             publish();
             return;
@@ -171,36 +182,36 @@ struct Follower {
             return;
         }
         report.output = output;
-        report.profile = choice.preset.empty() ? "none" : choice.device.empty() ? "fallback" : choice.device;
-        report.preset = choice.preset;
-        report.problem.clear();
-        report.applied = "no";
+        report.state.profile = choice.preset.empty() ? "none" : choice.device.empty() ? "fallback" : choice.device;
+        report.state.preset = choice.preset;
+        report.state.problem.clear();
+        report.state.applied = "no";
         if (!read.ok()) {
-            report.problem = read.message;
+            report.state.problem = read.message;
         } else if (choice.preset.empty()) {
-            report.problem.clear();
+            report.state.problem.clear();
         } else if (target == remembered) {
-            report.applied = "kept";
+            report.state.applied = "kept";
         } else {
             KorvaParams preset;
             if (Status loaded = load_profile_preset(choice.preset, preset); !loaded.ok()) {
-                report.problem = loaded.message + "; the sink is left as it is";
+                report.state.problem = loaded.message + "; the sink is left as it is";
             } else if (report.sink != KORVA_SINK_CONNECTED) {
-                report.problem = std::string("waiting for the sink: ") + korva_sink_state_text(report.sink);
+                report.state.problem = std::string("waiting for the sink: ") + korva_sink_state_text(report.sink);
                 publish();
                 return;   // tried again when the sink's state changes
             } else {
                 std::string note;
                 if (Status applied = apply_to_sink(sink, preset, note); !applied.ok()) {
-                    report.problem = applied.message + "; tried again in a second";
+                    report.state.problem = applied.message + "; tried again in a second";
                     publish();
                     return;
                 }
-                report.applied = "yes";
-                report.problem = note;
+                report.state.applied = "yes";
+                report.state.problem = note;
                 remembered = target;
                 if (Status saved = write_follow_applied(applied_path, target); !saved.ok())
-                    report.problem += (report.problem.empty() ? "" : "; ") + saved.message;
+                    report.state.problem += (report.state.problem.empty() ? "" : "; ") + saved.message;
                 std::printf("%s%s%s: %s\n", output.node.c_str(), output.route.empty() ? "" : ":",
                             output.route.c_str(), choice.preset.c_str());
                 std::fflush(stdout);
@@ -220,13 +231,13 @@ Status run_sink_follow()
     // time, and readers can tell a live follow from the state of a dead one.
     pid_t holder = 0;
     std::string lock_problem;
-    if (korva::pwclient::follow_lock_take(holder, lock_problem) < 0) {
+    if (korva::sinkfiles::follow_lock_take(holder, lock_problem) < 0) {
         if (holder != 0)
             return failure("another korva sink follow is running" +
                                (holder > 0 ? " (pid " + std::to_string(holder) + ")" : std::string()) +
                                "; only one runs at a time",
                            kExitFollowRunning);
-        if (!korva::pwclient::follow_lock_path().empty())
+        if (!korva::sinkfiles::follow_lock_path().empty())
             return failure(lock_problem);
         std::fprintf(stderr, "korva: warning: %s: a second follow is not kept from starting\n",
                      lock_problem.c_str());
@@ -236,32 +247,37 @@ Status run_sink_follow()
         return status;
     if (Status status = follow_applied_path(follower.applied_path); !status.ok())
         return status;
+    if (std::string problem; !korva::sinkfiles::sink_apps_path(follower.apps_path, problem))
+        std::fprintf(stderr, "korva: warning: %s: only calls bypass Korva\n", problem.c_str());
     if (Status status = follow_state_path(follower.state_path); !status.ok())
         std::fprintf(stderr, "korva: warning: %s: the state is not written\n", status.message.c_str());
     if (Status read = read_follow_applied(follower.applied_path, follower.remembered); !read.ok())
         std::fprintf(stderr, "korva: warning: %s; the profile of the output in use is applied again\n",
                      read.message.c_str());
 
+    // One connection to PipeWire for every part of follow.
     Wake wake;
-    std::string problem;
-    korva::pwclient::OutputWatch *watch =
-        korva::pwclient::output_watch_new({Wake::note, &wake}, problem);
-    if (watch == nullptr)
-        return failure(problem);
     char error[256] = "";
-    const KorvaSinkCallbacks callbacks{Wake::note_state, Wake::note_values, &wake};
-    KorvaSinkClient *sink = korva_sink_client_new(&callbacks, error, sizeof error);
-    if (sink == nullptr) {
-        korva::pwclient::output_watch_free(watch);
+    KorvaPwConnection *connection = korva_pw_connection_new("korva-follow", error, sizeof error);
+    if (connection == nullptr)
         return failure(error);
-    }
+    korva::pwlive::OutputWatch *watch = korva::pwlive::output_watch_new_on(connection, {Wake::note, &wake});
+    korva::pwlive::StreamWatch *streams = korva::pwlive::stream_watch_new_on(connection, {Wake::note, &wake});
+    const KorvaSinkCallbacks callbacks{Wake::note_state, Wake::note_values, &wake};
+    KorvaSinkClient *sink = korva_sink_client_new_on(connection, &callbacks, error, sizeof error);
+    const bool started = sink != nullptr && korva_pw_connection_start(connection, error, sizeof error);
     // Every second too: a sink that failed a change is tried again, and a
     // profile changed for the output in use is applied.
-    while (interrupted_signal() == 0) {
-        follower.step(watch, sink);
+    while (started && interrupted_signal() == 0) {
+        follower.step(watch, sink, streams);
         wake.wait_up_to(std::chrono::milliseconds(1000));
     }
+    korva_pw_connection_stop(connection);
     korva_sink_client_free(sink);
-    korva::pwclient::output_watch_free(watch);
+    korva::pwlive::output_watch_free(watch);
+    korva::pwlive::stream_watch_free(streams);
+    korva_pw_connection_free(connection);
+    if (!started)
+        return failure(error);
     return success();
 }

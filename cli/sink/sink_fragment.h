@@ -1,5 +1,7 @@
 // The text that puts Korva on the desktop: the PipeWire configuration
-// fragment and the PulseAudio module line, each built from a parameter block. No file or process is touched here.
+// fragment (its format: sinkfiles/sink_fragment_text.h) and the PulseAudio
+// module line, each built from a parameter block. No file or process is
+// touched here.
 #ifndef KORVA_CLI_SINK_FRAGMENT_H
 #define KORVA_CLI_SINK_FRAGMENT_H
 
@@ -21,12 +23,9 @@ std::string ladspa_plugin_path();
 // Checks that `path` is absolute: the fragment can carry any such path.
 Status check_plugin_path(const std::string &path);
 
-// `text` as the inside of a quoted string of PipeWire's configuration syntax
-// (SPA JSON): quotes, backslashes and control characters escaped.
-std::string spa_json_string_content(std::string_view text);
-
-// The template with the plug-in path and every control set from `params`.
-// Fails when the template lacks a control line for some field.
+// The template with the plug-in path and every control set from `params`
+// (sinkfiles/sink_fragment_text.h). Fails when the template lacks a control
+// line for some field, or the path is not absolute or does not read back.
 Status sink_fragment(std::string_view template_text, const std::string &plugin_path, const KorvaParams &params,
                      std::string &fragment);
 

@@ -6,10 +6,10 @@
 #include "sink_profiles.h"
 
 #include "fileio/directories.h"
-#include "pwclient/follow_lock.h"
-#include "pwclient/follow_state.h"
-#include "pwclient/output_watch.h"
-#include "pwclient/sink_fragment_store.h"
+#include "sinkfiles/follow_lock.h"
+#include "sinkfiles/follow_state.h"
+#include "pwlive/output_watch.h"
+#include "sinkfiles/sink_fragment_store.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,7 +18,8 @@
 
 namespace {
 
-using namespace korva::pwclient;
+using namespace korva::pwlive;
+using namespace korva::sinkfiles;
 
 // How long `status` waits for PipeWire's picture of the graph.
 constexpr int kGraphMs = 3000;
@@ -204,18 +205,22 @@ void add_sink_profile_commands(CLI::App *sink, SinkProfileOptions &options)
     options.list = options.profile->add_subcommand("list", "each profile, and what korva sink follow applied");
     options.follow = sink->add_subcommand("follow", "apply the profile of the output in use whenever it changes "
                                                     "(runs until stopped; the korva-follow user service runs it; one at a "
-                                                    "time: a second exits with status 4)");
+                                                    "time: a second exits with status 4), and keep calls and the "
+                                                    "programs of korva sink apps out of Korva");
+    add_sink_apps_command(sink, options.apps);
 }
 
 bool sink_profile_parsed(const SinkProfileOptions &options)
 {
-    return options.profile->parsed() || options.follow->parsed();
+    return options.profile->parsed() || options.follow->parsed() || options.apps.apps->parsed();
 }
 
 Status run_sink_profile_command(const SinkProfileOptions &options)
 {
     if (options.follow->parsed())
         return run_sink_follow();
+    if (options.apps.apps->parsed())
+        return run_sink_apps_command(options.apps);
     if (options.set->parsed())
         return run_set(options);
     if (options.remove->parsed())

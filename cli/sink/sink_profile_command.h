@@ -2,12 +2,13 @@
 //   profile set DEVICE PRESET | set --fallback PRESET
 //   profile remove DEVICE | remove --fallback
 //   profile list
-// and korva sink follow (sink_follow.h), and the outputs `korva sink status`
+// korva sink follow (sink_follow.h), korva sink apps (sink_apps_command.h), and the outputs `korva sink status`
 // lists for DEVICE.
 #ifndef KORVA_CLI_SINK_PROFILE_COMMAND_H
 #define KORVA_CLI_SINK_PROFILE_COMMAND_H
 
 #include "cli/common/status.h"
+#include "sink_apps_command.h"
 
 #include <CLI/CLI.hpp>
 
@@ -21,9 +22,10 @@ struct SinkProfileOptions {
     CLI::App *remove = nullptr;
     CLI::App *list = nullptr;
     CLI::App *follow = nullptr;
+    SinkAppsOptions apps;
 };
 
-// Adds "profile" and "follow" under the sink subcommand.
+// Adds "profile", "follow" and "apps" under the sink subcommand.
 void add_sink_profile_commands(CLI::App *sink, SinkProfileOptions &options);
 
 // Whether one of them was given on the command line.

@@ -1,6 +1,6 @@
 #include "sink_profiles.h"
 
-#include "pwclient/follow_state.h"
+#include "sinkfiles/follow_state.h"
 
 #include "cli/common/atomic_output.h"
 #include "cli/common/param_sources.h"
@@ -78,7 +78,7 @@ Status follow_applied_path(std::string &path)
 
 Status follow_state_path(std::string &path)
 {
-    path = korva::pwclient::follow_state_path();
+    path = korva::sinkfiles::follow_state_path();
     if (path.empty())
         return failure("cannot tell where Korva's files go: XDG_RUNTIME_DIR is not set to an absolute path");
     return success();

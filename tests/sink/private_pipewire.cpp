@@ -1,7 +1,7 @@
 #include "private_pipewire.h"
 
 #include "cli/sink/run_program.h"
-#include "pwclient/sink_fragment_store.h"
+#include "sinkfiles/sink_fragment_store.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -114,7 +114,7 @@ std::string ask(const std::vector<std::string> &argv)
 // Plays `input` into the sink while recording test_out; `during` runs while
 // the file plays.
 Audio play_and_record(const ScratchDir &dir, const std::string &input, const std::string &name,
-                      const std::function<void()> &during)
+                      const std::function<void()> &during, const std::vector<std::string> &player_options)
 {
     const std::string recording = dir.file(name + ".wav");
     Background recorder({"pw-record", "--target", "test_out", "-P", "stream.capture.sink=true", "--format", "s16",
@@ -124,7 +124,10 @@ Audio play_and_record(const ScratchDir &dir, const std::string &input, const std
     EXPECT_TRUE(eventually(10, [] { return ask({"pw-link", "-l"}).find("|-> pw-record:input_FL") != std::string::npos; }))
         << "the recorder was not linked to test_out";
     pause_for(300);
-    Background player({"pw-play", "--target", "korva_sink", input}, dir.file(name + "-play.log"));
+    std::vector<std::string> play{"pw-play"};
+    play.insert(play.end(), player_options.begin(), player_options.end());
+    play.push_back(input);
+    Background player(play, dir.file(name + "-play.log"));
     if (during)
         during();
     EXPECT_TRUE(player.wait(30)) << "pw-play did not end";

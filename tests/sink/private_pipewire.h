@@ -69,10 +69,11 @@ bool write_server_config(const std::string &path, int rate = kRate,
 // (empty: to any node).
 bool korva_linked_to(const std::string &sink);
 
-// Plays `input` into the sink while recording test_out; `during` runs while
-// the file plays.
+// Plays `input` into the sink (or as `player` says: pw-play's options)
+// while recording test_out; `during` runs while the file plays.
 Audio play_and_record(const ScratchDir &dir, const std::string &input, const std::string &name,
-                      const std::function<void()> &during = {});
+                      const std::function<void()> &during = {},
+                      const std::vector<std::string> &player = {"--target", "korva_sink"});
 
 struct Alignment {
     long offset = -1;     // recording frame of the expected output's frame 0

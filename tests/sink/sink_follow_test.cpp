@@ -6,13 +6,18 @@
 // preset load keeps (here set by hand beforehand). The delay is measured and
 // printed. A restart of follow on the same output keeps a change made by
 // hand; a profile whose preset file is gone leaves the controls alone and
-// says why.
+// says why. Follow holds one PipeWire connection: pw-dump shows one client
+// of its process. With Korva as the default output, a call's stream and an
+// excluded program's stream reach test_out untouched (the recording equals
+// the file), while a music stream goes through Korva.
 #include "tests/cli/cli_harness.h"
-#include "pwclient/follow_state.h"
-#include "pwclient/sink_client.h"
-#include "pwclient/sink_fragment_store.h"
+#include "sinkfiles/follow_state.h"
+#include "pwlive/sink_client.h"
+#include "sinkfiles/sink_fragment_store.h"
 #include "tests/sink/private_pipewire.h"
 #include "preset_file/preset_file.h"
+
+#include <sndfile.h>
 
 #include <gtest/gtest.h>
 
@@ -26,7 +31,7 @@
 namespace {
 
 using namespace pipewire_test;
-using korva::pwclient::read_follow_state;
+using korva::sinkfiles::read_follow_state;
 
 bool is_kept_switch(int field)
 {
@@ -69,6 +74,43 @@ std::string mismatch(const KorvaParams &live, const KorvaParams &preset, const K
                    std::to_string(want) + ")";
     }
     return "";
+}
+
+// How many Client objects of pw-dump belong to the process `pid`.
+int clients_of(pid_t pid)
+{
+    const std::string dump = ask({"pw-dump"});
+    const std::string client = "\"type\": \"PipeWire:Interface:Client\"";
+    const std::string mark = "\"pipewire.sec.pid\": " + std::to_string(pid);
+    int count = 0;
+    for (std::size_t at = dump.find(client); at != std::string::npos;) {
+        const std::size_t next = dump.find(client, at + 1);
+        const std::size_t found = dump.find(mark, at);
+        if (found < next && std::string(",\n }").find(dump[found + mark.size()]) != std::string::npos)
+            ++count;
+        at = next;
+    }
+    return count;
+}
+
+// The recording aligned with `expected` at the first sample louder than
+// 1/500 of full scale: what Korva sent of the lead silence before a stream
+// was moved past it may hold a few low bits.
+Alignment loud_alignment(const Audio &recording, const Audio &expected)
+{
+    const auto first_loud = [](const Audio &audio) {
+        for (std::size_t i = 0; i < audio.samples.size(); ++i)
+            if (std::abs(audio.samples[i]) > 64)
+                return static_cast<long>(i) / audio.channels;
+        return -1L;
+    };
+    Alignment alignment;
+    const long recorded = first_loud(recording), sounding = first_loud(expected);
+    if (recorded < 0 || sounding < 0 || recorded < sounding)
+        return alignment;
+    alignment.offset = recorded - sounding;
+    alignment.compared = std::min<long>(expected.frames(), recording.frames() - alignment.offset);
+    return alignment;
 }
 
 } // namespace
@@ -129,6 +171,9 @@ TEST(SinkFollow, EachOutputGetsItsProfileWithinSecondsAndAGonePresetLeavesTheSin
     const std::string stream = output_stream_id();
     ASSERT_FALSE(stream.empty());
     const std::string state_file = dir.file("runtime/korva/follow-state");
+    EXPECT_TRUE(eventually(10, [&] { return read_follow_state(state_file)["sink"] == "connected"; }))
+        << read_file(state_file);
+    EXPECT_EQ(clients_of(follow->pid), 1) << "follow's PipeWire clients in pw-dump";
     KorvaParams live;
     // Moves Korva's output and waits for the controls; the delay in ms, or -1.
     auto move_and_wait = [&](const std::string &target, const KorvaParams &preset) {
@@ -200,4 +245,97 @@ TEST(SinkFollow, EachOutputGetsItsProfileWithinSecondsAndAGonePresetLeavesTheSin
     const RunResult after = run_korva({"sink", "status"});
     EXPECT_NE(after.out.find("\nfollow: not running"), std::string::npos) << after.out;
     EXPECT_EQ(after.out.find("\nfollow: output"), std::string::npos) << after.out;
+}
+
+TEST(SinkFollow, CallsAndExcludedProgramsReachTheOutputWithoutKorva)
+{
+    const char *plugin = KORVA_BUILT_PLUGIN;
+    if (!std::filesystem::exists(plugin))
+        GTEST_SKIP() << "no Korva LADSPA plug-in in this build";
+    if (!std::filesystem::exists(kServerTemplate) || ask({"pipewire", "--version"}).empty())
+        GTEST_SKIP() << "PipeWire is not installed (pipewire-bin)";
+    ScratchDir dir;
+    enter_private_session(dir);
+    setenv("KORVA_LADSPA_PLUGIN", plugin, 1);
+    // Phase inverted: what goes through Korva differs from the file everywhere.
+    ASSERT_EQ(run_korva({"sink", "install", "--set", "spc_phaseinvert=1"}).exit_code, 0);
+    ASSERT_EQ(run_korva({"sink", "apps", "exclude", "Quiet-Player"}).exit_code, 0);
+    ASSERT_TRUE(write_server_config(dir.file("config/pipewire/pipewire.conf")));
+    Desktop desktop = start_desktop(dir, "bypass");
+    if (desktop.session == nullptr)
+        GTEST_SKIP() << "PipeWire cannot start on this machine:\n" << read_file(desktop.server->log);
+    ASSERT_TRUE(desktop.linked) << read_file(desktop.session->log);
+    // Korva is the output in use, as when the user chose it.
+    ASSERT_FALSE(ask({"pw-metadata", "0", "default.configured.audio.sink", "{ \"name\": \"korva_sink\" }",
+                      "Spa:String:JSON"}).empty());
+    Background follow({KORVA_BIN, "sink", "follow"}, dir.file("follow.log"));
+    const std::string state_file = dir.file("runtime/korva/follow-state");
+    ASSERT_TRUE(eventually(10, [&] { return read_follow_state(state_file)["output"] == "test_out"; }))
+        << read_file(state_file) << read_file(follow.log);
+
+    // A second and a half of silence first: the stream starts in Korva and
+    // is moved before it sounds.
+    Audio input = make_signal(3 * kRate, 2, kRate);
+    std::fill(input.samples.begin(), input.samples.begin() + 3 * kRate, 0);
+    const std::string input_path = dir.file("in.wav");
+    write_audio(input_path, input, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+
+    // pw-play sets media.role from --media-role (Music unless told), over
+    // what --properties says.
+    const struct {
+        const char *name;
+        std::vector<std::string> player;
+        const char *why;   // the reason listed; null when it goes through Korva
+    } streams[] = {
+        {"call", {"--media-role", "Communication", "--properties", "{ application.name = talk }"}, "call"},
+        {"excluded", {"--properties", "{ application.name = quiet-player }"}, "excluded"},
+        {"music", {"--properties", "{ application.name = loud-player }"}, nullptr},
+    };
+    for (const auto &stream : streams) {
+        long listed_ms = -1;
+        const auto start = std::chrono::steady_clock::now();
+        const Audio recording = play_and_record(dir, input_path, stream.name, [&] {
+            for (int i = 0; stream.why != nullptr && i < 60 && listed_ms < 0; ++i, pause_for(50))
+                if (run_korva({"sink", "apps", "list"}).out.find(std::string(stream.why) + ")\n") != std::string::npos)
+                    listed_ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                      std::chrono::steady_clock::now() - start).count());
+        }, stream.player);
+        const Alignment alignment = loud_alignment(recording, input);
+        ASSERT_GE(alignment.offset, 0) << stream.name << ": nothing was recorded";
+        ASSERT_GT(alignment.compared, kRate) << stream.name;
+        // pw-play's last part-filled quantum may not reach a sink it plays
+        // into directly: the last 4096 frames are not compared.
+        const long end = static_cast<long>(alignment.compared) - 4096;
+        // From the first sound on: the lead silence may hold Korva's low bits.
+        const long differs = first_difference(recording, input, alignment, 3 * kRate / 2, end);
+        if (stream.why != nullptr) {
+            std::printf("%s: listed as bypassing %ld ms after pw-play started\n", stream.name, listed_ms);
+            EXPECT_GE(listed_ms, 0) << stream.name << " never listed as bypassing\n" << read_file(state_file);
+            EXPECT_EQ(differs, end) << stream.name << " went through Korva: frame " << differs
+                                                   << " is " << frame_text(recording, alignment.offset + differs);
+        } else {
+            EXPECT_LT(differs, end) << stream.name << " did not go through Korva";
+        }
+    }
+
+    // PipeWire restarts: follow's one connection says so, connects again as
+    // one client, and its parts work again (a call bypasses Korva).
+    desktop = Desktop{};
+    EXPECT_TRUE(eventually(10, [&] { return read_follow_state(state_file)["pipewire"] == "not running"; }))
+        << read_file(state_file);
+    Desktop again = start_desktop(dir, "bypass-again");
+    ASSERT_TRUE(again.linked) << read_file(again.server->log);
+    ASSERT_FALSE(ask({"pw-metadata", "0", "default.configured.audio.sink", "{ \"name\": \"korva_sink\" }",
+                      "Spa:String:JSON"}).empty());
+    EXPECT_TRUE(eventually(10, [&] {
+        auto state = read_follow_state(state_file);
+        return state["pipewire"] == "connected" && state["sink"] == "connected" && state["output"] == "test_out";
+    })) << read_file(state_file);
+    EXPECT_EQ(clients_of(follow.pid), 1) << "follow's PipeWire clients in pw-dump after the restart";
+    const Audio recording = play_and_record(dir, input_path, "call-again", {}, streams[0].player);
+    const Alignment alignment = loud_alignment(recording, input);
+    ASSERT_GT(alignment.compared, kRate);
+    const long end = static_cast<long>(alignment.compared) - 4096;
+    EXPECT_EQ(first_difference(recording, input, alignment, 3 * kRate / 2, end), end)
+        << "after the restart the call went through Korva";
 }

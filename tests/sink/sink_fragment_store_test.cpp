@@ -2,8 +2,8 @@
 // byte outside the changed values, an unreadable one is named with its line
 // and left alone, writers wait for each other's lock, and a drag is saved a
 // few times a second with its last value.
-#include "pwclient/sink_fragment_saver.h"
-#include "pwclient/sink_fragment_store.h"
+#include "sinkfiles/sink_fragment_saver.h"
+#include "sinkfiles/sink_fragment_store.h"
 #include "tests/cli/cli_harness.h"
 
 #include <gtest/gtest.h>

@@ -3,11 +3,13 @@
 // its Device's Route params (the active routes: index, name, direction,
 // device, devices, available) and EnumRoute params, and the Link objects of
 // korva_sink.output. One card names its routes the analog-output-* way, one
-// the UCM way ("[Out] Headphones"). And the profile chosen for an output.
+// the UCM way ("[Out] Headphones"). And the profile chosen for an output,
+// and the streams follow sends past Korva (sink_bypass.h).
 #include "cli/sink/follow_applied.h"
+#include "cli/sink/sink_bypass.h"
 #include "cli/sink/sink_profiles.h"
-#include "pwclient/follow_state.h"
-#include "pwclient/output_graph.h"
+#include "sinkfiles/follow_state.h"
+#include "pwlive/output_graph.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +20,8 @@
 
 namespace {
 
-using namespace korva::pwclient;
+using namespace korva::pwlive;
+using namespace korva::sinkfiles;
 
 const char *const kDump = R"([
   { "id": 30, "type": "PipeWire:Interface:Node",
@@ -314,7 +317,7 @@ TEST(OutputGraph, FollowsRecordIsReadStrictlyWithItsLine)
 // then the preset applied, or why there is none.
 TEST(OutputGraph, TheFollowStateSummaryNamesOutputAndPresetOrTheProblem)
 {
-    using korva::pwclient::follow_state_summary;
+    using korva::sinkfiles::follow_state_summary;
     const std::map<std::string, std::string> applied{
         {"output", "alsa_output.card"}, {"route", "[Out] Headphones"}, {"profile", "alsa_output.card:[Out] Headphones"},
         {"preset", "Headphones"}, {"applied", "yes"}, {"problem", ""}};
@@ -333,4 +336,58 @@ TEST(OutputGraph, TheFollowStateSummaryNamesOutputAndPresetOrTheProblem)
     none["profile"] = "none";
     EXPECT_EQ(follow_state_summary(none), "alsa_output.card:[Out] Headphones: no profile");
     EXPECT_EQ(follow_state_summary({}), "");
+}
+
+// Which streams follow sends past Korva, step by step over one memory: a
+// call and an excluded program's stream go to the output Korva plays into
+// and follow it when it changes; a stream moved by anyone else, one made
+// with a target of its own, Korva's own stream and a music stream are left
+// alone; a program included again gets its target removed.
+TEST(SinkBypass, CallsAndExcludedProgramsFollowTheOutputAndAStreamMovedByHandIsLeft)
+{
+    const auto stream = [](uint32_t id, std::string app, std::string role, std::string target = "",
+                           std::string own = "", std::string name = "player") {
+        LiveStream s;
+        s.id = id;
+        s.serial = "s" + std::to_string(id);
+        s.name = name;
+        s.application = app;
+        s.binary = app + "-bin";
+        s.role = role;
+        s.target = target;
+        s.own_target = own;
+        return s;
+    };
+    const SinkApps apps{{"Zoom-BIN"}};
+    const struct {
+        std::vector<LiveStream> streams;
+        std::string output;
+        SinkApps apps;
+        std::string actions;   // "ID>TARGET" each; "ID>" removes
+        size_t listed;
+    } steps[] = {
+        {{stream(1, "talk", "Communication"), stream(2, "zoom", "Music"), stream(3, "music", "Music"),
+          stream(4, "", "Communication", "", "", "korva_sink.output"), stream(5, "own", "phone", "", "hp")},
+         "spk", apps, "1>spk 2>spk ", 2},
+        // The targets came back; the output changes; a lower-case phone call starts.
+        {{stream(1, "talk", "Communication", "spk"), stream(2, "zoom", "Music", "spk"), stream(6, "tel", "phone")},
+         "hp", apps, "1>hp 2>hp 6>hp ", 3},
+        // The call is moved by hand (a mixer gives a serial); zoom is included again.
+        {{stream(1, "talk", "Communication", "77"), stream(2, "zoom", "Music", "hp"), stream(6, "tel", "phone", "hp")},
+         "hp", {}, "2> ", 1},
+        // The output changes again: the moved call stays where it was put.
+        {{stream(1, "talk", "Communication", "77"), stream(6, "tel", "phone", "hp")}, "spk", {}, "6>spk ", 1},
+        // While the output is not known nothing is sent anywhere new.
+        {{stream(1, "talk", "Communication", "77"), stream(7, "new", "Communication")}, "", {}, "", 0},
+    };
+    BypassMemory memory;
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        std::vector<std::string> listed;
+        std::string actions;
+        for (const BypassAction &action : plan_bypass(steps[i].streams, steps[i].output, steps[i].apps, memory, listed))
+            actions += std::to_string(action.id) + ">" + action.target + " ";
+        EXPECT_EQ(actions, steps[i].actions) << "step " << i;
+        EXPECT_EQ(listed.size(), steps[i].listed) << "step " << i;
+    }
+    EXPECT_EQ(bypass_reason(stream(9, "x", "Music"), SinkApps{{"X"}}), "excluded");
 }

@@ -10,8 +10,8 @@
 // comes back with them.
 #include "private_pipewire.h"
 #include "cli/sink/run_program.h"
-#include "pwclient/sink_client.h"
-#include "pwclient/sink_fragment_store.h"
+#include "pwlive/sink_client.h"
+#include "sinkfiles/sink_fragment_store.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

@@ -1,6 +1,6 @@
 #include "sink_client.h"
 
-#include "engine/controls.h"
+#include "connection.h"
 
 #include <pipewire/pipewire.h>
 #include <spa/param/props.h>
@@ -14,15 +14,14 @@
 #include <time.h>
 
 #define CONTROL_PREFIX "korva:"
-#define RETRY_SECONDS 1
 
 struct KorvaSinkClient {
-    struct pw_thread_loop *loop;
-    struct pw_context *context;
-    struct spa_source *retry;        /* connects again while PipeWire is down */
+    KorvaPwConnection *connection;
+    bool owned;                      /* the connection is this client's own */
+    struct pw_thread_loop *loop;     /* the connection's */
+    struct spa_hook connection_listener;
 
-    struct pw_core *core;            /* null while disconnected */
-    bool broken;                     /* the daemon went away; core still to drop */
+    struct pw_core *core;            /* the connection's; null while disconnected */
     struct spa_hook core_listener;
     struct pw_registry *registry;
     struct spa_hook registry_listener;
@@ -55,15 +54,6 @@ const char *korva_sink_state_text(KorvaSinkState state)
     return "unknown";
 }
 
-float korva_sink_control_value(int field, int32_t value)
-{
-    if (field < 0 || field >= KORVA_PARAM_FIELD_COUNT)
-        return (float)value;
-    const KorvaControl *control = &korva_controls[field];
-    const int32_t used = value < control->minimum ? control->minimum : value > control->maximum ? control->maximum : value;
-    return (float)used;
-}
-
 /* --- everything below runs on the client thread, or under its lock --- */
 
 static void set_state(KorvaSinkClient *c, KorvaSinkState state)
@@ -90,26 +80,23 @@ static void drop_node(KorvaSinkClient *c)
     c->have_values = false;
 }
 
-static void disconnect(KorvaSinkClient *c)
+static bool up(KorvaSinkClient *c)
 {
+    return c->core != NULL && korva_pw_connection_up(c->connection);
+}
+
+static void on_disconnect(void *data)
+{
+    KorvaSinkClient *c = data;
     drop_node(c);
     if (c->registry != NULL) {
         spa_hook_remove(&c->registry_listener);
-        pw_proxy_destroy((struct pw_proxy *)c->registry);
         c->registry = NULL;
     }
     if (c->core != NULL) {
         spa_hook_remove(&c->core_listener);
-        pw_core_disconnect(c->core);
         c->core = NULL;
     }
-}
-
-/* Connects on the client thread after `seconds` (0: at once). */
-static void arm_retry(KorvaSinkClient *c, int seconds)
-{
-    struct timespec when = {.tv_sec = seconds, .tv_nsec = seconds == 0 ? 1 : 0};
-    pw_loop_update_timer(pw_thread_loop_get_loop(c->loop), c->retry, &when, NULL, false);
 }
 
 /* Asks for the node's Props; the sync after it marks the end of the answer. */
@@ -267,57 +254,38 @@ static void on_core_done(void *data, uint32_t id, int seq)
         finish_read(c);
 }
 
-static void on_core_error(void *data, uint32_t id, int seq, int res, const char *message)
-{
-    KorvaSinkClient *c = data;
-    (void)seq;
-    (void)message;
-    if (id == PW_ID_CORE && res == -EPIPE) {   /* the daemon went away */
-        /* The core is dropped from the timer, not inside its own event. */
-        c->broken = true;
-        set_state(c, KORVA_SINK_PIPEWIRE_DOWN);
-        arm_retry(c, 0);
-    }
-}
-
 static const struct pw_core_events core_events = {
     PW_VERSION_CORE_EVENTS,
     .done = on_core_done,
-    .error = on_core_error,
 };
 
-static void connect_now(KorvaSinkClient *c)
-{
-    c->core = pw_context_connect(c->context, NULL, 0);
-    if (c->core == NULL) {
-        set_state(c, KORVA_SINK_PIPEWIRE_DOWN);
-        arm_retry(c, RETRY_SECONDS);
-        return;
-    }
-    pw_core_add_listener(c->core, &c->core_listener, &core_events, c);
-    c->registry = pw_core_get_registry(c->core, PW_VERSION_REGISTRY, 0);
-    pw_registry_add_listener(c->registry, &c->registry_listener, &registry_events, c);
-    c->registry_seq = pw_core_sync(c->core, PW_ID_CORE, 0);
-}
-
-static void on_retry(void *data, uint64_t expirations)
+static void on_connected(void *data, struct pw_core *core, struct pw_registry *registry)
 {
     KorvaSinkClient *c = data;
-    (void)expirations;
-    if (c->broken) {
-        disconnect(c);
-        c->broken = false;
-        arm_retry(c, RETRY_SECONDS);
-    } else if (c->core == NULL) {
-        connect_now(c);
-    }
+    c->core = core;
+    c->registry = registry;
+    pw_core_add_listener(core, &c->core_listener, &core_events, c);
+    pw_registry_add_listener(registry, &c->registry_listener, &registry_events, c);
+    c->registry_seq = pw_core_sync(core, PW_ID_CORE, 0);
 }
+
+static void on_down(void *data)
+{
+    set_state(data, KORVA_SINK_PIPEWIRE_DOWN);
+}
+
+static const struct korva_pw_connection_events connection_events = {
+    KORVA_VERSION_PW_CONNECTION_EVENTS,
+    .connected = on_connected,
+    .down = on_down,
+    .disconnect = on_disconnect,
+};
 
 /* --- the calls --- */
 
-KorvaSinkClient *korva_sink_client_new(const KorvaSinkCallbacks *callbacks, char *error, size_t error_size)
+KorvaSinkClient *korva_sink_client_new_on(KorvaPwConnection *connection, const KorvaSinkCallbacks *callbacks,
+                                          char *error, size_t error_size)
 {
-    pw_init(NULL, NULL);
     KorvaSinkClient *c = calloc(1, sizeof *c);
     if (c == NULL) {
         snprintf(error, error_size, "out of memory");
@@ -325,27 +293,27 @@ KorvaSinkClient *korva_sink_client_new(const KorvaSinkCallbacks *callbacks, char
     }
     if (callbacks != NULL)
         c->callbacks = *callbacks;
+    c->connection = connection;
+    c->loop = korva_pw_connection_loop(connection);
     c->node_id = SPA_ID_INVALID;
     c->read_seq = c->registry_seq = -1;
     c->read_done = -1;
-    c->loop = pw_thread_loop_new("korva-sink-client", NULL);
-    if (c->loop != NULL)
-        c->context = pw_context_new(pw_thread_loop_get_loop(c->loop), NULL, 0);
-    if (c->context != NULL)
-        c->retry = pw_loop_add_timer(pw_thread_loop_get_loop(c->loop), on_retry, c);
-    if (c->retry == NULL || pw_thread_loop_start(c->loop) < 0) {
-        snprintf(error, error_size, "cannot start a PipeWire client: %s", strerror(errno));
-        if (c->context != NULL)
-            pw_context_destroy(c->context);
-        if (c->loop != NULL)
-            pw_thread_loop_destroy(c->loop);
-        free(c);
+    korva_pw_connection_add_listener(connection, &c->connection_listener, &connection_events, c);
+    return c;
+}
+
+KorvaSinkClient *korva_sink_client_new(const KorvaSinkCallbacks *callbacks, char *error, size_t error_size)
+{
+    KorvaPwConnection *connection = korva_pw_connection_new("korva-sink-client", error, error_size);
+    if (connection == NULL)
+        return NULL;
+    KorvaSinkClient *c = korva_sink_client_new_on(connection, callbacks, error, error_size);
+    if (c == NULL || !korva_pw_connection_start(connection, error, error_size)) {
+        korva_sink_client_free(c);
+        korva_pw_connection_free(connection);
         return NULL;
     }
-    /* The first attempt runs on the client thread too, so every callback does. */
-    pw_thread_loop_lock(c->loop);
-    arm_retry(c, 0);
-    pw_thread_loop_unlock(c->loop);
+    c->owned = true;
     return c;
 }
 
@@ -353,11 +321,14 @@ void korva_sink_client_free(KorvaSinkClient *c)
 {
     if (c == NULL)
         return;
-    pw_thread_loop_stop(c->loop);
-    disconnect(c);
-    pw_loop_destroy_source(pw_thread_loop_get_loop(c->loop), c->retry);
-    pw_context_destroy(c->context);
-    pw_thread_loop_destroy(c->loop);
+    if (c->owned)
+        korva_pw_connection_stop(c->connection);
+    pw_thread_loop_lock(c->loop);
+    on_disconnect(c);
+    spa_hook_remove(&c->connection_listener);
+    pw_thread_loop_unlock(c->loop);
+    if (c->owned)
+        korva_pw_connection_free(c->connection);
     free(c);
 }
 
@@ -414,7 +385,7 @@ bool korva_sink_client_set(KorvaSinkClient *c, const KorvaSinkChange *changes, i
     }
     pw_thread_loop_lock(c->loop);
     bool sent = false;
-    if (c->node != NULL && c->state == KORVA_SINK_CONNECTED && !c->broken) {
+    if (c->node != NULL && c->state == KORVA_SINK_CONNECTED && up(c)) {
         /* 32 names of at most 40 bytes and their values fit with room. */
         uint8_t buffer[8192];
         struct spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);
@@ -438,20 +409,20 @@ bool korva_sink_client_set(KorvaSinkClient *c, const KorvaSinkChange *changes, i
 
 static bool read_ended(KorvaSinkClient *c, int seq)
 {
-    return c->node == NULL || c->broken || c->read_done == seq || c->read_seq != seq;
+    return c->node == NULL || !up(c) || c->read_done == seq || c->read_seq != seq;
 }
 
 bool korva_sink_client_refresh(KorvaSinkClient *c, KorvaSinkValues *values, int timeout_ms)
 {
     pw_thread_loop_lock(c->loop);
     bool fresh = false;
-    if (c->node != NULL && c->core != NULL && !c->broken) {
+    if (c->node != NULL && up(c)) {
         start_read(c);
         /* A read started meanwhile (an outside change) answers later and
          * newer: its values are the ones to give. */
         for (int reads = 0; reads < 4; reads++) {
             const int seq = c->read_seq;
-            if (!wait_until(c, read_ended, seq, timeout_ms) || c->node == NULL || c->broken)
+            if (!wait_until(c, read_ended, seq, timeout_ms) || c->node == NULL || !up(c))
                 break;
             if (c->read_done == seq) {
                 fresh = c->have_values;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-namespace korva::pwclient {
+namespace korva::pwlive {
 
 const GraphNode *find_node(const Graph &graph, uint32_t id)
 {
@@ -80,4 +80,4 @@ OutputInUse output_in_use(const Graph &graph, const std::string &stream)
     return in_use;
 }
 
-} // namespace korva::pwclient
+} // namespace korva::pwlive

@@ -8,7 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace korva::pwclient {
+namespace korva::sinkfiles {
 
 namespace {
 
@@ -85,4 +85,4 @@ pid_t follow_running()
     return pid;
 }
 
-}  // namespace korva::pwclient
+}  // namespace korva::sinkfiles

@@ -5,6 +5,8 @@
 #include "fileio/file_read.h"
 #include "fileio/file_replace.h"
 
+#include <spa/utils/json.h>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -90,22 +92,15 @@ struct Tree {
     std::string_view source;
     std::vector<Value> values;
 
-    // A scalar's text, a quoted one unescaped.
+    // A scalar's text, a quoted one unescaped as PipeWire unescapes it (a
+    // \u0000 ends it, as it ends PipeWire's C string).
     std::string text(std::size_t at) const
     {
         const Value &value = values[at];
         const std::string_view raw = source.substr(value.begin, value.end - value.begin);
-        if (raw.empty() || raw.front() != '"')
-            return std::string(raw);
-        std::string out;
-        for (std::size_t i = 1; i + 1 < raw.size(); ++i) {
-            char c = raw[i];
-            if (c == '\\' && i + 2 < raw.size()) {
-                c = raw[++i];
-                c = c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c == 'b' ? '\b' : c == 'f' ? '\f' : c;
-            }
-            out += c;
-        }
+        std::string out(raw.size() + 1, '\0');
+        spa_json_parse_stringn(raw.data(), static_cast<int>(raw.size()), out.data(), static_cast<int>(out.size()));
+        out.resize(std::strlen(out.c_str()));
         return out;
     }
 
@@ -125,157 +120,166 @@ struct Tree {
     }
 };
 
-// Reads the syntax PipeWire's configuration files use: `key = value` or
-// `key: value`, commas optional, # comments, a file being one object
-// without its braces.
+// Reads the syntax PipeWire's configuration files use (`key = value` or
+// `key: value`, commas optional, # comments, a file being one object without
+// its braces) with PipeWire's own tokenizer, spa_json, and records where
+// each value lies. What the tokenizer refuses is refused with its line; so
+// are a few shapes it would pass over: a closing bracket of the other kind
+// or of no container (PipeWire stops reading there), a container left open
+// at the end, a control character outside a quoted string, and containers
+// nested deeper than kMaxDepth (the bound of this walk's recursion).
 struct Parser {
     Tree &tree;
-    std::size_t at = 0;
-    int line = 1;
     KorvaFragmentError *error;
 
     std::string_view text() const { return tree.source; }
 
-    static bool separator(char c)
+    // Tokens come in file order: lines are counted on from the last one
+    // asked for, so a file costs one pass.
+    const char *counted = nullptr;
+    int counted_line = 1;
+
+    int line_at(const char *where)
     {
-        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ':' || c == '=';
+        if (counted == nullptr || where < counted) {
+            counted = text().data();
+            counted_line = 1;
+        }
+        counted_line += static_cast<int>(std::count(counted, where, '\n'));
+        counted = where;
+        return counted_line;
     }
 
-    static bool word(char c)
-    {
-        return !separator(c) && !control(c) && c != '#' && c != '"' && c != '{' && c != '}' && c != '[' &&
-               c != ']';
-    }
-
-    std::size_t open(Value::Kind kind)
+    std::size_t open(Value::Kind kind, const char *begin)
     {
         Value value;
         value.kind = kind;
-        value.begin = static_cast<std::uint32_t>(at);
-        value.line = static_cast<std::uint32_t>(line);
+        value.begin = static_cast<std::uint32_t>(begin - text().data());
+        value.line = static_cast<std::uint32_t>(line_at(begin));
         tree.values.push_back(value);
         return tree.values.size() - 1;
     }
 
-    void close(std::size_t index)
+    void close(std::size_t index, const char *end)
     {
-        tree.values[index].end = static_cast<std::uint32_t>(at);
+        tree.values[index].end = static_cast<std::uint32_t>(end - text().data());
         tree.values[index].after = static_cast<std::uint32_t>(tree.values.size());
     }
 
-    void skip()
+    // Why the tokenizer stopped at `where`, inside the token at `token`.
+    void refused(const char *token, const char *where)
     {
-        while (at < text().size()) {
-            const char c = text()[at];
-            if (c == '#') {
-                while (at < text().size() && text()[at] != '\n')
-                    ++at;
-            } else if (separator(c)) {
-                line += c == '\n';
-                ++at;
-            } else {
-                return;
-            }
+        const char *end = text().data() + text().size();
+        if (*token != '"' || where >= end) {
+            fail(error, line_at(where), "PipeWire's reader cannot follow the text here");
+            return;
         }
+        const auto byte = static_cast<unsigned char>(*where);
+        if (*where == '\n' || *where == '\r')
+            fail(error, line_at(token), "a quoted string is not closed on its line");
+        else if (control(*where) || *where == '\t')
+            fail(error, line_at(where), "a control character (byte 0x%02x) in a quoted string", byte);
+        else if (where > token && where[-1] == '\\')
+            fail(error, line_at(where), "an escape \\%s in a quoted string that PipeWire does not know",
+                 shown(std::string_view(where, 1)).c_str());
+        else
+            fail(error, line_at(where), "a byte (0x%02x) in a quoted string that is not UTF-8", byte);
     }
 
-    // Every scalar takes at least one byte: what starts no value is an error.
-    bool scalar()
+    // The next token of `iter`: its length, 0 at the container's end, or -1
+    // with the error told.
+    int next(spa_json &iter, const char *&token)
     {
-        const std::size_t index = open(Value::scalar);
-        const int first_line = line;
-        if (text()[at] == '"') {
-            for (++at; at < text().size() && text()[at] != '"'; ++at) {
-                if (text()[at] == '\\' && at + 1 < text().size())
-                    ++at;
-                if (text()[at] == '\n') {
-                    ++line;
-                } else if (control(text()[at])) {
-                    fail(error, line, "a control character (byte 0x%02x) in a quoted string",
-                         static_cast<unsigned char>(text()[at]));
-                    return false;
-                }
+        const int length = spa_json_next(&iter, &token);
+        if (length < 0) {
+            refused(token, iter.cur);
+            return -1;
+        }
+        if (length == 0 || *token == '{' || *token == '[')
+            return length;
+        const std::string_view raw(token, static_cast<std::size_t>(length));
+        if (raw.front() == '"') {
+            // Closed: the last quote is not taken by a backslash.
+            std::size_t at = 1;
+            while (at + 1 < raw.size())
+                at += raw[at] == '\\' ? 2 : 1;
+            if (raw.size() < 2 || at != raw.size() - 1 || raw.back() != '"') {
+                fail(error, line_at(token), "a quoted string is not closed");
+                return -1;
             }
-            if (at >= text().size()) {
-                fail(error, first_line, "a quoted string is not closed");
-                return false;
-            }
-            ++at;
         } else {
-            while (at < text().size() && word(text()[at]))
-                ++at;
-            if (at == tree.values[index].begin) {
-                fail(error, line, "a control character (byte 0x%02x) outside a comment",
-                     static_cast<unsigned char>(text()[at]));
-                return false;
-            }
+            for (std::size_t at = 0; at < raw.size(); ++at)
+                if (control(raw[at])) {
+                    fail(error, line_at(token + at), "a control character (byte 0x%02x) outside a comment",
+                         static_cast<unsigned char>(raw[at]));
+                    return -1;
+                }
         }
-        close(index);
-        return true;
+        return length;
     }
 
-    // The members of the container at `index` up to `end` ('}' or ']', or
-    // the end of the text for 0).
-    bool container(std::size_t index, char end, int depth)
+    // A value whose first token is `token`: a scalar, or a container read
+    // to its end.
+    bool value(spa_json &iter, const char *token, int length, int depth)
     {
-        if (depth > kMaxDepth) {
-            fail(error, line, "brackets nest more than %d deep", kMaxDepth);
+        if (*token != '{' && *token != '[') {
+            close(open(Value::scalar, token), token + length);
+            return true;
+        }
+        if (depth >= kMaxDepth) {
+            fail(error, line_at(token), "brackets nest more than %d deep", kMaxDepth);
             return false;
         }
-        const bool array = tree.values[index].kind == Value::array;
-        for (;;) {
-            skip();
-            if (at >= text().size()) {
-                if (end == 0) {
-                    close(index);
-                    return true;
-                }
-                fail(error, static_cast<int>(tree.values[index].line), "the '%c' opened here is not closed",
-                     end == '}' ? '{' : '[');
-                return false;
-            }
-            const char c = text()[at];
-            if (c == '}' || c == ']') {
-                if (c != end) {
-                    fail(error, line, "'%c' closes nothing", c);
-                    return false;
-                }
-                ++at;
-                close(index);
-                return true;
-            }
-            if (array) {
-                if (!any(depth))
-                    return false;
-                continue;
-            }
-            if (c == '{' || c == '[') {
-                fail(error, line, "a key is missing before '%c'", c);
-                return false;
-            }
-            const std::size_t key = tree.values.size();
-            if (!scalar())
-                return false;
-            skip();
-            if (at >= text().size() || text()[at] == '}' || text()[at] == ']') {
-                fail(error, static_cast<int>(tree.values[key].line), "the key %s has no value",
-                     shown(tree.raw(key)).c_str());
-                return false;
-            }
-            if (!any(depth))
-                return false;
-        }
+        const std::size_t index = open(*token == '{' ? Value::object : Value::array, token);
+        spa_json inner;
+        spa_json_enter(&iter, &inner);
+        return container(inner, index, *token == '{' ? '}' : ']', depth + 1);
     }
 
-    bool any(int depth)
+    // The members of the container at `index` up to its `closer` ('}' or
+    // ']', or the end of the text for 0).
+    bool container(spa_json &iter, std::size_t index, char closer, int depth)
     {
-        const char c = text()[at];
-        if (c == '{' || c == '[') {
-            const std::size_t index = open(c == '{' ? Value::object : Value::array);
-            ++at;
-            return container(index, c == '{' ? '}' : ']', depth + 1);
+        const char *end = text().data() + text().size();
+        const bool array = tree.values[index].kind == Value::array;
+        for (;;) {
+            const char *token = nullptr;
+            int length = next(iter, token);
+            if (length < 0)
+                return false;
+            if (length == 0) {
+                // At a closing bracket, or at the end of the text.
+                const char found = iter.cur < end ? *iter.cur : 0;
+                if (found != closer) {
+                    if (found != 0)
+                        fail(error, line_at(iter.cur), "'%c' closes nothing", found);
+                    else
+                        fail(error, static_cast<int>(tree.values[index].line), "the '%c' opened here is not closed",
+                             closer == '}' ? '{' : '[');
+                    return false;
+                }
+                close(index, found != 0 ? iter.cur + 1 : end);
+                return true;
+            }
+            if (!array) {
+                if (*token == '{' || *token == '[') {
+                    fail(error, line_at(token), "a key is missing before '%c'", *token);
+                    return false;
+                }
+                const std::size_t key = tree.values.size();
+                close(open(Value::scalar, token), token + length);
+                length = next(iter, token);
+                if (length < 0)
+                    return false;
+                if (length == 0) {
+                    fail(error, static_cast<int>(tree.values[key].line), "the key %s has no value",
+                         shown(tree.raw(key)).c_str());
+                    return false;
+                }
+            }
+            if (!value(iter, token, length, depth))
+                return false;
         }
-        return scalar();
     }
 };
 
@@ -326,9 +330,11 @@ bool parse(std::string_view text, Parsed &parsed, KorvaSinkValues *values, Korva
         return false;
     }
     parsed.tree.source = text;
-    Parser parser{parsed.tree, 0, 1, error};
-    parser.open(Value::object);
-    if (!parser.container(0, 0, 0))
+    Parser parser{parsed.tree, error};
+    parser.open(Value::object, text.data());
+    spa_json top;
+    spa_json_init(&top, text.data(), text.size());
+    if (!parser.container(top, 0, 0, 0))
         return false;
     const Tree &tree = parsed.tree;
     parsed.node = find_korva_node(tree);
@@ -474,7 +480,11 @@ char *korva_fragment_rewrite(const char *text, size_t size, const KorvaSinkChang
         if (field == nullptr || !given[field - korva_param_fields])
             continue;
         const int f = static_cast<int>(field - korva_param_fields);
-        edits.push_back({tree.values[key + 1].begin, tree.values[key + 1].end, wanted[f]});
+        // A number is a bare word, which runs on to the next separator: one
+        // must follow it (a quoted value may have had none after it).
+        const std::size_t after = tree.values[key + 1].end;
+        const bool separated = after >= source.size() || std::strchr("\t \r\n:,=]}", source[after]) != nullptr;
+        edits.push_back({tree.values[key + 1].begin, after, separated ? wanted[f] : wanted[f] + " "});
         found[f] = true;
     }
     std::vector<std::string> added;

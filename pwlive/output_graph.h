@@ -12,14 +12,14 @@
 //
 // No PipeWire here: the live client (output_watch.h) and the tests (from a
 // pw-dump document) fill in the picture.
-#ifndef KORVA_PWCLIENT_OUTPUT_GRAPH_H
-#define KORVA_PWCLIENT_OUTPUT_GRAPH_H
+#ifndef KORVA_PWLIVE_OUTPUT_GRAPH_H
+#define KORVA_PWLIVE_OUTPUT_GRAPH_H
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace korva::pwclient {
+namespace korva::pwlive {
 
 constexpr uint32_t kNoId = 0xffffffffu;
 constexpr const char *kKorvaOutputStream = "korva_sink.output";
@@ -83,6 +83,6 @@ std::vector<const GraphRoute *> possible_routes(const Graph &graph, const GraphN
 
 const GraphNode *find_node(const Graph &graph, uint32_t id);
 
-} // namespace korva::pwclient
+} // namespace korva::pwlive
 
 #endif

@@ -7,10 +7,10 @@
  * calls korva_fragment_saver_poll from a timer and korva_fragment_saver_flush
  * before it reconnects and before it exits.
  */
-#ifndef KORVA_PWCLIENT_SINK_FRAGMENT_SAVER_H
-#define KORVA_PWCLIENT_SINK_FRAGMENT_SAVER_H
+#ifndef KORVA_SINKFILES_SINK_FRAGMENT_SAVER_H
+#define KORVA_SINKFILES_SINK_FRAGMENT_SAVER_H
 
-#include "pwclient/sink_fragment_store.h"
+#include "sinkfiles/sink_fragment_store.h"
 
 #ifdef __cplusplus
 extern "C" {

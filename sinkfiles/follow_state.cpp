@@ -8,12 +8,56 @@
 #include <cstring>
 #include <string_view>
 
-namespace korva::pwclient {
+namespace korva::sinkfiles {
 
 std::string follow_state_path()
 {
     const std::string runtime = korva::fileio::xdg_folder("XDG_RUNTIME_DIR", nullptr);
     return runtime.empty() ? runtime : runtime + "/korva/follow-state";
+}
+
+namespace {
+
+std::string one_line(std::string text)
+{
+    for (char &c : text)
+        if (c == '\n' || c == '\r' || c == '\0')
+            c = ' ';
+    return text;
+}
+
+constexpr std::string_view kListSeparator = "; ";
+
+} // namespace
+
+std::string follow_state_text(const FollowState &state)
+{
+    std::string bypassing;
+    for (const std::string &entry : state.bypassing) {
+        // An entry never holds the separator, so the list reads back whole.
+        if (entry.empty())
+            continue;
+        std::string item = one_line(entry);
+        for (std::size_t at; (at = item.find(kListSeparator)) != std::string::npos;)
+            item[at] = ',';
+        bypassing.append(bypassing.empty() ? "" : kListSeparator).append(item);
+    }
+    return "pipewire: " + std::string(state.pipewire ? "connected" : "not running") +
+           "\nsink: " + one_line(state.sink) + "\noutput: " + one_line(state.output) +
+           "\nroute: " + one_line(state.route) + "\nprofile: " + one_line(state.profile) +
+           "\npreset: " + one_line(state.preset) + "\napplied: " + one_line(state.applied) +
+           "\nproblem: " + one_line(state.problem) + "\nbypassing: " + bypassing + "\n";
+}
+
+std::vector<std::string> follow_state_list(const std::string &value)
+{
+    std::vector<std::string> entries;
+    for (std::size_t at = 0; at < value.size();) {
+        const std::size_t end = std::min(value.find(kListSeparator, at), value.size());
+        entries.push_back(value.substr(at, end - at));
+        at = end + kListSeparator.size();
+    }
+    return entries;
 }
 
 bool parse_follow_state(const std::string &text, std::map<std::string, std::string> &state, std::string &problem)
@@ -101,4 +145,4 @@ std::string follow_state_summary(const std::map<std::string, std::string> &state
     return output + ": " + value("preset") + (profile == "fallback" ? " (fallback)" : "");
 }
 
-}  // namespace korva::pwclient
+}  // namespace korva::sinkfiles

@@ -3,10 +3,11 @@
  * korva_sink, its Korva controls ("korva:FIELD" in the chain's Props
  * params), changes to them made anywhere, and the state of the connection.
  *
- * A client runs its own PipeWire thread (a pw_thread_loop). It connects,
- * finds the node, reads its controls and follows their changes; when
- * PipeWire goes away it says so and connects again every second. Callbacks
- * run on that thread, never inside a korva_sink_client_* call of another
+ * A client runs on a PipeWire connection (connection.h): its own, or one it
+ * shares with the other parts of a program. It finds the node, reads its
+ * controls and follows their changes; when PipeWire goes away it says so,
+ * and the connection connects again every second. Callbacks run on the
+ * connection's thread, never inside a korva_sink_client_* call of another
  * thread: a GLib/GTK program hands them to its main loop (g_idle_add) and
  * copies what it needs, as the records passed are valid only during the call.
  * Every function may be called from any thread; those that wait (wait,
@@ -20,10 +21,10 @@
  * caller never waits for an event as the answer to its own change:
  * korva_sink_client_refresh reads the node's values back instead.
  */
-#ifndef KORVA_PWCLIENT_SINK_CLIENT_H
-#define KORVA_PWCLIENT_SINK_CLIENT_H
+#ifndef KORVA_PWLIVE_SINK_CLIENT_H
+#define KORVA_PWLIVE_SINK_CLIENT_H
 
-#include "engine/param_fields.h"
+#include "sinkfiles/sink_values.h"
 
 #include <stdbool.h>
 #include <stddef.h>
@@ -46,24 +47,6 @@ typedef enum KorvaSinkState {
 /* The state in words, for a window title or a message. */
 const char *korva_sink_state_text(KorvaSinkState state);
 
-/* The node's Korva controls, in parameter-field order. PipeWire keeps each
- * as a float (a toggle as a boolean, given here as 0 or 1). */
-typedef struct KorvaSinkValues {
-    bool present[KORVA_PARAM_FIELD_COUNT];   /* the node has control korva:FIELD */
-    double value[KORVA_PARAM_FIELD_COUNT];
-} KorvaSinkValues;
-
-/* One control to change: a parameter field's index and its new value. */
-typedef struct KorvaSinkChange {
-    int field;
-    float value;
-} KorvaSinkChange;
-
-/* What the sink's control `field` is given for a block field's `value`: the
- * value clamped to the control's range (engine/controls.h), the range the
- * window offers. The caller compares it with `value` to tell of a clamp. */
-float korva_sink_control_value(int field, int32_t value);
-
 typedef struct KorvaSinkCallbacks {
     /* The connection's state changed (client thread). */
     void (*state_changed)(void *data, KorvaSinkState state);
@@ -74,13 +57,19 @@ typedef struct KorvaSinkCallbacks {
 } KorvaSinkCallbacks;
 
 typedef struct KorvaSinkClient KorvaSinkClient;
+typedef struct KorvaPwConnection KorvaPwConnection;
 
-/* Starts a client (callbacks may be null). Null only when libpipewire
- * itself cannot start; `error` then says why. */
+/* Starts a client on a connection of its own (callbacks may be null). Null
+ * only when libpipewire itself cannot start; `error` then says why. */
 KorvaSinkClient *korva_sink_client_new(const KorvaSinkCallbacks *callbacks, char *error, size_t error_size);
 
-/* Stops the thread and frees everything; no callback runs after it returns.
- * Not from a callback. */
+/* A client on `connection`, which is not yet started (connection.h). Null
+ * only when out of memory. */
+KorvaSinkClient *korva_sink_client_new_on(KorvaPwConnection *connection, const KorvaSinkCallbacks *callbacks,
+                                          char *error, size_t error_size);
+
+/* Frees the client (its own connection stopped first); no callback runs
+ * after it returns. Not from a callback. */
 void korva_sink_client_free(KorvaSinkClient *client);
 
 /* Waits up to `timeout_ms` for the state to be known (anything but

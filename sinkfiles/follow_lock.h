@@ -6,14 +6,14 @@
 // F_GETLK, which takes nothing (a reader never stops a follow from
 // starting) and gives the holder's pid as the kernel knows it, never a pid
 // read from a file that a new process may have taken since.
-#ifndef KORVA_PWCLIENT_FOLLOW_LOCK_H
-#define KORVA_PWCLIENT_FOLLOW_LOCK_H
+#ifndef KORVA_SINKFILES_FOLLOW_LOCK_H
+#define KORVA_SINKFILES_FOLLOW_LOCK_H
 
 #include <string>
 
 #include <sys/types.h>
 
-namespace korva::pwclient {
+namespace korva::sinkfiles {
 
 // The lock file's path; empty when XDG_RUNTIME_DIR is not an absolute path.
 std::string follow_lock_path();
@@ -30,6 +30,6 @@ int follow_lock_take(pid_t &holder, std::string &problem);
 // seen from here), 0 when none does (no lock file, no folder, or no holder).
 pid_t follow_running();
 
-}  // namespace korva::pwclient
+}  // namespace korva::sinkfiles
 
 #endif

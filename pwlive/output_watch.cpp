@@ -1,5 +1,7 @@
 #include "output_watch.h"
 
+#include "connection.h"
+
 #include <pipewire/pipewire.h>
 #include <spa/param/param.h>
 #include <spa/param/route.h>
@@ -13,11 +15,9 @@
 #include <map>
 #include <memory>
 
-namespace korva::pwclient {
+namespace korva::pwlive {
 
 namespace {
-
-constexpr int kRetrySeconds = 1;
 
 const char *lookup(const spa_dict *props, const char *key)
 {
@@ -54,12 +54,12 @@ struct WatchedDevice {
 
 struct OutputWatch {
     OutputWatchCallbacks callbacks;
-    pw_thread_loop *loop = nullptr;
-    pw_context *context = nullptr;
-    spa_source *retry = nullptr;
+    KorvaPwConnection *connection = nullptr;
+    bool owned = false;               // the connection is this watch's own
+    pw_thread_loop *loop = nullptr;   // the connection's
+    spa_hook connection_listener{};
 
-    pw_core *core = nullptr;
-    bool broken = false;
+    pw_core *core = nullptr;          // the connection's; null while disconnected
     spa_hook core_listener{};
     pw_registry *registry = nullptr;
     spa_hook registry_listener{};
@@ -76,12 +76,6 @@ struct OutputWatch {
 namespace {
 
 // --- everything here runs on the watch's thread, or under its lock ---
-
-void arm_retry(OutputWatch *w, int seconds)
-{
-    timespec when{seconds, seconds == 0 ? 1 : 0};
-    pw_loop_update_timer(pw_thread_loop_get_loop(w->loop), w->retry, &when, nullptr, false);
-}
 
 // Marks the picture incomplete until the replies to what was just asked come.
 void ask_sync(OutputWatch *w)
@@ -319,8 +313,9 @@ void on_core_done(void *data, uint32_t id, int seq)
     notify(w);
 }
 
-void disconnect(OutputWatch *w)
+void on_disconnect(void *data)
 {
+    auto *w = static_cast<OutputWatch *>(data);
     for (auto &[id, n] : w->nodes)
         drop_node(*n);
     for (auto &[id, d] : w->devices)
@@ -331,28 +326,19 @@ void disconnect(OutputWatch *w)
     w->settled = w->pictured = false;
     if (w->registry != nullptr) {
         spa_hook_remove(&w->registry_listener);
-        pw_proxy_destroy(reinterpret_cast<pw_proxy *>(w->registry));
         w->registry = nullptr;
     }
     if (w->core != nullptr) {
         spa_hook_remove(&w->core_listener);
-        pw_core_disconnect(w->core);
         w->core = nullptr;
     }
 }
 
-void on_core_error(void *data, uint32_t id, int seq, int res, const char *message)
+void on_down(void *data)
 {
-    (void)seq;
-    (void)message;
     auto *w = static_cast<OutputWatch *>(data);
-    if (id == PW_ID_CORE && res == -EPIPE) {
-        // Dropped from the timer, not inside the core's own event.
-        w->broken = true;
-        w->settled = false;
-        arm_retry(w, 0);
-        notify(w);
-    }
+    w->settled = false;
+    notify(w);
 }
 
 pw_core_events make_core_events()
@@ -360,74 +346,81 @@ pw_core_events make_core_events()
     pw_core_events e{};
     e.version = PW_VERSION_CORE_EVENTS;
     e.done = on_core_done;
-    e.error = on_core_error;
     return e;
 }
 const pw_core_events core_events = make_core_events();
 
-void connect_now(OutputWatch *w)
+void on_connected(void *data, pw_core *core, pw_registry *registry)
 {
-    w->core = pw_context_connect(w->context, nullptr, 0);
-    if (w->core == nullptr) {
-        arm_retry(w, kRetrySeconds);
-        return;
-    }
-    pw_core_add_listener(w->core, &w->core_listener, &core_events, w);
-    w->registry = pw_core_get_registry(w->core, PW_VERSION_REGISTRY, 0);
-    pw_registry_add_listener(w->registry, &w->registry_listener, &registry_events, w);
+    auto *w = static_cast<OutputWatch *>(data);
+    w->core = core;
+    w->registry = registry;
+    pw_core_add_listener(core, &w->core_listener, &core_events, w);
+    pw_registry_add_listener(registry, &w->registry_listener, &registry_events, w);
     ask_sync(w);
 }
 
-void on_retry(void *data, uint64_t expirations)
+korva_pw_connection_events make_connection_events()
 {
-    (void)expirations;
-    auto *w = static_cast<OutputWatch *>(data);
-    if (w->broken) {
-        disconnect(w);
-        w->broken = false;
-        arm_retry(w, kRetrySeconds);
-    } else if (w->core == nullptr) {
-        connect_now(w);
-    }
+    korva_pw_connection_events e{};
+    e.version = KORVA_VERSION_PW_CONNECTION_EVENTS;
+    e.connected = on_connected;
+    e.down = on_down;
+    e.disconnect = on_disconnect;
+    return e;
+}
+const korva_pw_connection_events connection_events = make_connection_events();
+
+bool up(OutputWatch *w)
+{
+    return w->core != nullptr && korva_pw_connection_up(w->connection);
 }
 
 } // namespace
 
 // --- the calls ---
 
+OutputWatch *output_watch_new_on(KorvaPwConnection *connection, const OutputWatchCallbacks &callbacks)
+{
+    auto *w = new OutputWatch;
+    w->callbacks = callbacks;
+    w->connection = connection;
+    w->loop = korva_pw_connection_loop(connection);
+    korva_pw_connection_add_listener(connection, &w->connection_listener, &connection_events, w);
+    return w;
+}
+
 OutputWatch *output_watch_new(const OutputWatchCallbacks &callbacks, std::string &error)
 {
-    pw_init(nullptr, nullptr);
-    auto w = std::make_unique<OutputWatch>();
-    w->callbacks = callbacks;
-    w->loop = pw_thread_loop_new("korva-output-watch", nullptr);
-    if (w->loop != nullptr)
-        w->context = pw_context_new(pw_thread_loop_get_loop(w->loop), nullptr, 0);
-    if (w->context != nullptr)
-        w->retry = pw_loop_add_timer(pw_thread_loop_get_loop(w->loop), on_retry, w.get());
-    if (w->retry == nullptr || pw_thread_loop_start(w->loop) < 0) {
-        error = std::string("cannot start a PipeWire client: ") + std::strerror(errno);
-        if (w->context != nullptr)
-            pw_context_destroy(w->context);
-        if (w->loop != nullptr)
-            pw_thread_loop_destroy(w->loop);
+    char why[256] = "";
+    KorvaPwConnection *connection = korva_pw_connection_new("korva-output-watch", why, sizeof why);
+    if (connection == nullptr) {
+        error = why;
         return nullptr;
     }
-    pw_thread_loop_lock(w->loop);
-    arm_retry(w.get(), 0);
-    pw_thread_loop_unlock(w->loop);
-    return w.release();
+    OutputWatch *w = output_watch_new_on(connection, callbacks);
+    if (!korva_pw_connection_start(connection, why, sizeof why)) {
+        error = why;
+        output_watch_free(w);
+        korva_pw_connection_free(connection);
+        return nullptr;
+    }
+    w->owned = true;
+    return w;
 }
 
 void output_watch_free(OutputWatch *w)
 {
     if (w == nullptr)
         return;
-    pw_thread_loop_stop(w->loop);
-    disconnect(w);
-    pw_loop_destroy_source(pw_thread_loop_get_loop(w->loop), w->retry);
-    pw_context_destroy(w->context);
-    pw_thread_loop_destroy(w->loop);
+    if (w->owned)
+        korva_pw_connection_stop(w->connection);
+    pw_thread_loop_lock(w->loop);
+    on_disconnect(w);
+    spa_hook_remove(&w->connection_listener);
+    pw_thread_loop_unlock(w->loop);
+    if (w->owned)
+        korva_pw_connection_free(w->connection);
     delete w;
 }
 
@@ -436,10 +429,10 @@ bool output_watch_wait(OutputWatch *w, int timeout_ms)
     pw_thread_loop_lock(w->loop);
     timespec deadline;
     pw_thread_loop_get_time(w->loop, &deadline, static_cast<int64_t>(timeout_ms) * SPA_NSEC_PER_MSEC);
-    bool ready = w->settled && !w->broken;
+    bool ready = w->settled && up(w);
     while (!ready && pw_thread_loop_timed_wait_full(w->loop, &deadline) != -ETIMEDOUT)
-        ready = w->settled && !w->broken;
-    ready = w->settled && !w->broken;
+        ready = w->settled && up(w);
+    ready = w->settled && up(w);
     pw_thread_loop_unlock(w->loop);
     return ready;
 }
@@ -448,7 +441,7 @@ bool output_watch_graph(OutputWatch *w, Graph &graph)
 {
     graph = Graph{};
     pw_thread_loop_lock(w->loop);
-    const bool ready = w->core != nullptr && !w->broken && w->pictured;
+    const bool ready = up(w) && w->pictured;
     if (ready) {
         for (const auto &[id, n] : w->nodes)
             graph.nodes.push_back(n->node);
@@ -461,4 +454,4 @@ bool output_watch_graph(OutputWatch *w, Graph &graph)
     return ready;
 }
 
-} // namespace korva::pwclient
+} // namespace korva::pwlive

@@ -10,10 +10,10 @@
  * file-safety module, and a lock on it would go with the old file), so two
  * writers at the same moment both land.
  */
-#ifndef KORVA_PWCLIENT_SINK_FRAGMENT_STORE_H
-#define KORVA_PWCLIENT_SINK_FRAGMENT_STORE_H
+#ifndef KORVA_SINKFILES_SINK_FRAGMENT_STORE_H
+#define KORVA_SINKFILES_SINK_FRAGMENT_STORE_H
 
-#include "pwclient/sink_client.h"
+#include "sinkfiles/sink_values.h"
 
 #include <limits.h>
 #include <stdbool.h>
