@@ -41,7 +41,7 @@ struct Jalv {
         program = std::make_unique<Background>(
             std::vector<std::string>{"env", "HOME=" + dir.path.string(), "LV2_PATH=" + bundle_parent,
                                      "LD_PRELOAD=" KORVA_WIDGETMAP, "WIDGETMAP_OUT=" + map_path, "jalv.qt5",
-                                     "-geometry", "+" + std::to_string(x) + "+0", kUri},
+                                     "-geometry", std::string("+").append(std::to_string(x)).append("+0"), kUri},
             dir.file(name + ".log"));
     }
 
