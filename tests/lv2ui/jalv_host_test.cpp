@@ -1,6 +1,8 @@
 // The plug-in and its window in jalv.qt5, which embeds the GTK 2 window
 // through suil's GTK 2-in-Qt 5 wrapper, under Xvfb with a private JACK
-// server on the dummy driver. jack_metro feeds both inputs; jack_rec records
+// server on the dummy driver, in synchronous mode (each cycle waits for every
+// client, so a busy machine delays the audio but never drops a cycle of it).
+// jack_metro feeds both inputs; jack_rec records
 // the plug-in's output beside that input, in the same JACK cycles. Real
 // pointer and keyboard input (xdotool) at the places widgetmap.so (preloaded
 // into jalv.qt5) reports must reach the plug-in: what it renders equals
@@ -231,7 +233,7 @@ protected:
         setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
         setenv("JACK_DEFAULT_SERVER", ("korva-jalv-" + std::to_string(getpid())).c_str(), 1);
         jackd = std::make_unique<Background>(
-            std::vector<std::string>{"jackd", "-n", std::getenv("JACK_DEFAULT_SERVER"), "-d", "dummy", "-r",
+            std::vector<std::string>{"jackd", "-S", "-n", std::getenv("JACK_DEFAULT_SERVER"), "-d", "dummy", "-r",
                                      std::to_string(kJackRate), "-p", "256"},
             dir.file("jackd.log"));
         ASSERT_TRUE(eventually(10, [] { return !ask({"jack_lsp"}).empty(); })) << "jackd did not start";
