@@ -28,7 +28,11 @@ struct Instance {
     korva_ui::Window window;
     GtkWidget *root = nullptr;     // the window's box, with a reference of this instance's
     KorvaParams shown{};           // what the window shows
-    int32_t host[KORVA_PARAM_FIELD_COUNT] = {};  // each port's value as the host last had it
+    // Each port's value as last written or received, as the window shows it:
+    // a host value the window cannot show (between the Brainwave modes, off
+    // a menu) counts as what the window made of it, so that it is never
+    // written back, not even with the user's next change of another port.
+    int32_t host[KORVA_PARAM_FIELD_COUNT] = {};
     bool showing = false;          // inside this instance's own gui_update
     std::string last_preset = "~/";
 };
@@ -192,6 +196,9 @@ void port_event(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t form
         return;
     korva_param_set(&ui->shown, &korva_param_fields[i], value);
     show(*ui);
+    // What the window read back is the baseline of the next change.
+    for (int j = 0; j < KORVA_PARAM_FIELD_COUNT; ++j)
+        ui->host[j] = field(ui->shown, j);
 }
 
 const void *extension_data(const char *)

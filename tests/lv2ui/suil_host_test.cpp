@@ -245,6 +245,29 @@ TEST_F(SuilHostTest, HostChangesShowAndAreNeverWrittenBack)
     EXPECT_TRUE(p.writes.empty()) << p.writes.size() << " writes, first to port " << p.writes[0].port;
 }
 
+// Values the window cannot show as they are (between the Brainwave modes,
+// off its menus, beyond a port's range, not whole): shown as the window can,
+// and neither written back when they come nor with the user's next change.
+TEST_F(SuilHostTest, ValuesTheWindowNormalisesAreNeverWrittenBack)
+{
+    Plugin &p = open(0);
+    const struct {
+        int field;
+        float value;
+    } kCases[] = {{29, 5000}, {29, 14999}, {30, 60}, {28, 1}, {30, 300}, {3, 300},
+                  {2, -5},    {1, 4.6f},   {11, 9}, {31, 1000}};
+    for (const auto &c : kCases) {
+        p.writes.clear();
+        p.set(c.field, c.value);
+        korva_test::settle();
+        EXPECT_TRUE(p.writes.empty()) << korva_param_fields[c.field].name << "=" << c.value << " came back";
+        ASSERT_TRUE(click(p.widget("chkEnable"), 8));
+        ASSERT_EQ(p.writes.size(), 1u) << "after " << korva_param_fields[c.field].name << "=" << c.value
+                                       << ", a click wrote port " << p.writes.back().port;
+        EXPECT_EQ(p.writes[0].port, uint32_t{KORVA_PORT_FIRST_CONTROL + 0});
+    }
+}
+
 TEST_F(SuilHostTest, OneClickWritesOnePortOnceAndCloseIsHidden)
 {
     Plugin &p = open(0);
