@@ -3,7 +3,7 @@
 #include "cli/batch/batch_plan.h"
 #include "cli/batch/batch_run.h"
 #include "cli/common/interrupt.h"
-#include "cli/common/param_options.h"
+#include "cli/params/param_options.h"
 #include "cli/process/process_file.h"
 
 #include <cmath>

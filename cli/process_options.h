@@ -5,7 +5,7 @@
 #define KORVA_CLI_PROCESS_OPTIONS_H
 
 #include "audio/formats.h"
-#include "cli/common/param_sources.h"
+#include "cli/params/param_sources.h"
 #include "cli/common/status.h"
 
 #include <CLI/CLI.hpp>

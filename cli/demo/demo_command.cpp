@@ -1,7 +1,7 @@
 #include "demo_command.h"
 
 #include "cli/common/atomic_output.h"
-#include "cli/common/audio_output.h"
+#include "cli/audio/audio_output.h"
 #include "cli/process/process_file.h"
 #include "demo_synth.h"
 

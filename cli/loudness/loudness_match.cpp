@@ -1,6 +1,6 @@
 #include "loudness_match.h"
 
-#include "cli/common/stereo_input.h"
+#include "cli/audio/stereo_input.h"
 #include "cli/pipeline/stages.h"
 #include "resample/chain_rate.h"
 

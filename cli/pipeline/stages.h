@@ -5,8 +5,8 @@
 
 #include "block_pipeline.h"
 
-#include "cli/common/audio_output.h"
-#include "cli/common/stereo_input.h"
+#include "cli/audio/audio_output.h"
+#include "cli/audio/stereo_input.h"
 #include "engine/korva.h"
 
 #include <cstdint>

@@ -1,9 +1,9 @@
 #include "preset_command.h"
 
 #include "cli/common/atomic_output.h"
-#include "cli/common/param_options.h"
-#include "cli/common/preset_library.h"
-#include "cli/common/preset_text.h"
+#include "cli/params/param_options.h"
+#include "cli/params/preset_library.h"
+#include "cli/params/preset_text.h"
 #include "engine/param_fields.h"
 #include "preset_file/preset_write.h"
 

@@ -2,7 +2,7 @@
 #ifndef KORVA_CLI_PRESET_COMMAND_H
 #define KORVA_CLI_PRESET_COMMAND_H
 
-#include "cli/common/param_sources.h"
+#include "cli/params/param_sources.h"
 #include "cli/common/status.h"
 
 #include <CLI/CLI.hpp>

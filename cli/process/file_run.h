@@ -9,8 +9,8 @@
 #include "process_plan.h"
 #include "summary.h"
 
-#include "cli/common/stereo_input.h"
-#include "cli/common/audio_output.h"
+#include "cli/audio/stereo_input.h"
+#include "cli/audio/audio_output.h"
 #include "cli/loudness/loudness.h"
 
 #include <cstdint>

@@ -2,8 +2,8 @@
 
 #include "audio/stream_writer.h"
 #include "cli/common/atomic_output.h"
-#include "cli/common/stereo_input.h"
-#include "cli/common/audio_output.h"
+#include "cli/audio/stereo_input.h"
+#include "cli/audio/audio_output.h"
 #include "engine/engine_handle.h"
 #include "cli/common/interrupt.h"
 #include "file_run.h"

@@ -9,8 +9,8 @@
 
 #include "engine/korva.h"
 
-#include "cli/common/stereo_input.h"
-#include "cli/common/audio_output.h"
+#include "cli/audio/stereo_input.h"
+#include "cli/audio/audio_output.h"
 #include "audio/formats.h"
 #include "process_plan.h"
 

@@ -1,8 +1,8 @@
 #include "response_command.h"
 
 #include "cli/common/atomic_output.h"
-#include "cli/common/stereo_input.h"
-#include "cli/common/param_options.h"
+#include "cli/audio/stereo_input.h"
+#include "cli/params/param_options.h"
 #include "response_measure.h"
 #include "response_plot.h"
 

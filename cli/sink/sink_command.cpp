@@ -4,7 +4,7 @@
 #include "engine/param_fields.h"
 #include "fileio/directories.h"
 #include "plugin_core/ports.h"
-#include "cli/common/param_options.h"
+#include "cli/params/param_options.h"
 #include "sink_follow_service.h"
 #include "sink_fragment.h"
 #include "sink_plugin.h"

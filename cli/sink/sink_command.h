@@ -8,7 +8,7 @@
 #ifndef KORVA_CLI_SINK_COMMAND_H
 #define KORVA_CLI_SINK_COMMAND_H
 
-#include "cli/common/param_sources.h"
+#include "cli/params/param_sources.h"
 #include "cli/common/status.h"
 #include "sink_profile_command.h"
 

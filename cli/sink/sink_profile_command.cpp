@@ -1,6 +1,6 @@
 #include "sink_profile_command.h"
 
-#include "cli/common/preset_library.h"
+#include "cli/params/preset_library.h"
 #include "cli/common/text_columns.h"
 #include "sink_follow.h"
 #include "sink_profiles.h"

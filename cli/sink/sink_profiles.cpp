@@ -3,7 +3,7 @@
 #include "sinkfiles/follow_state.h"
 
 #include "cli/common/atomic_output.h"
-#include "cli/common/param_sources.h"
+#include "cli/params/param_sources.h"
 
 #include "fileio/directories.h"
 

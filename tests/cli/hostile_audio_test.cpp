@@ -110,8 +110,9 @@ TEST(DamagedFloatInput, OneBadSampleGivesTheOutputOfItsReplacement)
                 EXPECT_NE(bad.err.find("warning"), std::string::npos) << bad.err;
                 const RunResult clean = run_korva({"process", "-q", dir.file("clean.wav"), dir.file("clean-" + out)});
                 ASSERT_EQ(clean.exit_code, 0) << clean.err;
-                EXPECT_EQ(read_file(dir.file("bad-" + out)), read_file(dir.file("clean-" + out)));
+                // Samples, not bytes: a float WAV's PEAK chunk holds the time it was written.
                 const Floats result = read_floats(dir.file("bad-" + out));
+                EXPECT_EQ(result.samples, read_floats(dir.file("clean-" + out)).samples);
                 const double last_second = tone_amplitude(
                     Floats{rate, 0, {result.samples.end() - 2 * rate, result.samples.end()}}, 440);
                 EXPECT_GT(last_second, 0.1) << "the music goes on after the bad sample";

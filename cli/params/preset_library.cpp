@@ -1,7 +1,7 @@
 #include "preset_library.h"
 
 #include "preset_text.h"
-#include "text_columns.h"
+#include "cli/common/text_columns.h"
 #include "preset_file/preset_file.h"
 
 #include <algorithm>

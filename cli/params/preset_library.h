@@ -7,7 +7,7 @@
 #ifndef KORVA_CLI_PRESET_LIBRARY_H
 #define KORVA_CLI_PRESET_LIBRARY_H
 
-#include "status.h"
+#include "cli/common/status.h"
 
 #include "engine/korva.h"
 #include "presets/preset_index.h"

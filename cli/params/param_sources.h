@@ -5,7 +5,7 @@
 #define KORVA_CLI_PARAM_SOURCES_H
 
 #include "preset_library.h"
-#include "status.h"
+#include "cli/common/status.h"
 
 #include "engine/korva.h"
 

@@ -4,7 +4,7 @@
 #ifndef KORVA_CLI_CONFIG_SOURCE_H
 #define KORVA_CLI_CONFIG_SOURCE_H
 
-#include "status.h"
+#include "cli/common/status.h"
 
 #include "engine/korva.h"
 

@@ -5,7 +5,7 @@
 #ifndef KORVA_CLI_AUDIO_OUTPUT_H
 #define KORVA_CLI_AUDIO_OUTPUT_H
 
-#include "status.h"
+#include "cli/common/status.h"
 
 #include "audio/audio_input.h"
 #include "audio/formats.h"

@@ -4,7 +4,7 @@
 #ifndef KORVA_CLI_STEREO_INPUT_H
 #define KORVA_CLI_STEREO_INPUT_H
 
-#include "status.h"
+#include "cli/common/status.h"
 
 #include "audio/audio_input.h"
 
