@@ -31,20 +31,27 @@ Status open_input(const std::string &path, AudioInput &input)
     return success();
 }
 
-Status read_stereo(AudioInput &input, std::span<int16_t> stereo, int64_t &frames_read)
+namespace {
+
+template <typename Sample>
+Status read_spread(AudioInput &input, std::span<Sample> stereo, int64_t &frames_read,
+                   int64_t (*read)(AudioInput &, std::span<Sample>))
 {
     const bool mono = input.info.channels == 1;
-    frames_read = read_frames(input, mono ? stereo.first(stereo.size() / 2) : stereo);
+    frames_read = read(input, mono ? stereo.first(stereo.size() / 2) : stereo);
     if (mono)
         spread_mono(stereo, frames_read);
     return success();
 }
 
+} // namespace
+
+Status read_stereo(AudioInput &input, std::span<int16_t> stereo, int64_t &frames_read)
+{
+    return read_spread(input, stereo, frames_read, read_frames);
+}
+
 Status read_stereo_float(AudioInput &input, std::span<float> stereo, int64_t &frames_read)
 {
-    const bool mono = input.info.channels == 1;
-    frames_read = read_frames_float(input, mono ? stereo.first(stereo.size() / 2) : stereo);
-    if (mono)
-        spread_mono(stereo, frames_read);
-    return success();
+    return read_spread(input, stereo, frames_read, read_frames_float);
 }
