@@ -253,8 +253,18 @@ inline void load_pair(StereoIir<N> &s, const IirSection (&pair)[2], int next)
 {
     constexpr int ring = StereoIir<N>::ring;
     const int b = (next - 1 - N) & (ring - 1);
-    load_lanes<N>(pair[0].in_hist, pair[1].in_hist, s.x + b);
-    load_lanes<N>(pair[0].out_hist, pair[1].out_hist, s.y + b);
+    // Entries 0..3, then (order 6) 3..6: each group of four is two vectors
+    // of two pairs, stored whole; the shared entry 3 is written twice.
+    for (int from = 0; from < N; from += 3) {
+        f4 p01, p23;
+        load_lanes4(pair[0].in_hist + from, pair[1].in_hist + from, p01, p23);
+        std::memcpy(s.x + b + from, &p01, sizeof p01);
+        std::memcpy(s.x + b + from + 2, &p23, sizeof p23);
+        load_lanes4(pair[0].out_hist + from, pair[1].out_hist + from, p01, p23);
+        const d4 w01 = __builtin_convertvector(p01, d4), w23 = __builtin_convertvector(p23, d4);
+        std::memcpy(s.y + b + from, &w01, sizeof w01);
+        std::memcpy(s.y + b + from + 2, &w23, sizeof w23);
+    }
     if (b + N >= ring) {
         for (int k = 0; k <= N; ++k) {
             s.x[(b + k) ^ ring] = s.x[b + k];
@@ -268,8 +278,17 @@ template <int N>
 inline void store_pair(const StereoIir<N> &s, IirSection (&pair)[2], int end)
 {
     const int w = (end - 1 - N) & (StereoIir<N>::ring - 1);
-    store_lanes<N>(s.x + w, pair[0].in_hist, pair[1].in_hist);
-    store_lanes<N>(s.y + w, pair[0].out_hist, pair[1].out_hist);
+    for (int from = 0; from < N; from += 3) {
+        f4 p01, p23;
+        std::memcpy(&p01, s.x + w + from, sizeof p01);
+        std::memcpy(&p23, s.x + w + from + 2, sizeof p23);
+        store_lanes4(p01, p23, pair[0].in_hist + from, pair[1].in_hist + from);
+        d4 w01, w23;
+        std::memcpy(&w01, s.y + w + from, sizeof w01);
+        std::memcpy(&w23, s.y + w + from + 2, sizeof w23);
+        store_lanes4(__builtin_convertvector(w01, f4), __builtin_convertvector(w23, f4), pair[0].out_hist + from,
+                     pair[1].out_hist + from);
+    }
 }
 
 // Step n takes in x[N] = float(double(in) * g); returns the start of the

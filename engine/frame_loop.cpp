@@ -72,7 +72,6 @@ struct Chain {
     static constexpr int steps = 18;
     int lag[steps];
     int last;
-    const char *chain;
 
     template <class F>
     void each(F &&f)
@@ -130,47 +129,24 @@ struct Chain {
         on(16, effects && speaker_tuning_on(p));
         on(17, effects && speaker_tuning_on(p));
         last = n;
-        chain = p.chain;
-    }
-
-    // One frame through every step that is on, in chain order: the plain
-    // schedule, for runs too short to fill the skewed one.
-    f2 frame(f2 x, int t)
-    {
-        const auto step = [&](int k, auto &s) {
-            if (lag[k] >= 0)
-                x = s(x, t);
-        };
-        step(0, bw), step(1, dewoofer), step(2, superbass), step(3, fidelity), step(4, preamp), step(5, vs);
-        for (int slot = 0; slot < 3; ++slot) {
-            switch (chain[slot]) {
-            case 'S': step(6, surround0), step(7, surround1), step(8, surround2), step(9, surround3); break;
-            case 'P': step(10, extspace); break;
-            case 'F': step(11, extfx_center), step(12, extfx_space), step(13, extfx_output); break;
-            default: break;
-            }
-        }
-        step(14, debass), step(15, mid), step(16, detube), step(17, high);
-        return x;
     }
 };
 
-// Below this many frames a run takes every frame through the chain on its
-// own: filling and draining the skewed schedule would cost more.
+// Short runs go stage by stage over the whole run, as below; from this many
+// frames on, the skewed schedule's filling and draining pay for themselves.
 constexpr int skew_min_frames = 24;
 
 // The chain between the two conversions, on float working samples in the
 // 16-bit scale: `in(j)` gives frame j with 1e-15 added, `out(j, frame)` takes
 // it after phase invert and stereo swap.
 template <RateClass RC, class In, class Out>
-inline void run_chain(KorvaEngine &e, const BlockParams &p, int count, In &&in, Out &&out)
+inline void run_skewed_chain(KorvaEngine &e, const BlockParams &p, int count, In &&in, Out &&out)
 {
     Chain<RC> c;
     c.plan(p);
-    const bool skewed = count >= skew_min_frames;
     c.each([&](int k, auto &step) {
         if (c.lag[k] >= 0)
-            step.load(e, p, skewed ? c.lag[k] : 0);
+            step.load(e, p, c.lag[k]);
     });
     const bool invert = p.raw.spc_phaseinvert != 0, swap = p.raw.spc_swapstereo != 0;
     const auto finish = [&](int j, f2 x) {
@@ -178,15 +154,77 @@ inline void run_chain(KorvaEngine &e, const BlockParams &p, int count, In &&in, 
         const float b = x[1];
         out(j, swap ? f2{b, a} : f2{a, b});
     };
-    if (skewed)
-        c.apply([&](auto &...steps) { run_skewed(count, in, finish, c.lag, c.last, steps...); });
-    else
-        for (int j = 0; j < count; ++j)
-            finish(j, c.frame(in(j), j));
+    c.apply([&](auto &...steps) { run_skewed(count, in, finish, c.lag, c.last, steps...); });
     c.each([&](int k, auto &step) {
         if (c.lag[k] >= 0)
-            step.store(e, (skewed ? c.lag[k] : 0) + count);
+            step.store(e, c.lag[k] + count);
     });
+}
+
+template <RateClass RC>
+inline void run_chained(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
+{
+    for (int slot = 0; slot < 3; ++slot) {
+        switch (p.chain[slot]) {
+        case 'S':
+            if (p.raw.enable_3dsurround != 0)
+                surround3d<RC>(e, p, frames, count);
+            break;
+        case 'P':
+            if (p.raw.enable_extspace != 0)
+                extspace<RC>(e, p, frames, count);
+            break;
+        case 'F':
+            if (p.raw.enable_extfx != 0)
+                extfx<RC>(e, p, frames, count);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+// The same chain stage by stage, each over the whole (short) run: for runs
+// below skew_min_frames, which the skewed schedule would mostly spend
+// filling and draining.
+template <RateClass RC, class In, class Out>
+inline void run_stages(KorvaEngine &e, const BlockParams &p, int count, In &&in, Out &&out)
+{
+    f2 frames[skew_min_frames];
+    for (int j = 0; j < count; ++j)
+        frames[j] = in(j);
+    const bool effects = p.raw.enable_global != 0;
+    if (effects) {
+        if (p.raw.enable_bw != 0)
+            brainwave(e, p, frames, count);
+        dewoofer<RC>(e, p, frames, count);
+        superbass<RC>(e, p, frames, count);
+        fidelity<RC>(e, p, frames, count);
+    }
+    const f2 preamp = splat(p.preamp);
+    for (int j = 0; j < count; ++j)
+        frames[j] = frames[j] * preamp;
+    if (effects) {
+        if (p.raw.enable_vs != 0)
+            virtual_subwoofer<RC>(e, p, frames, count);
+        run_chained<RC>(e, p, frames, count);
+        speaker_tuning<RC>(e, p, frames, count);
+    }
+    const bool invert = p.raw.spc_phaseinvert != 0, swap = p.raw.spc_swapstereo != 0;
+    for (int j = 0; j < count; ++j) {
+        const float a = invert ? -frames[j][0] : frames[j][0];
+        const float b = frames[j][1];
+        out(j, swap ? f2{b, a} : f2{a, b});
+    }
+}
+
+template <RateClass RC, class In, class Out>
+inline void run_chain(KorvaEngine &e, const BlockParams &p, int count, In &&in, Out &&out)
+{
+    if (count < skew_min_frames)
+        run_stages<RC>(e, p, count, in, out);
+    else
+        run_skewed_chain<RC>(e, p, count, in, out);
 }
 
 template <RateClass RC>
