@@ -291,17 +291,18 @@ inline void store_pair(const StereoIir<N> &s, IirSection (&pair)[2], int end)
     }
 }
 
-// Step n takes in x[N] = float(double(in) * g); returns the start of the
-// window: x[start + k], y[start + k], k = 0..N, oldest first, with
-// y[start + N] still to be written.
+// Step n takes in x[N] = float(double(in) * g), also left in `newest` (the
+// numerator takes it from there rather than back from memory); returns the
+// start of the window: x[start + k], y[start + k], k = 0..N, oldest first,
+// with y[start + N] still to be written.
 template <int N>
-[[gnu::always_inline]] inline int shift_in(StereoIir<N> &s, int n, f2 in, d2 g)
+[[gnu::always_inline]] inline int shift_in(StereoIir<N> &s, int n, f2 in, d2 g, f2 &newest)
 {
     constexpr int ring = StereoIir<N>::ring;
     const int q = n & (ring - 1);
-    const f2 x = narrow(widen(in) * g);
-    s.x[q] = x;
-    s.x[q + ring] = x;
+    newest = narrow(widen(in) * g);
+    s.x[q] = newest;
+    s.x[q + ring] = newest;
     return (n - N) & (ring - 1);
 }
 
@@ -323,9 +324,10 @@ template <int N>
 // Numerator (1 + z^-1)^6: (((x0 + x6) + 6(x1 + x5)) + 15(x2 + x4)) + 20 x3, in float.
 [[gnu::always_inline]] inline f2 lowpass6_once(StereoIir<6> &s, int n, f2 in, const WideCoeffs<6> &c)
 {
-    const int w = shift_in(s, n, in, c.g);
+    f2 x6;
+    const int w = shift_in(s, n, in, c.g, x6);
     const f2 *x = s.x + w;
-    const f2 num = (((x[0] + x[6]) + splat(6.0f) * (x[1] + x[5])) + splat(15.0f) * (x[2] + x[4])) +
+    const f2 num = (((x[0] + x6) + splat(6.0f) * (x[1] + x[5])) + splat(15.0f) * (x[2] + x[4])) +
                  splat(20.0f) * x[3];
     return feedback(s, n, w, widen(num), c.a);
 }
@@ -333,18 +335,20 @@ template <int N>
 // Numerator (1 + z^-1)^3: (x0 + x3) + 3(x1 + x2), in float.
 [[gnu::always_inline]] inline f2 lowpass3_once(StereoIir<3> &s, int n, f2 in, const WideCoeffs<3> &c)
 {
-    const int w = shift_in(s, n, in, c.g);
+    f2 x3;
+    const int w = shift_in(s, n, in, c.g, x3);
     const f2 *x = s.x + w;
-    const f2 num = (x[0] + x[3]) + splat(3.0f) * (x[1] + x[2]);
+    const f2 num = (x[0] + x3) + splat(3.0f) * (x[1] + x[2]);
     return feedback(s, n, w, widen(num), c.a);
 }
 
 // Numerator (1 - z^-2)^3: (x6 - x0) + 3(x2 - x4), in float.
 [[gnu::always_inline]] inline f2 bandpass6_once(StereoIir<6> &s, int n, f2 in, const WideCoeffs<6> &c)
 {
-    const int w = shift_in(s, n, in, c.g);
+    f2 x6;
+    const int w = shift_in(s, n, in, c.g, x6);
     const f2 *x = s.x + w;
-    const f2 num = (x[6] - x[0]) + splat(3.0f) * (x[2] - x[4]);
+    const f2 num = (x6 - x[0]) + splat(3.0f) * (x[2] - x[4]);
     return feedback(s, n, w, widen(num), c.a);
 }
 
@@ -352,9 +356,10 @@ template <int N>
 // (x0 + x6) - b1 (x1 + x5) + b2 (x2 + x4) - b3 x3 in double, left to right.
 [[gnu::always_inline]] inline f2 bandstop6_once(StereoIir<6> &s, int n, f2 in, const WideCoeffs<6> &c)
 {
-    const int w = shift_in(s, n, in, c.g);
+    f2 x6;
+    const int w = shift_in(s, n, in, c.g, x6);
     const f2 *x = s.x + w;
-    const d2 s06 = widen(x[0] + x[6]);
+    const d2 s06 = widen(x[0] + x6);
     const d2 s15 = widen(x[1] + x[5]);
     const d2 s24 = widen(x[2] + x[4]);
     const d2 num = s06 - c.b1 * s15 + c.b2 * s24 - c.b3 * widen(x[3]);

@@ -36,8 +36,12 @@ inline void run_step(KorvaEngine &e, const BlockParams &p, f2 *frames, int count
 {
     Step step;  // left uninitialised: load sets what it uses
     step.load(e, p, 0);
-    for (int i = 0; i < count; ++i)
-        frames[i] = step(frames[i], i);
+    if (count == 1) {  // hosts that run one frame per call: no loop to set up
+        frames[0] = step(frames[0], 0);
+    } else {
+        for (int i = 0; i < count; ++i)
+            frames[i] = step(frames[i], i);
+    }
     step.store(e, count);
 }
 
