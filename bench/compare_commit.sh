@@ -73,7 +73,7 @@ korva_lv2_new=$korva_lv2_cmd
 set_lv2file_commands "$dirs/old/lib/lv2" "$work/in.wav" "$work/out-old.wav"
 korva_lv2_old=$korva_lv2_cmd
 set_sox_heavy "$work/in.wav" "$work/out-sox.wav"
-process() { echo "$dirs/$1/cli/korva process --quiet --overwrite ${all_on_set[*]} $work/in.wav $work/out-$1.wav"; }
+process() { echo "$dirs/$1/cli/korva process --quiet ${all_on_set[*]} $work/in.wav $work/out-$1.wav"; }
 
 hyperfine --warmup 1 --runs "$reps" --export-json "$work/lv2file.json" \
   -n new "$korva_lv2_new" -n old "$korva_lv2_old" -n calf "$calf_lv2_cmd" >/dev/null
