@@ -241,6 +241,7 @@ struct StereoIir {
     static constexpr int ring = N < 4 ? 4 : 8;
     f2 x[2 * ring];  // input history, lane 0 left, lane 1 right
     d2 y[2 * ring];  // output history, widened
+    d2 last;         // the newest output again, for the next feedback sum without a trip through memory
 };
 
 // The record's histories, placed so that the next step is number `next`:
@@ -271,6 +272,7 @@ inline void load_pair(StereoIir<N> &s, const IirSection (&pair)[2], int next)
             s.y[(b + k) ^ ring] = s.y[b + k];
         }
     }
+    s.last = s.y[b + N];
 }
 
 // Back into the record after steps up to number end - 1.
@@ -311,10 +313,12 @@ template <int N>
 {
     constexpr int ring = StereoIir<N>::ring;
     const d2 *y = s.y + w;
-    for (int k = 0; k < N; ++k)
+    for (int k = 0; k < N - 1; ++k)
         acc = acc + a[k] * y[k];
+    acc = acc + a[N - 1] * s.last;  // y[N - 1]
     const f2 out = narrow(acc);
     const d2 wide = widen(out);
+    s.last = wide;
     const int q = n & (ring - 1);
     s.y[q] = wide;
     s.y[q + ring] = wide;

@@ -132,10 +132,6 @@ struct Chain {
     }
 };
 
-// Short runs go stage by stage over the whole run, as below; from this many
-// frames on, the skewed schedule's filling and draining pay for themselves.
-constexpr int skew_min_frames = 24;
-
 // The chain between the two conversions, on float working samples in the
 // 16-bit scale: `in(j)` gives frame j with 1e-15 added, `out(j, frame)` takes
 // it after phase invert and stereo swap.
@@ -184,44 +180,70 @@ inline void run_chained(KorvaEngine &e, const BlockParams &p, f2 *frames, int co
     }
 }
 
-// The same chain stage by stage, each over the whole (short) run: for runs
-// below skew_min_frames, which the skewed schedule would mostly spend
-// filling and draining.
+// The same chain stage by stage, each over a chunk of frames before the next
+// stage starts: for short runs, which the skewed schedule would mostly spend
+// filling and draining, and for chains with few recursive filters, which
+// leave it too little to overlap.
+constexpr int stage_chunk = 256;
+
 template <RateClass RC, class In, class Out>
 inline void run_stages(KorvaEngine &e, const BlockParams &p, int count, In &&in, Out &&out)
 {
-    f2 frames[skew_min_frames];
-    for (int j = 0; j < count; ++j)
-        frames[j] = in(j);
+    f2 frames[stage_chunk];
     const bool effects = p.raw.enable_global != 0;
-    if (effects) {
-        if (p.raw.enable_bw != 0)
-            brainwave(e, p, frames, count);
-        dewoofer<RC>(e, p, frames, count);
-        superbass<RC>(e, p, frames, count);
-        fidelity<RC>(e, p, frames, count);
-    }
-    const f2 preamp = splat(p.preamp);
-    for (int j = 0; j < count; ++j)
-        frames[j] = frames[j] * preamp;
-    if (effects) {
-        if (p.raw.enable_vs != 0)
-            virtual_subwoofer<RC>(e, p, frames, count);
-        run_chained<RC>(e, p, frames, count);
-        speaker_tuning<RC>(e, p, frames, count);
-    }
     const bool invert = p.raw.spc_phaseinvert != 0, swap = p.raw.spc_swapstereo != 0;
-    for (int j = 0; j < count; ++j) {
-        const float a = invert ? -frames[j][0] : frames[j][0];
-        const float b = frames[j][1];
-        out(j, swap ? f2{b, a} : f2{a, b});
+    const f2 preamp = splat(p.preamp);
+    for (int start = 0; start < count; start += stage_chunk) {
+        const int n = count - start < stage_chunk ? count - start : stage_chunk;
+        for (int j = 0; j < n; ++j)
+            frames[j] = in(start + j);
+        if (effects) {
+            if (p.raw.enable_bw != 0)
+                brainwave(e, p, frames, n);
+            dewoofer<RC>(e, p, frames, n);
+            superbass<RC>(e, p, frames, n);
+            fidelity<RC>(e, p, frames, n);
+        }
+        for (int j = 0; j < n; ++j)
+            frames[j] = frames[j] * preamp;
+        if (effects) {
+            if (p.raw.enable_vs != 0)
+                virtual_subwoofer<RC>(e, p, frames, n);
+            run_chained<RC>(e, p, frames, n);
+            speaker_tuning<RC>(e, p, frames, n);
+        }
+        for (int j = 0; j < n; ++j) {
+            const float a = invert ? -frames[j][0] : frames[j][0];
+            const float b = frames[j][1];
+            out(start + j, swap ? f2{b, a} : f2{a, b});
+        }
     }
 }
+
+// Recursive filters on: the chains the skewed schedule can run side by side.
+inline int recursive_filters(const BlockParams &p)
+{
+    if (p.raw.enable_global == 0)
+        return 0;
+    int n = dewoofer_on(p) + superbass_on(p) + fidelity_on(p);
+    n += p.raw.enable_vs != 0 && virtual_subwoofer_on(p);
+    if (p.raw.enable_3dsurround != 0 && p.raw._3dsurround_mode != 0)
+        n += p.surround_passes > 0 ? p.surround_passes : 0;
+    if (p.raw.enable_extfx != 0)
+        n += extfx_center_on(p) + extfx_space_on(p);
+    n += speaker_tuning_on(p) ? 4 : 0;
+    return n;
+}
+
+// Below either, a run goes stage by stage (measured crossover on an x86-64
+// server core, every chain order alike).
+constexpr int skew_min_frames = 24;
+constexpr int skew_min_filters = 7;
 
 template <RateClass RC, class In, class Out>
 inline void run_chain(KorvaEngine &e, const BlockParams &p, int count, In &&in, Out &&out)
 {
-    if (count < skew_min_frames)
+    if (count < skew_min_frames || recursive_filters(p) < skew_min_filters)
         run_stages<RC>(e, p, count, in, out);
     else
         run_skewed_chain<RC>(e, p, count, in, out);
