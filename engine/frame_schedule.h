@@ -32,7 +32,7 @@ namespace korva {
 
 // One step over a run of frames, in place.
 template <class Step>
-inline void run_step(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
+[[gnu::always_inline]] inline void run_step(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
     Step step;  // left uninitialised: load sets what it uses
     step.load(e, p, 0);
