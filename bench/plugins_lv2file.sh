@@ -17,15 +17,9 @@ make_demo_clip
 make_two_minutes
 frames=$(soxi -s "$work/in.wav")
 
-all_on_p=()
-for kv in "${all_on[@]}"; do all_on_p+=(-p "${kv/=/:}"); done
-export LV2_PATH="$build/lib/lv2:/usr/lib/lv2"
-korva_cmd="lv2file -b 256 --ignore-clipping -i $work/in.wav -o $work/korva.wav \
-${all_on_p[*]} urn:korva:enhancer"
-calf_cmd="lv2file -b 256 --ignore-clipping -i $work/in.wav -o $work/calf.wav \
-http://calf.sourceforge.net/plugins/BassEnhancer"
+set_lv2file_commands "$build/lib/lv2" "$work/in.wav" "$work/out.wav"
 
-hyperfine --warmup 1 --runs 5 --export-json "$work/times.json" -n korva "$korva_cmd" -n calf "$calf_cmd"
+hyperfine --warmup 1 --runs 5 --export-json "$work/times.json" -n korva "$korva_lv2_cmd" -n calf "$calf_lv2_cmd"
 
 python3 - "$work/times.json" "$frames" <<'PY'
 import json, sys

@@ -21,7 +21,10 @@ namespace korva {
 
 inline float gain(int32_t step)
 {
-    return GainTable[step < 0 ? 0 : step > KORVA_GAIN_STEPS - 1 ? KORVA_GAIN_STEPS - 1 : step];
+    // One unsigned comparison for the values the window gives; the rest clamped.
+    if (static_cast<uint32_t>(step) < KORVA_GAIN_STEPS) [[likely]]
+        return GainTable[step];
+    return GainTable[step < 0 ? 0 : KORVA_GAIN_STEPS - 1];
 }
 
 inline int32_t effective_rate(int32_t rate)

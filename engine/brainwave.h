@@ -10,6 +10,7 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "frame_schedule.h"
 
 #include <cmath>
 #include <math.h>
@@ -51,32 +52,49 @@ inline float bw_reduce_phase(float phase)
     return phase;
 }
 
+// The stage one frame at a time (frame_schedule.h): load, then one call per
+// frame, then store.
+struct BrainwaveStep {
+    float step, phase, sigpreamp, value;
+
+    void load(KorvaEngine &e, const BlockParams &p, int)
+    {
+        bool step_stale = false;
+        if (p.rate != e.bw_cached_rate) {
+            e.bw_base_step = bw_radians_per_millihertz / static_cast<float>(p.rate);
+            e.bw_cached_rate = p.rate;
+            e.bw_cached_fq = 0;
+            step_stale = true;  // a new rate always needs a new step, even for bw_fq 0
+        }
+        if (step_stale || e.bw_cached_fq != p.raw.bw_fq) {
+            e.bw_step = e.bw_base_step * static_cast<float>(p.raw.bw_fq);
+            e.bw_cached_fq = p.raw.bw_fq;
+        }
+        step = e.bw_step;
+        phase = e.bw_phase;
+        sigpreamp = p.bw_sigpreamp;
+        value = p.bw_value;
+    }
+
+    [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
+    {
+        const float l = x[0] * sigpreamp;
+        const float r = x[1] * sigpreamp;
+        const float s = ::sinf(phase);
+        const float m = (s * (l + r)) * value;
+        phase = bw_reduce_phase(phase + step);
+        return f2{l + m, r - m};
+    }
+
+    void store(KorvaEngine &e, int) const { e.bw_phase = phase; }
+};
+
+inline bool brainwave_on(const BlockParams &p) { return p.raw.bw_mode != 0; }
+
 inline void brainwave(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
-    if (p.raw.bw_mode == 0)
-        return;
-    bool step_stale = false;
-    if (p.rate != e.bw_cached_rate) {
-        e.bw_base_step = bw_radians_per_millihertz / static_cast<float>(p.rate);
-        e.bw_cached_rate = p.rate;
-        e.bw_cached_fq = 0;
-        step_stale = true;  // a new rate always needs a new step, even for bw_fq 0
-    }
-    if (step_stale || e.bw_cached_fq != p.raw.bw_fq) {
-        e.bw_step = e.bw_base_step * static_cast<float>(p.raw.bw_fq);
-        e.bw_cached_fq = p.raw.bw_fq;
-    }
-    const float step = e.bw_step;
-    float phase = e.bw_phase;
-    for (int i = 0; i < count; ++i) {
-        const float l = frames[i][0] * p.bw_sigpreamp;
-        const float r = frames[i][1] * p.bw_sigpreamp;
-        const float s = ::sinf(phase);
-        const float m = (s * (l + r)) * p.bw_value;
-        phase = bw_reduce_phase(phase + step);
-        frames[i] = f2{l + m, r - m};
-    }
-    e.bw_phase = phase;
+    if (brainwave_on(p))
+        run_step<BrainwaveStep>(e, p, frames, count);
 }
 
 }  // namespace korva

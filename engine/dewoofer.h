@@ -7,22 +7,37 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "frame_schedule.h"
 
 namespace korva {
 
 template <RateClass RC>
+struct DewooferStep {
+    f2 g;
+    StereoIir<6> s;
+
+    void load(KorvaEngine &e, const BlockParams &p, int t)
+    {
+        g = splat(p.dewoofer);
+        load_pair<6>(s, e.dewoofer_notch, two_set_steps(RC) * t);
+    }
+
+    [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
+    {
+        const f2 n = woofer_notch6<RC>(s, t, x);
+        return x + (n - x) * g;
+    }
+
+    void store(KorvaEngine &e, int t) const { store_pair(s, e.dewoofer_notch, two_set_steps(RC) * t); }
+};
+
+inline bool dewoofer_on(const BlockParams &p) { return p.raw.dewoofer != 0; }
+
+template <RateClass RC>
 inline void dewoofer(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
-    if (p.raw.dewoofer == 0)
-        return;
-    const f2 g = splat(p.dewoofer);
-    StereoIir<6> s = load_pair<6>(e.dewoofer_notch);
-    for (int i = 0; i < count; ++i) {
-        const f2 x = frames[i];
-        const f2 n = woofer_notch6<RC>(s, x);
-        frames[i] = x + (n - x) * g;
-    }
-    store_pair(s, e.dewoofer_notch);
+    if (dewoofer_on(p))
+        run_step<DewooferStep<RC>>(e, p, frames, count);
 }
 
 }  // namespace korva

@@ -9,42 +9,63 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "frame_schedule.h"
 
 namespace korva {
 
-// The center part, the space part and the output gain each run over the
-// whole run of frames in turn; every part keeps its own sections.
-template <RateClass RC>
-inline void extfx_part(IirSection (&pair)[2], f2 *frames, int count, bool center, float g)
-{
-    StereoResonator s = load_resonators(pair);
-    for (int i = 0; i < count; ++i) {
-        const f2 x = frames[i];
+// The center part and the space part, each with its own sections:
+//   center: both channels += aL + aR;  space: L = (L + sL) - sR, R = (R + sR) - sL.
+template <RateClass RC, bool Center>
+struct ExtfxPartStep {
+    float g;
+    StereoResonator s;
+
+    IirSection (&sections(KorvaEngine &e) const)[2] { return Center ? e.extfx_center_res : e.extfx_space_res; }
+
+    void load(KorvaEngine &e, const BlockParams &p, int)
+    {
+        g = Center ? p.extfx_center : p.extfx_space;
+        s = load_resonators(sections(e));
+    }
+
+    [[gnu::always_inline]] f2 operator()(f2 x, int)
+    {
         const f2 res = fx_resonator2<RC>(s, x);
-        if (center) {
+        if constexpr (Center) {
             const f2 a = narrow(splat(static_cast<double>(g)) * (widen(res) * splat(0.3)));  // aL, aR
             const float sum = a[0] + a[1];
-            frames[i] = x + splat(sum);
+            return x + splat(sum);
         } else {
             const f2 sp = res * splat(g);  // sL, sR
             const f2 crossed = {sp[1], sp[0]};
-            frames[i] = (x + sp) - crossed;
+            return (x + sp) - crossed;
         }
     }
-    store_resonators(s, pair);
-}
 
+    void store(KorvaEngine &e, int) const { store_resonators(s, sections(e)); }
+};
+
+// The output gain, whenever the stage is on.
+struct ExtfxOutputStep {
+    void load(KorvaEngine &, const BlockParams &, int) {}
+    [[gnu::always_inline]] f2 operator()(f2 x, int) { return narrow(widen(x) * splat(0.88)); }
+    void store(KorvaEngine &, int) const {}
+};
+
+inline bool extfx_on(const BlockParams &p) { return p.raw.extfx_mode != 0; }
+inline bool extfx_center_on(const BlockParams &p) { return extfx_on(p) && p.raw.extfx_center > 0; }
+inline bool extfx_space_on(const BlockParams &p) { return extfx_on(p) && p.raw.extfx_space > 0; }
+
+// Center, space and the output gain, one after the other, each over the whole run.
 template <RateClass RC>
 inline void extfx(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
-    if (p.raw.extfx_mode == 0)
-        return;
-    if (p.raw.extfx_center > 0)
-        extfx_part<RC>(e.extfx_center_res, frames, count, true, p.extfx_center);
-    if (p.raw.extfx_space > 0)
-        extfx_part<RC>(e.extfx_space_res, frames, count, false, p.extfx_space);
-    for (int i = 0; i < count; ++i)
-        frames[i] = narrow(widen(frames[i]) * splat(0.88));
+    if (extfx_center_on(p))
+        run_step<ExtfxPartStep<RC, true>>(e, p, frames, count);
+    if (extfx_space_on(p))
+        run_step<ExtfxPartStep<RC, false>>(e, p, frames, count);
+    if (extfx_on(p))
+        run_step<ExtfxOutputStep>(e, p, frames, count);
 }
 
 }  // namespace korva

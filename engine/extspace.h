@@ -13,6 +13,7 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "frame_schedule.h"
 
 namespace korva {
 
@@ -20,7 +21,7 @@ inline constexpr int extspace_mask = KORVA_EXTSPACE_SLOTS - 1;
 inline constexpr int extspace_base_delay = 172;
 
 template <RateClass RC>
-inline void extspace_active(KorvaEngine &e, float &left, float &right)
+[[gnu::always_inline]] inline void extspace_active(KorvaEngine &e, float &left, float &right)
 {
     constexpr int shift = rate_shift(RC);
     float *ring_l = e.extspace_ring[0];
@@ -54,7 +55,7 @@ inline void extspace_active(KorvaEngine &e, float &left, float &right)
 }
 
 template <RateClass RC>
-inline void extspace_wide(KorvaEngine &e, float &left, float &right)
+[[gnu::always_inline]] inline void extspace_wide(KorvaEngine &e, float &left, float &right)
 {
     constexpr int d1 = extspace_base_delay >> rate_shift(RC);
     float *ring_l = e.extspace_ring[0];
@@ -77,16 +78,36 @@ inline void extspace_wide(KorvaEngine &e, float &left, float &right)
 
 // Mode 1 Active, mode 2 Wide; any other mode does nothing and moves nothing.
 template <RateClass RC>
+struct ExtspaceStep {
+    KorvaEngine *e;
+    bool active;
+
+    void load(KorvaEngine &engine, const BlockParams &p, int)
+    {
+        e = &engine;
+        active = p.raw.extspace_mode == 1;
+    }
+
+    [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
+    {
+        float l = x[0], r = x[1];
+        if (active)
+            extspace_active<RC>(*e, l, r);
+        else
+            extspace_wide<RC>(*e, l, r);
+        return f2{l, r};
+    }
+
+    void store(KorvaEngine &, int) const {}
+};
+
+inline bool extspace_on(const BlockParams &p) { return p.raw.extspace_mode == 1 || p.raw.extspace_mode == 2; }
+
+template <RateClass RC>
 inline void extspace(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
-    for (int i = 0; i < count; ++i) {
-        float l = frames[i][0], r = frames[i][1];
-        if (p.raw.extspace_mode == 1)
-            extspace_active<RC>(e, l, r);
-        else if (p.raw.extspace_mode == 2)
-            extspace_wide<RC>(e, l, r);
-        frames[i] = f2{l, r};
-    }
+    if (extspace_on(p))
+        run_step<ExtspaceStep<RC>>(e, p, frames, count);
 }
 
 }  // namespace korva

@@ -9,6 +9,7 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "frame_schedule.h"
 
 namespace korva {
 
@@ -16,7 +17,7 @@ namespace korva {
 //   |x| <= 16384:  1.5 x
 //   x > 16384:     (x - 16384) / 2 + 24576
 //   otherwise:     (x + 16384) / 2 - 24576   (also taken by NaN)
-inline float dboost(float x)
+[[gnu::always_inline]] inline float dboost(float x)
 {
     if (x <= 16384.0f && x >= -16384.0f)
         return x * 1.5f;
@@ -29,22 +30,36 @@ inline float dboost(float x)
 }
 
 template <RateClass RC>
-inline void fidelity(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
-{
-    if (p.raw.fidelity == 0)
-        return;
-    const f2 g = splat(p.fidelity);
-    StereoIir<6> s = load_pair<6>(e.fidelity_lp);
-    for (int i = 0; i < count; ++i) {
-        const f2 x = frames[i];
-        const f2 lp = lowpass6<RC>(s, x);
+struct FidelityStep {
+    f2 g;
+    StereoIir<6> s;
+
+    void load(KorvaEngine &e, const BlockParams &p, int t)
+    {
+        g = splat(p.fidelity);
+        load_pair<6>(s, e.fidelity_lp, two_set_steps(RC) * t);
+    }
+
+    [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
+    {
+        const f2 lp = lowpass6<RC>(s, t, x);
         const f2 h = x - lp;
         f2 a = x - h;
         a = a + f2{dboost(dboost(h[0])), dboost(dboost(h[1]))};
         a = a - x;
-        frames[i] = x + a * g;
+        return x + a * g;
     }
-    store_pair(s, e.fidelity_lp);
+
+    void store(KorvaEngine &e, int t) const { store_pair(s, e.fidelity_lp, two_set_steps(RC) * t); }
+};
+
+inline bool fidelity_on(const BlockParams &p) { return p.raw.fidelity != 0; }
+
+template <RateClass RC>
+inline void fidelity(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
+{
+    if (fidelity_on(p))
+        run_step<FidelityStep<RC>>(e, p, frames, count);
 }
 
 }  // namespace korva

@@ -125,12 +125,6 @@ inline f2 narrow(d2 v) { return __builtin_convertvector(v, f2); }
 inline f2 splat(float v) { return f2{v, v}; }
 inline d2 splat(double v) { return d2{v, v}; }
 
-template <int N>
-struct StereoIir {
-    f2 x[N + 1];  // input history, oldest first
-    d2 y[N + 1];  // output history, oldest first, widened
-};
-
 // Moving histories between the record and the registers. The record keeps
 // each channel's history contiguous (l[0..n], r[0..n]); the registers hold
 // them lane by lane ({l[0], r[0]}, {l[1], r[1]}, ...). Four entries are one
@@ -197,7 +191,7 @@ inline void store_lanes4(const d2 *pairs, float *l, float *r)
 
 // Entries 0..n of two histories, n = 3 or 6.
 template <int N, class V>
-inline void load_lanes(const float *l, const float *r, V (&pairs)[N + 1])
+inline void load_lanes(const float *l, const float *r, V *pairs)
 {
     static_assert(N == 3 || N == 6);
     load_lanes4(l, r, pairs);
@@ -206,7 +200,7 @@ inline void load_lanes(const float *l, const float *r, V (&pairs)[N + 1])
 }
 
 template <int N, class V>
-inline void store_lanes(const V (&pairs)[N + 1], float *l, float *r)
+inline void store_lanes(const V *pairs, float *l, float *r)
 {
     static_assert(N == 3 || N == 6);
     store_lanes4(pairs, l, r);
@@ -214,139 +208,236 @@ inline void store_lanes(const V (&pairs)[N + 1], float *l, float *r)
         store_lanes4(pairs + 3, l + 3, r + 3);
 }
 
+// A design's constants with each one in both lanes, built at compile time:
+// a product then takes its constant straight from memory.
 template <int N>
-inline StereoIir<N> load_pair(const IirSection (&pair)[2])
+struct WideCoeffs {
+    d2 g;
+    d2 a[N];
+    d2 b1, b2, b3;  // band-stop numerator weights (zero for the others)
+};
+
+template <int N>
+constexpr WideCoeffs<N> wide(const IirCoeffs<N> &c, double b1 = 0, double b2 = 0, double b3 = 0)
 {
-    StereoIir<N> s;
-    load_lanes<N>(pair[0].in_hist, pair[1].in_hist, s.x);
-    load_lanes<N>(pair[0].out_hist, pair[1].out_hist, s.y);
-    return s;
+    WideCoeffs<N> w{d2{c.g, c.g}, {}, d2{b1, b1}, d2{b2, b2}, d2{b3, b3}};
+    for (int k = 0; k < N; ++k)
+        w.a[k] = d2{c.a[k], c.a[k]};
+    return w;
+}
+
+constexpr WideCoeffs<6> wide(const NotchCoeffs &c) { return wide(c.iir, c.b1, c.b2, c.b3); }
+
+// A filter's histories while it runs, in rings of R = 4 or 8 pairs (the
+// power of two above N). Steps are numbered by the caller: step n writes its
+// entries at n mod R, each twice, at q and q + R, so that the N + 1 newest
+// entries are always contiguous from (n - N) mod R, oldest first. A step thus
+// writes one entry where shifting the history would move all of them, and
+// filters whose step numbers follow one clock share the position arithmetic.
+// The histories live in memory rather than registers, so many filters can
+// run in one loop without being shuffled through the few registers there are.
+template <int N>
+struct StereoIir {
+    static constexpr int ring = N < 4 ? 4 : 8;
+    f2 x[2 * ring];  // input history, lane 0 left, lane 1 right
+    d2 y[2 * ring];  // output history, widened
+    d2 last;         // the newest output again, for the next feedback sum without a trip through memory
+};
+
+// The record's histories, placed so that the next step is number `next`:
+// entry k at b + k, b = (next - 1 - N) mod R. Where b + N < R, steps never
+// read these entries through their other copies (every window that still
+// holds one of them starts at or before it in the same half), so only the
+// lower copies are written; otherwise both.
+template <int N>
+inline void load_pair(StereoIir<N> &s, const IirSection (&pair)[2], int next)
+{
+    constexpr int ring = StereoIir<N>::ring;
+    const int b = (next - 1 - N) & (ring - 1);
+    // Entries 0..3, then (order 6) 3..6: each group of four is two vectors
+    // of two pairs, stored whole; the shared entry 3 is written twice.
+    for (int from = 0; from < N; from += 3) {
+        f4 p01, p23;
+        load_lanes4(pair[0].in_hist + from, pair[1].in_hist + from, p01, p23);
+        std::memcpy(s.x + b + from, &p01, sizeof p01);
+        std::memcpy(s.x + b + from + 2, &p23, sizeof p23);
+        load_lanes4(pair[0].out_hist + from, pair[1].out_hist + from, p01, p23);
+        const d4 w01 = __builtin_convertvector(p01, d4), w23 = __builtin_convertvector(p23, d4);
+        std::memcpy(s.y + b + from, &w01, sizeof w01);
+        std::memcpy(s.y + b + from + 2, &w23, sizeof w23);
+    }
+    if (b + N >= ring) {
+        for (int k = 0; k <= N; ++k) {
+            s.x[(b + k) ^ ring] = s.x[b + k];
+            s.y[(b + k) ^ ring] = s.y[b + k];
+        }
+    }
+    s.last = s.y[b + N];
+}
+
+// Back into the record after steps up to number end - 1.
+template <int N>
+inline void store_pair(const StereoIir<N> &s, IirSection (&pair)[2], int end)
+{
+    const int w = (end - 1 - N) & (StereoIir<N>::ring - 1);
+    for (int from = 0; from < N; from += 3) {
+        f4 p01, p23;
+        std::memcpy(&p01, s.x + w + from, sizeof p01);
+        std::memcpy(&p23, s.x + w + from + 2, sizeof p23);
+        store_lanes4(p01, p23, pair[0].in_hist + from, pair[1].in_hist + from);
+        d4 w01, w23;
+        std::memcpy(&w01, s.y + w + from, sizeof w01);
+        std::memcpy(&w23, s.y + w + from + 2, sizeof w23);
+        store_lanes4(__builtin_convertvector(w01, f4), __builtin_convertvector(w23, f4), pair[0].out_hist + from,
+                     pair[1].out_hist + from);
+    }
+}
+
+// Step n takes in x[N] = float(double(in) * g), also left in `newest` (the
+// numerator takes it from there rather than back from memory); returns the
+// start of the window: x[start + k], y[start + k], k = 0..N, oldest first,
+// with y[start + N] still to be written.
+template <int N>
+[[gnu::always_inline]] inline int shift_in(StereoIir<N> &s, int n, f2 in, d2 g, f2 &newest)
+{
+    constexpr int ring = StereoIir<N>::ring;
+    const int q = n & (ring - 1);
+    newest = narrow(widen(in) * g);
+    s.x[q] = newest;
+    s.x[q + ring] = newest;
+    return (n - N) & (ring - 1);
 }
 
 template <int N>
-inline void store_pair(const StereoIir<N> &s, IirSection (&pair)[2])
+[[gnu::always_inline]] inline f2 feedback(StereoIir<N> &s, int n, int w, d2 acc, const d2 (&a)[N])
 {
-    store_lanes<N>(s.x, pair[0].in_hist, pair[1].in_hist);
-    store_lanes<N>(s.y, pair[0].out_hist, pair[1].out_hist);
-}
-
-template <int N>
-inline void shift_in(StereoIir<N> &s, f2 in, double g)
-{
-    for (int k = 0; k < N; ++k)
-        s.x[k] = s.x[k + 1];
-    s.x[N] = narrow(widen(in) * splat(g));
-    for (int k = 0; k < N; ++k)
-        s.y[k] = s.y[k + 1];
-}
-
-template <int N>
-inline f2 feedback(StereoIir<N> &s, d2 n, const double (&a)[N])
-{
-    d2 acc = n;
-    for (int k = 0; k < N; ++k)
-        acc = acc + splat(a[k]) * s.y[k];
+    constexpr int ring = StereoIir<N>::ring;
+    const d2 *y = s.y + w;
+    for (int k = 0; k < N - 1; ++k)
+        acc = acc + a[k] * y[k];
+    acc = acc + a[N - 1] * s.last;  // y[N - 1]
     const f2 out = narrow(acc);
-    s.y[N] = widen(out);
+    const d2 wide = widen(out);
+    s.last = wide;
+    const int q = n & (ring - 1);
+    s.y[q] = wide;
+    s.y[q + ring] = wide;
     return out;
 }
 
 // Numerator (1 + z^-1)^6: (((x0 + x6) + 6(x1 + x5)) + 15(x2 + x4)) + 20 x3, in float.
-inline f2 lowpass6_once(StereoIir<6> &s, f2 in, const IirCoeffs<6> &c)
+[[gnu::always_inline]] inline f2 lowpass6_once(StereoIir<6> &s, int n, f2 in, const WideCoeffs<6> &c)
 {
-    shift_in(s, in, c.g);
-    const f2 *x = s.x;
-    const f2 n = (((x[0] + x[6]) + splat(6.0f) * (x[1] + x[5])) + splat(15.0f) * (x[2] + x[4])) +
+    f2 x6;
+    const int w = shift_in(s, n, in, c.g, x6);
+    const f2 *x = s.x + w;
+    const f2 num = (((x[0] + x6) + splat(6.0f) * (x[1] + x[5])) + splat(15.0f) * (x[2] + x[4])) +
                  splat(20.0f) * x[3];
-    return feedback(s, widen(n), c.a);
+    return feedback(s, n, w, widen(num), c.a);
 }
 
 // Numerator (1 + z^-1)^3: (x0 + x3) + 3(x1 + x2), in float.
-inline f2 lowpass3_once(StereoIir<3> &s, f2 in, const IirCoeffs<3> &c)
+[[gnu::always_inline]] inline f2 lowpass3_once(StereoIir<3> &s, int n, f2 in, const WideCoeffs<3> &c)
 {
-    shift_in(s, in, c.g);
-    const f2 *x = s.x;
-    const f2 n = (x[0] + x[3]) + splat(3.0f) * (x[1] + x[2]);
-    return feedback(s, widen(n), c.a);
+    f2 x3;
+    const int w = shift_in(s, n, in, c.g, x3);
+    const f2 *x = s.x + w;
+    const f2 num = (x[0] + x3) + splat(3.0f) * (x[1] + x[2]);
+    return feedback(s, n, w, widen(num), c.a);
 }
 
 // Numerator (1 - z^-2)^3: (x6 - x0) + 3(x2 - x4), in float.
-inline f2 bandpass6_once(StereoIir<6> &s, f2 in, const IirCoeffs<6> &c)
+[[gnu::always_inline]] inline f2 bandpass6_once(StereoIir<6> &s, int n, f2 in, const WideCoeffs<6> &c)
 {
-    shift_in(s, in, c.g);
-    const f2 *x = s.x;
-    const f2 n = (x[6] - x[0]) + splat(3.0f) * (x[2] - x[4]);
-    return feedback(s, widen(n), c.a);
+    f2 x6;
+    const int w = shift_in(s, n, in, c.g, x6);
+    const f2 *x = s.x + w;
+    const f2 num = (x6 - x[0]) + splat(3.0f) * (x[2] - x[4]);
+    return feedback(s, n, w, widen(num), c.a);
 }
 
 // Numerator (1 - 2q z^-1 + z^-2)^3 with b1 = 6q: the pair sums in float, then
 // (x0 + x6) - b1 (x1 + x5) + b2 (x2 + x4) - b3 x3 in double, left to right.
-inline f2 bandstop6_once(StereoIir<6> &s, f2 in, const NotchCoeffs &c)
+[[gnu::always_inline]] inline f2 bandstop6_once(StereoIir<6> &s, int n, f2 in, const WideCoeffs<6> &c)
 {
-    shift_in(s, in, c.iir.g);
-    const f2 *x = s.x;
-    const d2 s06 = widen(x[0] + x[6]);
+    f2 x6;
+    const int w = shift_in(s, n, in, c.g, x6);
+    const f2 *x = s.x + w;
+    const d2 s06 = widen(x[0] + x6);
     const d2 s15 = widen(x[1] + x[5]);
     const d2 s24 = widen(x[2] + x[4]);
-    const d2 n = s06 - splat(c.b1) * s15 + splat(c.b2) * s24 - splat(c.b3) * widen(x[3]);
-    return feedback(s, n, c.iir.a);
+    const d2 num = s06 - c.b1 * s15 + c.b2 * s24 - c.b3 * widen(x[3]);
+    return feedback(s, n, w, num, c.a);
 }
 
 // The designs by rate class: k steps pass the same input to k consecutive
-// steps, and the output of the last one counts.
+// steps, and the output of the last one counts. `t` counts samples: sample t
+// takes steps k t .. k t + k - 1.
 
 // Two-set designs: the high set once at the high class, the mid set once at
 // the mid class and twice at the low class.
 template <RateClass RC, auto Once, int N, class Coeffs>
-inline f2 two_set(StereoIir<N> &s, f2 in, const Coeffs &high, const Coeffs &mid)
+[[gnu::always_inline]] inline f2 two_set(StereoIir<N> &s, int t, f2 in, const Coeffs &high, const Coeffs &mid)
 {
+    constexpr int k = two_set_steps(RC);
     if constexpr (RC == RateClass::high)
-        return Once(s, in, high);
-    f2 y = Once(s, in, mid);
-    for (int k = 1; k < two_set_steps(RC); ++k)
-        y = Once(s, in, mid);
+        return Once(s, t, in, high);
+    f2 y = Once(s, k * t, in, mid);
+    for (int j = 1; j < k; ++j)
+        y = Once(s, k * t + j, in, mid);
     return y;
 }
 
 // Single-set designs: one set, stepped 1, 2 or 4 times.
 template <RateClass RC, auto Once, int N, class Coeffs>
-inline f2 single_set(StereoIir<N> &s, f2 in, const Coeffs &c)
+[[gnu::always_inline]] inline f2 single_set(StereoIir<N> &s, int t, f2 in, const Coeffs &c)
 {
-    f2 y = Once(s, in, c);
-    for (int k = 1; k < single_set_steps(RC); ++k)
-        y = Once(s, in, c);
+    constexpr int k = single_set_steps(RC);
+    f2 y = Once(s, k * t, in, c);
+    for (int j = 1; j < k; ++j)
+        y = Once(s, k * t + j, in, c);
     return y;
 }
 
+// The designs in both lanes (filter_kit.cpp). Defined out of line on
+// purpose: seen as constants, each would be rebuilt from one double at every
+// use instead of being read whole by the product that needs it.
+extern const WideCoeffs<6> wide_lowpass6_high, wide_lowpass6_mid;
+extern const WideCoeffs<6> wide_woofer_notch6_high, wide_woofer_notch6_mid;
+extern const WideCoeffs<3> wide_bass_lowpass3_high, wide_bass_lowpass3_mid;
+extern const WideCoeffs<3> wide_debass_lowpass3;
+extern const WideCoeffs<6> wide_mid_bandpass6, wide_tube_bandpass6, wide_high_bandpass6;
+
 template <RateClass RC>
-inline f2 lowpass6(StereoIir<6> &s, f2 in)
+[[gnu::always_inline]] inline f2 lowpass6(StereoIir<6> &s, int t, f2 in)
 {
-    return two_set<RC, lowpass6_once>(s, in, lowpass6_high, lowpass6_mid);
+    return two_set<RC, lowpass6_once>(s, t, in, wide_lowpass6_high, wide_lowpass6_mid);
 }
 
 template <RateClass RC>
-inline f2 woofer_notch6(StereoIir<6> &s, f2 in)
+[[gnu::always_inline]] inline f2 woofer_notch6(StereoIir<6> &s, int t, f2 in)
 {
-    return two_set<RC, bandstop6_once>(s, in, woofer_notch6_high, woofer_notch6_mid);
+    return two_set<RC, bandstop6_once>(s, t, in, wide_woofer_notch6_high, wide_woofer_notch6_mid);
 }
 
 // Includes the output factor: the result is 8 y, y stored unscaled.
 template <RateClass RC>
-inline f2 bass_lowpass3(StereoIir<3> &s, f2 in)
+[[gnu::always_inline]] inline f2 bass_lowpass3(StereoIir<3> &s, int t, f2 in)
 {
-    return splat(8.0f) * two_set<RC, lowpass3_once>(s, in, bass_lowpass3_high, bass_lowpass3_mid);
+    return splat(8.0f) * two_set<RC, lowpass3_once>(s, t, in, wide_bass_lowpass3_high, wide_bass_lowpass3_mid);
 }
 
 template <RateClass RC>
-inline f2 debass_lowpass3_step(StereoIir<3> &s, f2 in)
+[[gnu::always_inline]] inline f2 debass_lowpass3_step(StereoIir<3> &s, int t, f2 in)
 {
-    return single_set<RC, lowpass3_once>(s, in, debass_lowpass3);
+    return single_set<RC, lowpass3_once>(s, t, in, wide_debass_lowpass3);
 }
 
+// c: wide_mid_bandpass6, wide_tube_bandpass6 or wide_high_bandpass6.
 template <RateClass RC>
-inline f2 bandpass6(StereoIir<6> &s, f2 in, const IirCoeffs<6> &c)
+[[gnu::always_inline]] inline f2 bandpass6(StereoIir<6> &s, int t, f2 in, const WideCoeffs<6> &c)
 {
-    return single_set<RC, bandpass6_once>(s, in, c);
+    return single_set<RC, bandpass6_once>(s, t, in, c);
 }
 
 // FxResonator2, a two-pole resonator (poles about 0.8407 and 0.0702):
@@ -379,7 +470,7 @@ inline void store_resonators(const StereoResonator &s, IirSection (&pair)[2])
 }
 
 template <RateClass RC>
-inline f2 fx_resonator2(StereoResonator &s, f2 in)
+[[gnu::always_inline]] inline f2 fx_resonator2(StereoResonator &s, f2 in)
 {
     const d2 x = widen(in);
     for (int k = 0; k < single_set_steps(RC); ++k) {
@@ -394,7 +485,7 @@ inline f2 fx_resonator2(StereoResonator &s, f2 in)
 // Fixed delay of 14, 7 or 3 samples on slots 0..255 of a DelayLine:
 // the input goes D slots ahead of the read position, which then moves on.
 template <RateClass RC>
-inline float fixed_delay(DelayLine &d, float x)
+[[gnu::always_inline]] inline float fixed_delay(DelayLine &d, float x)
 {
     constexpr int delay = RC == RateClass::high ? 14 : RC == RateClass::mid ? 7 : 3;
     const int p = d.position & 0xff;

@@ -10,36 +10,58 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "frame_schedule.h"
 
 namespace korva {
 
-// Each band runs over the whole run of frames before the next band, on the
-// samples the previous band left: the same cascade, band by band.
-template <int N, class Band>
-inline void speaker_band(IirSection (&pair)[2], float gain, bool subtract, f2 *frames, int count, Band band)
-{
-    const f2 g = splat(gain);
-    StereoIir<N> s = load_pair<N>(pair);
-    for (int i = 0; i < count; ++i) {
-        const f2 f = band(s, frames[i]) * g;
-        frames[i] = subtract ? frames[i] - f : frames[i] + f;
-    }
-    store_pair(s, pair);
-}
+// One band: x -= G * filter(x) (Subtract) or x += G * filter(x).
+template <RateClass RC, int Band>
+struct SpeakerBandStep {
+    static constexpr int order = Band == 0 ? 3 : 6;
+    f2 g;
+    StereoIir<order> s;
 
+    static IirSection (&sections(KorvaEngine &e))[2]
+    {
+        if constexpr (Band == 0) return e.spc_debass_lp;
+        else if constexpr (Band == 1) return e.spc_mid_bp;
+        else if constexpr (Band == 2) return e.spc_detube_bp;
+        else return e.spc_high_bp;
+    }
+
+    void load(KorvaEngine &e, const BlockParams &p, int t)
+    {
+        g = splat(Band == 0 ? p.spc_debass : Band == 1 ? p.spc_mid : Band == 2 ? p.spc_detube : p.spc_high);
+        load_pair<order>(s, sections(e), single_set_steps(RC) * t);
+    }
+
+    [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
+    {
+        if constexpr (Band == 0)
+            return x - debass_lowpass3_step<RC>(s, t, x) * g;
+        else if constexpr (Band == 1)
+            return x + bandpass6<RC>(s, t, x, wide_mid_bandpass6) * g;
+        else if constexpr (Band == 2)
+            return x - bandpass6<RC>(s, t, x, wide_tube_bandpass6) * g;
+        else
+            return x + bandpass6<RC>(s, t, x, wide_high_bandpass6) * g;
+    }
+
+    void store(KorvaEngine &e, int t) const { store_pair(s, sections(e), single_set_steps(RC) * t); }
+};
+
+inline bool speaker_tuning_on(const BlockParams &p) { return p.raw.spc_mode != 0; }
+
+// Band by band, each over the whole run, on the samples the previous band left.
 template <RateClass RC>
 inline void speaker_tuning(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
-    if (p.raw.spc_mode == 0)
+    if (!speaker_tuning_on(p))
         return;
-    speaker_band<3>(e.spc_debass_lp, p.spc_debass, true, frames, count,
-                    [](StereoIir<3> &s, f2 x) { return debass_lowpass3_step<RC>(s, x); });
-    speaker_band<6>(e.spc_mid_bp, p.spc_mid, false, frames, count,
-                    [](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, x, mid_bandpass6); });
-    speaker_band<6>(e.spc_detube_bp, p.spc_detube, true, frames, count,
-                    [](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, x, tube_bandpass6); });
-    speaker_band<6>(e.spc_high_bp, p.spc_high, false, frames, count,
-                    [](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, x, high_bandpass6); });
+    run_step<SpeakerBandStep<RC, 0>>(e, p, frames, count);
+    run_step<SpeakerBandStep<RC, 1>>(e, p, frames, count);
+    run_step<SpeakerBandStep<RC, 2>>(e, p, frames, count);
+    run_step<SpeakerBandStep<RC, 3>>(e, p, frames, count);
 }
 
 }  // namespace korva

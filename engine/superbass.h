@@ -7,21 +7,37 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "frame_schedule.h"
 
 namespace korva {
 
 template <RateClass RC>
+struct SuperbassStep {
+    d2 g;
+    StereoIir<3> s;
+
+    void load(KorvaEngine &e, const BlockParams &p, int t)
+    {
+        g = splat(static_cast<double>(p.superbass));
+        load_pair<3>(s, e.superbass_lp, two_set_steps(RC) * t);
+    }
+
+    [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
+    {
+        const f2 b = bass_lowpass3<RC>(s, t, x);
+        return x + narrow(g * (widen(b) * splat(0.5)));
+    }
+
+    void store(KorvaEngine &e, int t) const { store_pair(s, e.superbass_lp, two_set_steps(RC) * t); }
+};
+
+inline bool superbass_on(const BlockParams &p) { return p.raw.superbass != 0; }
+
+template <RateClass RC>
 inline void superbass(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
-    if (p.raw.superbass == 0)
-        return;
-    const d2 g = splat(static_cast<double>(p.superbass));
-    StereoIir<3> s = load_pair<3>(e.superbass_lp);
-    for (int i = 0; i < count; ++i) {
-        const f2 b = bass_lowpass3<RC>(s, frames[i]);
-        frames[i] = frames[i] + narrow(g * (widen(b) * splat(0.5)));
-    }
-    store_pair(s, e.superbass_lp);
+    if (superbass_on(p))
+        run_step<SuperbassStep<RC>>(e, p, frames, count);
 }
 
 }  // namespace korva

@@ -14,32 +14,59 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "frame_schedule.h"
 
 namespace korva {
 
-// The passes run one after the other over the whole run of frames: each pass
-// has its own state and sees the same samples either way.
+// Pass `Pass` (0..3), with its own filter and delays.
+template <RateClass RC, int Pass>
+struct SurroundPassStep {
+    d2 gd;
+    f2 gb;
+    DelayLine *delay_l, *delay_r;
+    StereoIir<6> s;
+
+    void load(KorvaEngine &e, const BlockParams &p, int t)
+    {
+        gd = splat(static_cast<double>(p.surround_depth));
+        gb = splat(p.surround_bass);
+        delay_l = &e.surround_delay[Pass][0];
+        delay_r = &e.surround_delay[Pass][1];
+        load_pair<6>(s, e.surround_lp[Pass], two_set_steps(RC) * t);
+    }
+
+    [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
+    {
+        const f2 d = lowpass6<RC>(s, t, x);
+        const f2 eq = narrow(gd * (widen(d) * splat(0.75)));  // eL, eR
+        const f2 delayed = {fixed_delay<RC>(*delay_l, x[0]), fixed_delay<RC>(*delay_r, x[1])};
+        const f2 crossed = {eq[1], eq[0]};                    // eR, eL
+        return (delayed - crossed) + eq * gb;
+    }
+
+    void store(KorvaEngine &e, int t) const { store_pair(s, e.surround_lp[Pass], two_set_steps(RC) * t); }
+};
+
+// Whether pass `pass` (0..3) runs.
+inline bool surround_pass_on(const BlockParams &p, int pass)
+{
+    return p.raw._3dsurround_mode != 0 && pass < p.surround_passes;
+}
+
+// The passes one after the other: each has its own state and sees the
+// samples the previous pass left.
 template <RateClass RC>
 inline void surround3d(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
 {
-    if (p.raw._3dsurround_mode == 0)
-        return;
-    const d2 gd = splat(static_cast<double>(p.surround_depth));
-    const f2 gb = splat(p.surround_bass);
-    for (int pass = 0; pass < p.surround_passes; ++pass) {
-        DelayLine &delay_l = e.surround_delay[pass][0];
-        DelayLine &delay_r = e.surround_delay[pass][1];
-        StereoIir<6> s = load_pair<6>(e.surround_lp[pass]);
-        for (int i = 0; i < count; ++i) {
-            const f2 x = frames[i];
-            const f2 d = lowpass6<RC>(s, x);
-            const f2 eq = narrow(gd * (widen(d) * splat(0.75)));  // eL, eR
-            const f2 delayed = {fixed_delay<RC>(delay_l, x[0]), fixed_delay<RC>(delay_r, x[1])};
-            const f2 crossed = {eq[1], eq[0]};                    // eR, eL
-            frames[i] = (delayed - crossed) + eq * gb;
-        }
-        store_pair(s, e.surround_lp[pass]);
-    }
+    static_assert(KORVA_SURROUND_PASSES == 4);
+    if (surround_pass_on(p, 0))
+        run_step<SurroundPassStep<RC, 0>>(e, p, frames, count);
+    if (surround_pass_on(p, 1))
+        run_step<SurroundPassStep<RC, 1>>(e, p, frames, count);
+    if (surround_pass_on(p, 2))
+        run_step<SurroundPassStep<RC, 2>>(e, p, frames, count);
+    if (surround_pass_on(p, 3))
+        run_step<SurroundPassStep<RC, 3>>(e, p, frames, count);
 }
 
 }  // namespace korva

@@ -11,38 +11,59 @@
 
 #include "block_params.h"
 #include "filter_kit.h"
+#include "frame_schedule.h"
 
 namespace korva {
 
 inline constexpr int vs_ring_mask = KORVA_DELAY_SLOTS - 1;
 
 template <RateClass RC>
-inline void virtual_subwoofer(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
-{
-    constexpr int step = 2048 >> rate_shift(RC);
-    if (p.raw.vs_mode == 0 || p.raw.vs_intensity == 0)
-        return;
-    DelayLine &ring_a = e.vs_ring[0];
-    DelayLine &ring_b = e.vs_ring[1];
-    const f2 go = splat(p.vs_overdrive);
-    const d2 k = splat(0.5 * static_cast<double>(p.vs_intensity));
-    int read_a = ring_a.position & vs_ring_mask;
-    int read_b = ring_b.position & vs_ring_mask;
-    StereoIir<3> s = load_pair<3>(e.vs_lp);
-    for (int i = 0; i < count; ++i) {
-        const f2 x = frames[i];
-        const f2 echo = f2{ring_a.slot[read_a], ring_b.slot[read_b]} * go;  // dA, dB
-        const f2 ev = bass_lowpass3<RC>(s, x) + echo;                      // eL, eR
+struct VirtualSubwooferStep {
+    static constexpr int step = 2048 >> rate_shift(RC);
+    float *ring_a, *ring_b;
+    int read_a, read_b;
+    f2 go;
+    d2 k;
+    StereoIir<3> s;
+
+    void load(KorvaEngine &e, const BlockParams &p, int t)
+    {
+        ring_a = e.vs_ring[0].slot;
+        ring_b = e.vs_ring[1].slot;
+        read_a = e.vs_ring[0].position & vs_ring_mask;
+        read_b = e.vs_ring[1].position & vs_ring_mask;
+        go = splat(p.vs_overdrive);
+        k = splat(0.5 * static_cast<double>(p.vs_intensity));
+        load_pair<3>(s, e.vs_lp, two_set_steps(RC) * t);
+    }
+
+    [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
+    {
+        const f2 echo = f2{ring_a[read_a], ring_b[read_b]} * go;  // dA, dB
+        const f2 ev = bass_lowpass3<RC>(s, t, x) + echo;              // eL, eR
         // Write S slots ahead of the read, then move one slot on.
-        ring_b.slot[(read_b + step) & vs_ring_mask] = ev[0];
-        ring_a.slot[(read_a + step) & vs_ring_mask] = -ev[1];
+        ring_b[(read_b + step) & vs_ring_mask] = ev[0];
+        ring_a[(read_a + step) & vs_ring_mask] = -ev[1];
         read_a = (read_a + 1) & vs_ring_mask;
         read_b = (read_b + 1) & vs_ring_mask;
-        frames[i] = x + narrow(k * widen(ev));
+        return x + narrow(k * widen(ev));
     }
-    store_pair(s, e.vs_lp);
-    ring_a.position = read_a;
-    ring_b.position = read_b;
+
+    void store(KorvaEngine &e, int t) const
+    {
+        store_pair(s, e.vs_lp, two_set_steps(RC) * t);
+        e.vs_ring[0].position = read_a;
+        e.vs_ring[1].position = read_b;
+    }
+};
+
+inline bool virtual_subwoofer_on(const BlockParams &p) { return p.raw.vs_mode != 0 && p.raw.vs_intensity != 0; }
+
+template <RateClass RC>
+inline void virtual_subwoofer(KorvaEngine &e, const BlockParams &p, f2 *frames, int count)
+{
+    if (virtual_subwoofer_on(p))
+        run_step<VirtualSubwooferStep<RC>>(e, p, frames, count);
 }
 
 }  // namespace korva

@@ -19,13 +19,15 @@ namespace {
 // the two channels never mix.
 using Step = std::function<float(IirSection (&)[2], float)>;
 
-template <int N, class F>
+// K: steps of the design per sample.
+template <int N, int K, class F>
 Step stereo(F step)
 {
     return [step](IirSection (&pair)[2], float x) {
-        StereoIir<N> s = load_pair<N>(pair);
+        StereoIir<N> s;
+        load_pair<N>(s, pair, 0);
         const f2 y = step(s, f2{x, 0.0f - x});
-        store_pair(s, pair);
+        store_pair(s, pair, K);
         EXPECT_EQ(y[1], 0.0f - y[0]);
         return y[0];
     };
@@ -55,13 +57,13 @@ Design make(const char *name, double dc)
     return {name, D<RateClass::low>::step(), D<RateClass::mid>::step(), D<RateClass::high>::step(), dc};
 }
 
-template <RateClass RC> struct Lp6 { static Step step() { return stereo<6>([](StereoIir<6> &s, f2 x) { return lowpass6<RC>(s, x); }); } };
-template <RateClass RC> struct Notch6 { static Step step() { return stereo<6>([](StereoIir<6> &s, f2 x) { return woofer_notch6<RC>(s, x); }); } };
-template <RateClass RC> struct Bass3 { static Step step() { return stereo<3>([](StereoIir<3> &s, f2 x) { return bass_lowpass3<RC>(s, x); }); } };
-template <RateClass RC> struct DeBass3 { static Step step() { return stereo<3>([](StereoIir<3> &s, f2 x) { return debass_lowpass3_step<RC>(s, x); }); } };
-template <RateClass RC> struct Mid6 { static Step step() { return stereo<6>([](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, x, mid_bandpass6); }); } };
-template <RateClass RC> struct Tube6 { static Step step() { return stereo<6>([](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, x, tube_bandpass6); }); } };
-template <RateClass RC> struct High6 { static Step step() { return stereo<6>([](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, x, high_bandpass6); }); } };
+template <RateClass RC> struct Lp6 { static Step step() { return stereo<6, two_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return lowpass6<RC>(s, 0, x); }); } };
+template <RateClass RC> struct Notch6 { static Step step() { return stereo<6, two_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return woofer_notch6<RC>(s, 0, x); }); } };
+template <RateClass RC> struct Bass3 { static Step step() { return stereo<3, two_set_steps(RC)>([](StereoIir<3> &s, f2 x) { return bass_lowpass3<RC>(s, 0, x); }); } };
+template <RateClass RC> struct DeBass3 { static Step step() { return stereo<3, single_set_steps(RC)>([](StereoIir<3> &s, f2 x) { return debass_lowpass3_step<RC>(s, 0, x); }); } };
+template <RateClass RC> struct Mid6 { static Step step() { return stereo<6, single_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, 0, x, wide(mid_bandpass6)); }); } };
+template <RateClass RC> struct Tube6 { static Step step() { return stereo<6, single_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, 0, x, wide(tube_bandpass6)); }); } };
+template <RateClass RC> struct High6 { static Step step() { return stereo<6, single_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, 0, x, wide(high_bandpass6)); }); } };
 template <RateClass RC> struct Res2 { static Step step() { return resonator<RC>(); } };
 
 std::vector<Design> designs()
