@@ -53,8 +53,9 @@ TEST(Robustness, HugeBrainwaveFrequenciesAndTinyRatesStayBounded)
             // below 0 when the phase only ever moves up.
             EXPECT_TRUE(std::isfinite(e->bw_phase)) << rate << " " << fq << ": " << e->bw_phase;
             EXPECT_LE(e->bw_phase, 6.2831855f) << rate << " " << fq;
-            if (fq >= 0)
+            if (fq >= 0) {
                 EXPECT_GE(e->bw_phase, 0.0f) << rate << " " << fq;
+            }
         }
     }
 }
