@@ -1,0 +1,64 @@
+/*
+ * The compare node of the desktop sink: two stereo sides in (Korva's output
+ * and the untouched input), one stereo output. Three controls choose what
+ * plays: `side` 0 (normal listening: Korva's side at full level), 1 (Korva's
+ * side at korva_level) or 2 (the input at bypass_level). Each side's gain
+ * moves to its new value in a straight line over kCompareFadeSeconds, one
+ * step a sample, so a switch is a short crossfade and never a step.
+ *
+ * A side whose gain is 0 is not read, and a gain of exactly 1 leaves its
+ * samples as they are: in normal listening the output is Korva's output bit
+ * for bit. Real-time safe: no allocation, lock or system call in run.
+ */
+#ifndef KORVA_PLUGIN_CORE_COMPARE_FADE_H
+#define KORVA_PLUGIN_CORE_COMPARE_FADE_H
+
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define KORVA_COMPARE_FADE_SECONDS 0.04
+
+/* The compare node's ports, in LADSPA order. */
+enum {
+    KORVA_COMPARE_PORT_KORVA_LEFT = 0,
+    KORVA_COMPARE_PORT_KORVA_RIGHT,
+    KORVA_COMPARE_PORT_INPUT_LEFT,
+    KORVA_COMPARE_PORT_INPUT_RIGHT,
+    KORVA_COMPARE_PORT_OUT_LEFT,
+    KORVA_COMPARE_PORT_OUT_RIGHT,
+    KORVA_COMPARE_PORT_SIDE,
+    KORVA_COMPARE_PORT_KORVA_LEVEL,
+    KORVA_COMPARE_PORT_BYPASS_LEVEL,
+    KORVA_COMPARE_PORT_COUNT
+};
+
+enum { KORVA_COMPARE_OFF = 0, KORVA_COMPARE_KORVA = 1, KORVA_COMPARE_BYPASS = 2 };
+
+typedef struct KorvaCompareFade {
+    float *port[KORVA_COMPARE_PORT_COUNT];
+    double step;            /* gain change per sample */
+    double gain_korva;      /* the gains now */
+    double gain_input;
+    int started;            /* the gains hold their targets' values at least once */
+} KorvaCompareFade;
+
+/* The targets the controls ask for: Korva's gain and the input's. A level
+ * outside 0..1 or not a number counts as 1, a side other than 1 or 2 as 0. */
+void korva_compare_targets(float side, float korva_level, float bypass_level, double *korva, double *input);
+
+void korva_compare_init(KorvaCompareFade *fade, double sample_rate);
+
+/* The next run starts at the targets, with no fade (a sink starting). */
+void korva_compare_activate(KorvaCompareFade *fade);
+
+/* Runs `frames` frames; nothing is written without every audio port. */
+void korva_compare_run(KorvaCompareFade *fade, size_t frames);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
