@@ -46,11 +46,22 @@ typedef enum KorvaSinkState {
 /* The state in words, for a window title or a message. */
 const char *korva_sink_state_text(KorvaSinkState state);
 
+/* The compare node's controls (compare:side, compare:korva_level,
+ * compare:bypass_level; plugin_core/compare_fade.h), set only live: a sink
+ * from a fragment older than the compare node has none. */
+typedef struct KorvaSinkCompare {
+    bool present;          /* the node has all three */
+    double side;           /* 0 normal listening, 1 Korva's side, 2 the bypass */
+    double korva_level;    /* each side's gain while it plays */
+    double bypass_level;
+} KorvaSinkCompare;
+
 /* The node's Korva controls, in parameter-field order. PipeWire keeps each
  * as a float (a toggle as a boolean, given here as 0 or 1). */
 typedef struct KorvaSinkValues {
     bool present[KORVA_PARAM_FIELD_COUNT];   /* the node has control korva:FIELD */
     double value[KORVA_PARAM_FIELD_COUNT];
+    KorvaSinkCompare compare;
 } KorvaSinkValues;
 
 /* One control to change: a parameter field's index and its new value. */
@@ -94,6 +105,10 @@ bool korva_sink_client_values(KorvaSinkClient *client, KorvaSinkValues *values);
 /* Sends `changes` to the node in one Props change: all of them or, when not
  * connected, none (returns false). Only the given controls change. */
 bool korva_sink_client_set(KorvaSinkClient *client, const KorvaSinkChange *changes, int count);
+
+/* Sends the compare node's three controls in one Props change; false when
+ * not connected. */
+bool korva_sink_client_set_compare(KorvaSinkClient *client, int side, float korva_level, float bypass_level);
 
 /* Reads the node's values afresh and waits up to `timeout_ms` for them: true
  * when they came, and `values` (may be null) holds them. A change sent

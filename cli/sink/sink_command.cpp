@@ -7,6 +7,7 @@
 #include "cli/common/param_options.h"
 #include "sink_follow_service.h"
 #include "sink_fragment.h"
+#include "sink_compare.h"
 #include "sink_plugin.h"
 #include "pwclient/sink_client.h"
 #include "pwclient/sink_fragment_store.h"
@@ -334,6 +335,7 @@ Status run_set(const std::vector<std::string> &assignments, bool save)
     }
     std::printf("%s:%s\n%s", KORVA_SINK_NODE_NAME, changes_text(changes).c_str(),
                 save ? saved.c_str() : "not saved: the sink goes back to its saved values when PipeWire restarts\n");
+    keep_compare_match(live.client);
     return success();
 }
 
@@ -377,6 +379,14 @@ CLI::App *add_sink_command(CLI::App &app, SinkOptions &options)
                           "change the running sink only: PipeWire's next start brings back the saved values");
     options.pulse_line = sink->add_subcommand("pulse-line", "print the PulseAudio load-module line");
     add_param_options(options.pulse_line, options.sources);
+    options.compare = sink->add_subcommand(
+        "compare", "hear Korva or the untouched input, the louder one lowered to the other's loudness");
+    options.compare->add_option("SIDE", options.compare_side, "korva, bypass, or off (normal listening)")
+        ->required()
+        ->check(CLI::IsMember({"korva", "bypass", "off"}));
+    options.migrate = sink->add_subcommand(
+        "migrate", "give a configuration written by an earlier korva sink install the compare node, keeping its "
+                   "values and edits");
     add_sink_profile_commands(sink, options.profile);
     return sink;
 }
@@ -391,6 +401,10 @@ Status run_sink_command(const SinkOptions &options)
         return run_status();
     if (options.set->parsed())
         return run_set(options.assignments, !options.no_save);
+    if (options.compare->parsed())
+        return run_sink_compare(options.compare_side);
+    if (options.migrate->parsed())
+        return run_sink_migrate();
     if (sink_profile_parsed(options.profile))
         return run_sink_profile_command(options.profile);
     return run_pulse_line(options.sources);

@@ -1,0 +1,92 @@
+#include "level_match.h"
+
+#include "demo_synth.h"
+#include "engine/param_fields.h"
+#include "plugin_core/plugin_core.h"
+
+#include <ebur128.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct MeterFree {
+    void operator()(ebur128_state *state) const { ebur128_destroy(&state); }
+};
+using Meter = std::unique_ptr<ebur128_state, MeterFree>;
+
+Meter new_meter()
+{
+    return Meter(ebur128_init(2, kDemoRate, EBUR128_MODE_I));
+}
+
+double integrated(ebur128_state *state)
+{
+    double lufs = -HUGE_VAL;
+    if (ebur128_loudness_global(state, &lufs) != EBUR128_SUCCESS)
+        return -HUGE_VAL;
+    return lufs;
+}
+
+} // namespace
+
+void match_levels(double difference_db, float &korva_level, float &bypass_level)
+{
+    korva_level = bypass_level = 1.0f;
+    if (std::isnan(difference_db))
+        return;
+    const double db = std::fmin(std::fabs(difference_db), kMaxMatchDb);
+    const auto lowered = static_cast<float>(std::pow(10.0, -db / 20.0));
+    if (difference_db > 0.0)
+        korva_level = lowered;
+    else if (difference_db < 0.0)
+        bypass_level = lowered;
+}
+
+LevelMatch measure_level_match(const KorvaParams &params)
+{
+    LevelMatch match;
+    const std::vector<int16_t> clip = synthesise_demo();
+    const size_t frames = clip.size() / 2;
+    Meter korva = new_meter(), input = new_meter();
+    std::unique_ptr<KorvaPluginCore, void (*)(KorvaPluginCore *)> core(korva_core_new(kDemoRate), korva_core_delete);
+    if (korva == nullptr || input == nullptr || core == nullptr) {
+        match.problem = "out of memory for the level match";
+        return match;
+    }
+    float controls[KORVA_PARAM_FIELD_COUNT];
+    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
+        controls[i] = static_cast<float>(korva_param_get(&params, &korva_param_fields[i]));
+        korva_core_connect(core.get(), KORVA_PORT_FIRST_CONTROL + i, &controls[i]);
+    }
+    constexpr size_t kBlock = 1024;
+    float in[2][kBlock], out[2][kBlock], interleaved[2 * kBlock];
+    for (int c = 0; c < 2; ++c) {
+        korva_core_connect(core.get(), KORVA_PORT_IN_LEFT + c, in[c]);
+        korva_core_connect(core.get(), KORVA_PORT_OUT_LEFT + c, out[c]);
+    }
+    korva_core_activate(core.get());
+    for (size_t at = 0; at < frames; at += kBlock) {
+        const size_t n = std::min(kBlock, frames - at);
+        for (size_t i = 0; i < n; ++i)
+            for (int c = 0; c < 2; ++c)
+                interleaved[2 * i + c] = in[c][i] = static_cast<float>(clip[2 * (at + i) + c]) / 32768.0f;
+        ebur128_add_frames_float(input.get(), interleaved, n);
+        korva_core_run(core.get(), n);
+        for (size_t i = 0; i < n; ++i)
+            for (int c = 0; c < 2; ++c)
+                interleaved[2 * i + c] = out[c][i];
+        ebur128_add_frames_float(korva.get(), interleaved, n);
+    }
+    match.korva_lufs = integrated(korva.get());
+    match.input_lufs = integrated(input.get());
+    double difference = match.korva_lufs - match.input_lufs;
+    if (std::isnan(difference))
+        difference = 0.0;   // both silent: nothing to match
+    match.difference_db = std::fmax(-kMaxMatchDb, std::fmin(kMaxMatchDb, difference));
+    match_levels(match.difference_db, match.korva_level, match.bypass_level);
+    match.ok = true;
+    return match;
+}
