@@ -17,9 +17,9 @@ struct MeterFree {
 };
 using Meter = std::unique_ptr<ebur128_state, MeterFree>;
 
-Meter new_meter()
+Meter new_meter(int rate)
 {
-    return Meter(ebur128_init(2, kDemoRate, EBUR128_MODE_I));
+    return Meter(ebur128_init(2, static_cast<unsigned long>(rate), EBUR128_MODE_I));
 }
 
 double integrated(ebur128_state *state)
@@ -47,11 +47,19 @@ void match_levels(double difference_db, float &korva_level, float &bypass_level)
 
 LevelMatch measure_level_match(const KorvaParams &params)
 {
+    return measure_level_match(params, synthesise_demo(), kDemoRate);
+}
+
+LevelMatch measure_level_match(const KorvaParams &params, const std::vector<int16_t> &clip, int rate)
+{
     LevelMatch match;
-    const std::vector<int16_t> clip = synthesise_demo();
     const size_t frames = clip.size() / 2;
-    Meter korva = new_meter(), input = new_meter();
-    std::unique_ptr<KorvaPluginCore, void (*)(KorvaPluginCore *)> core(korva_core_new(kDemoRate), korva_core_delete);
+    if (rate < 8000 || rate > 384000) {
+        match.problem = "no level match at " + std::to_string(rate) + " Hz";
+        return match;
+    }
+    Meter korva = new_meter(rate), input = new_meter(rate);
+    std::unique_ptr<KorvaPluginCore, void (*)(KorvaPluginCore *)> core(korva_core_new(rate), korva_core_delete);
     if (korva == nullptr || input == nullptr || core == nullptr) {
         match.problem = "out of memory for the level match";
         return match;

@@ -11,7 +11,9 @@
 
 #include "engine/korva.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // A match never lowers a side by more than this (a side near silence, such
 // as Korva with the pre-amplifier at 0, cannot be matched further).
@@ -29,6 +31,9 @@ struct LevelMatch {
 
 // The match for `params` on the reference clip.
 LevelMatch measure_level_match(const KorvaParams &params);
+
+// The same on another clip: interleaved 16-bit stereo at `rate`.
+LevelMatch measure_level_match(const KorvaParams &params, const std::vector<int16_t> &clip, int rate);
 
 // The gains for a level difference in dB (positive: Korva louder), limited
 // to kMaxMatchDb; a difference that is not a number matches nothing.

@@ -48,20 +48,23 @@ Tables build_tables()
 {
     Tables t{};
     const char *names[KORVA_COMPARE_PORT_COUNT] = {"Korva L", "Korva R", "Input L", "Input R", "Out L", "Out R",
-                                                   "side", "korva_level", "bypass_level"};
+                                                   "side", "korva_level", "bypass_level", "match_db"};
     for (int p = 0; p < KORVA_COMPARE_PORT_COUNT; ++p) {
         t.names[p] = names[p];
         if (p < KORVA_COMPARE_PORT_OUT_LEFT)
             t.descriptors[p] = LADSPA_PORT_AUDIO | LADSPA_PORT_INPUT;
         else if (p < KORVA_COMPARE_PORT_SIDE)
             t.descriptors[p] = LADSPA_PORT_AUDIO | LADSPA_PORT_OUTPUT;
-        else
+        else if (p < KORVA_COMPARE_PORT_MATCH_DB)
             t.descriptors[p] = LADSPA_PORT_CONTROL | LADSPA_PORT_INPUT;
+        else
+            t.descriptors[p] = LADSPA_PORT_CONTROL | LADSPA_PORT_OUTPUT;
     }
     const LADSPA_PortRangeHintDescriptor bounded = LADSPA_HINT_BOUNDED_BELOW | LADSPA_HINT_BOUNDED_ABOVE;
     t.hints[KORVA_COMPARE_PORT_SIDE] = {bounded | LADSPA_HINT_INTEGER | LADSPA_HINT_DEFAULT_0, 0.0f, 2.0f};
     t.hints[KORVA_COMPARE_PORT_KORVA_LEVEL] = {bounded | LADSPA_HINT_DEFAULT_1, 0.0f, 1.0f};
     t.hints[KORVA_COMPARE_PORT_BYPASS_LEVEL] = {bounded | LADSPA_HINT_DEFAULT_1, 0.0f, 1.0f};
+    t.hints[KORVA_COMPARE_PORT_MATCH_DB] = {bounded, -60.0f, 60.0f};
     LADSPA_Descriptor &d = t.descriptor;
     d.UniqueID = kUniqueId;
     d.Label = "korva_compare";
