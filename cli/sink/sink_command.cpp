@@ -1,14 +1,13 @@
 #include "sink_command.h"
 
-#include "cli/common/atomic_output.h"
 #include "engine/param_fields.h"
-#include "fileio/directories.h"
 #include "plugin_core/ports.h"
 #include "cli/common/param_options.h"
 #include "sink_follow_service.h"
-#include "sink_fragment.h"
 #include "sink_compare.h"
-#include "sink_plugin.h"
+#include "sinksetup/sink_fragment.h"
+#include "sinksetup/sink_install.h"
+#include "sinksetup/sink_plugin.h"
 #include "pwclient/sink_client.h"
 #include "pwclient/sink_fragment_store.h"
 
@@ -33,14 +32,6 @@ Status fragment_path(std::string &path)
     if (!korva_fragment_path(found, sizeof found, &error))
         return failure(error.message);
     path = found;
-    return success();
-}
-
-// Creates `directory` and every missing parent (mode 0777 less the umask).
-Status make_directories(const std::string &directory)
-{
-    if (int why = 0; !korva::fileio::make_directories(directory.c_str(), 0777, &why))
-        return failure(directory + ": cannot create the directory: " + std::strerror(why));
     return success();
 }
 
@@ -122,7 +113,9 @@ Status sink_parts(const ParamSources &sources, KorvaParams &params, std::string 
     if (Status status = build_sink_params(sources, params, preset); !status.ok())
         return status;
     plugin = ladspa_plugin_path();
-    return check_plugin_path(plugin);
+    if (std::string problem = check_plugin_path(plugin); !problem.empty())
+        return failure(problem);
+    return success();
 }
 
 Status run_install(const ParamSources &sources)
@@ -132,30 +125,12 @@ Status run_install(const ParamSources &sources)
     PresetChoice preset;
     if (Status status = sink_parts(sources, params, plugin, preset); !status.ok())
         return status;
-    if (Status status = check_ladspa_plugin(plugin); !status.ok())
-        return status;
-    std::string fragment;
-    if (Status status = sink_fragment(sink_template(), plugin, params, fragment); !status.ok())
-        return status;
-
-    std::string path;
-    if (Status status = fragment_path(path); !status.ok())
-        return status;
-    if (Status status = make_directories(path.substr(0, path.rfind('/'))); !status.ok())
-        return status;
-    // Under the writers' lock: a `korva sink set` at the same moment lands
-    // before or after, never in between.
-    KorvaFragmentError error{};
-    const int lock = korva_fragment_lock(path.c_str(), kAnswerMs, &error);
-    if (lock < 0)
-        return failure(error.message);
-    const Status written = write_text_file(path, fragment, " the sink configuration");
-    korva_fragment_unlock(lock);
-    if (!written.ok())
-        return written;
+    SinkInstalled installed;
+    if (std::string problem = install_sink(params, installed); !problem.empty())
+        return failure(problem);
     std::fputs(preset_report_line(preset).c_str(), stdout);
     std::printf("wrote %s\nrestart PipeWire to load it:\n  %s\nthen choose \"Korva\" as the output.\n",
-                path.c_str(), kRestartHint);
+                installed.path.c_str(), kRestartHint);
     enable_follow_service();
     return success();
 }
@@ -208,11 +183,9 @@ Status run_status()
         } else {
             text += "installed: yes, " + path + "\n";
             const std::string plugin = saved.plugin;
-            Status loadable = plugin.empty() ? failure("(not named in the file)") : check_ladspa_plugin(plugin);
+            const std::string unloadable = plugin.empty() ? std::string() : check_ladspa_plugin(plugin);
             text += "plug-in: " + (plugin.empty() ? std::string("(not named in the file)") : plugin) +
-                    (loadable.ok() || plugin.empty() ? "" : " (PipeWire cannot create the sink: " + loadable.message +
-                                                                ")") +
-                    "\n";
+                    (unloadable.empty() ? "" : " (PipeWire cannot create the sink: " + unloadable + ")") + "\n";
             text += "saved:" + values_text(saved.controls) + "\n";
         }
     }
@@ -350,11 +323,11 @@ Status run_pulse_line(const ParamSources &sources)
     if (!preset.path.empty())
         std::fprintf(stderr, "korva: preset: %s\n", preset_choice_text(preset).c_str());
     std::string line;
-    if (Status status = pulse_line(plugin, params, line); !status.ok())
-        return status;
+    if (std::string problem = pulse_line(plugin, params, line); !problem.empty())
+        return failure(problem);
     // The line may be meant for another machine: a plug-in not here yet is a warning.
-    if (Status status = check_ladspa_plugin(plugin); !status.ok())
-        std::fprintf(stderr, "korva: warning: %s\n", status.message.c_str());
+    if (std::string problem = check_ladspa_plugin(plugin); !problem.empty())
+        std::fprintf(stderr, "korva: warning: %s\n", problem.c_str());
     std::printf("%s\n", line.c_str());
     return success();
 }

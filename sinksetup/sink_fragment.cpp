@@ -44,11 +44,11 @@ std::string ladspa_plugin_path()
     return chosen != nullptr && *chosen != '\0' ? chosen : KORVA_LADSPA_PLUGIN_PATH;
 }
 
-Status check_plugin_path(const std::string &path)
+std::string check_plugin_path(const std::string &path)
 {
     if (path.empty() || path.front() != '/')
-        return failure("the LADSPA plug-in path \"" + path + "\" is not absolute (set KORVA_LADSPA_PLUGIN)");
-    return success();
+        return "the LADSPA plug-in path \"" + path + "\" is not absolute (set KORVA_LADSPA_PLUGIN)";
+    return {};
 }
 
 std::string spa_json_string_content(std::string_view text)
@@ -58,11 +58,11 @@ std::string spa_json_string_content(std::string_view text)
     return backslash_escaped(text, false);
 }
 
-Status sink_fragment(std::string_view template_text, const std::string &plugin_path, const KorvaParams &params,
-                     std::string &fragment)
+std::string sink_fragment(std::string_view template_text, const std::string &plugin_path, const KorvaParams &params,
+                          std::string &fragment)
 {
-    if (Status status = check_plugin_path(plugin_path); !status.ok())
-        return status;
+    if (std::string problem = check_plugin_path(plugin_path); !problem.empty())
+        return problem;
     std::array<int, KORVA_PARAM_FIELD_COUNT> seen{};
     std::string text;
     text.reserve(template_text.size() + plugin_path.size());
@@ -89,22 +89,22 @@ Status sink_fragment(std::string_view template_text, const std::string &plugin_p
     }
     for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
         if (seen[i] != 1)
-            return failure(std::string("the sink template sets control \"") + korva_param_fields[i].name + "\" " +
-                           std::to_string(seen[i]) + " times instead of once");
+            return std::string("the sink template sets control \"") + korva_param_fields[i].name + "\" " +
+                   std::to_string(seen[i]) + " times instead of once";
     }
     fragment = std::move(text);
-    return success();
+    return {};
 }
 
-Status pulse_line(const std::string &plugin_path, const KorvaParams &params, std::string &line)
+std::string pulse_line(const std::string &plugin_path, const KorvaParams &params, std::string &line)
 {
     // A module argument is split at spaces unless it is in double quotes,
     // and the two PulseAudio servers differ on escapes inside them.
     for (const char c : plugin_path) {
         if (c == '"' || c == '\'' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            return failure("the LADSPA plug-in path \"" + plugin_path +
-                           "\" holds a quote, backslash or control character, which a PulseAudio module line "
-                           "cannot carry: use a path without them");
+            return "the LADSPA plug-in path \"" + plugin_path +
+                   "\" holds a quote, backslash or control character, which a PulseAudio module line "
+                   "cannot carry: use a path without them";
     }
     const bool spaced = plugin_path.find(' ') != std::string::npos;
     line = "load-module module-ladspa-sink sink_name=korva sink_properties=device.description=Korva plugin=";
@@ -115,5 +115,5 @@ Status pulse_line(const std::string &plugin_path, const KorvaParams &params, std
             line += ',';
         line += std::to_string(korva_param_get(&params, &korva_param_fields[i]));
     }
-    return success();
+    return {};
 }
