@@ -89,18 +89,9 @@ double integrated_lufs(const Audio &audio, long from, long frames)
     return lufs;
 }
 
-// compare:NAME of the running node as pw-dump shows it, or NaN.
 double compare_value(const std::string &name)
 {
-    const std::string dump = ask({"pw-dump", "korva_sink"});
-    const std::string key = "\"compare:" + name + "\",";
-    // The Props hold the value; PropInfo names the control too.
-    for (auto at = dump.find(key); at != std::string::npos; at = dump.find(key, at + 1)) {
-        const auto next = dump.find_first_not_of(" \t\r\n", at + key.size());
-        if (next != std::string::npos && (dump[next] == '-' || std::isdigit(static_cast<unsigned char>(dump[next]))))
-            return std::strtod(dump.c_str() + next, nullptr);
-    }
-    return std::nan("");
+    return node_control("compare:" + name);
 }
 
 // Every korva: control of the running node.
