@@ -15,7 +15,7 @@ namespace {
 std::string db_text(double level)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f dB", -20.0 * std::log10(level));
+    std::snprintf(text, sizeof text, "~%.1f dB", std::fabs(20.0 * std::log10(level)));
     return text;
 }
 
@@ -60,6 +60,9 @@ std::string compare_words(const CompareView &view)
         return {};
     const bool korva_lowered = view.korva_level < 1.0;
     const bool bypass_lowered = view.bypass_level < 1.0;
+    const char *playing = view.side == CompareSide::korva ? "Korva playing" : "bypass playing";
+    if (!korva_lowered && !bypass_lowered)
+        return std::string(playing) + ", both sides as loud";
     if (view.side == CompareSide::korva) {
         if (korva_lowered)
             return "Korva playing, lowered " + db_text(view.korva_level) + " to match the bypass";

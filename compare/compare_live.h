@@ -28,7 +28,9 @@ CompareView compare_view(const KorvaSinkValues &values);
 KorvaParams params_from_values(const KorvaSinkValues &values);
 
 // Which side plays and by how much it was matched, in a few words:
-// "Korva playing, lowered 3.2 dB to match the bypass". Empty when off.
+// "Korva playing, lowered ~3.2 dB to match the bypass" ("~": the match
+// measured on the reference; the node refines it on the music). Empty when
+// off.
 std::string compare_words(const CompareView &view);
 
 // "korva", "bypass", "off".

@@ -32,19 +32,6 @@ double integrated(ebur128_state *state)
 
 } // namespace
 
-void match_levels(double difference_db, float &korva_level, float &bypass_level)
-{
-    korva_level = bypass_level = 1.0f;
-    if (std::isnan(difference_db))
-        return;
-    const double db = std::fmin(std::fabs(difference_db), kMaxMatchDb);
-    const auto lowered = static_cast<float>(std::pow(10.0, -db / 20.0));
-    if (difference_db > 0.0)
-        korva_level = lowered;
-    else if (difference_db < 0.0)
-        bypass_level = lowered;
-}
-
 LevelMatch measure_level_match(const KorvaParams &params)
 {
     return measure_level_match(params, synthesise_demo(), kDemoRate);
@@ -94,7 +81,11 @@ LevelMatch measure_level_match(const KorvaParams &params, const std::vector<int1
     if (std::isnan(difference))
         difference = 0.0;   // both silent: nothing to match
     match.difference_db = std::fmax(-kMaxMatchDb, std::fmin(kMaxMatchDb, difference));
-    match_levels(match.difference_db, match.korva_level, match.bypass_level);
+    // The gains the compare node takes for the same difference.
+    double korva_level = 1.0, bypass_level = 1.0;
+    korva_compare_levels(match.difference_db, &korva_level, &bypass_level);
+    match.korva_level = static_cast<float>(korva_level);
+    match.bypass_level = static_cast<float>(bypass_level);
     match.ok = true;
     return match;
 }

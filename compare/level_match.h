@@ -10,6 +10,7 @@
 #define KORVA_COMPARE_LEVEL_MATCH_H
 
 #include "engine/korva.h"
+#include "plugin_core/compare_fade.h"
 
 #include <cstdint>
 #include <string>
@@ -17,7 +18,7 @@
 
 // A match never lowers a side by more than this (a side near silence, such
 // as Korva with the pre-amplifier at 0, cannot be matched further).
-inline constexpr double kMaxMatchDb = 60.0;
+inline constexpr double kMaxMatchDb = KORVA_COMPARE_MAX_DB;
 
 struct LevelMatch {
     bool ok = false;
@@ -34,9 +35,5 @@ LevelMatch measure_level_match(const KorvaParams &params);
 
 // The same on another clip: interleaved 16-bit stereo at `rate`.
 LevelMatch measure_level_match(const KorvaParams &params, const std::vector<int16_t> &clip, int rate);
-
-// The gains for a level difference in dB (positive: Korva louder), limited
-// to kMaxMatchDb; a difference that is not a number matches nothing.
-void match_levels(double difference_db, float &korva_level, float &bypass_level);
 
 #endif

@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr double kMaxDb = 60.0;
+constexpr double kMaxDb = KORVA_COMPARE_MAX_DB;
 // A measure counts once this many blocks (400 ms, every 100 ms) passed the gates.
 constexpr int kMinBlocks = 7;
 // The measured difference moves at most this far a block, and the gains

@@ -33,6 +33,8 @@ extern "C" {
 #endif
 
 #define KORVA_COMPARE_FADE_SECONDS 0.04
+/* No side is lowered by more than this (one near silence cannot be matched). */
+#define KORVA_COMPARE_MAX_DB 60.0
 
 /* The compare node's ports, in LADSPA order. */
 enum {

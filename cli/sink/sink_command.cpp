@@ -191,10 +191,12 @@ Status run_status()
     }
     const LiveSink live;
     KorvaSinkValues values{};
-    if (live.state == KORVA_SINK_CONNECTED && korva_sink_client_values(live.client, &values))
+    if (live.state == KORVA_SINK_CONNECTED && korva_sink_client_values(live.client, &values)) {
         text += std::string("running: yes, node ") + KORVA_SINK_NODE_NAME + "\nlive:" + values_text(values) + "\n";
-    else
+        text += "compare: " + compare_status_text(values) + "\n";
+    } else {
         text += "running: no, " + live.why_not() + "\n";
+    }
     if (live.state != KORVA_SINK_PIPEWIRE_DOWN)
         text += sink_outputs_text();
     std::fputs(text.c_str(), stdout);

@@ -84,6 +84,15 @@ Status run_sink_migrate()
     return success();
 }
 
+std::string compare_status_text(const KorvaSinkValues &values)
+{
+    const CompareView view = compare_view(values);
+    if (!view.available)
+        return "not available: the sink has no compare node (korva sink migrate, then restart PipeWire)";
+    const std::string words = compare_words(view);
+    return words.empty() ? "off" : words;
+}
+
 void keep_compare_match(KorvaSinkClient *client)
 {
     KorvaSinkValues values{};

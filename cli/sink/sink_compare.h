@@ -12,6 +12,10 @@
 Status run_sink_compare(const std::string &side);
 Status run_sink_migrate();
 
+// The compare of the running sink for `status`: off, the side and its
+// match, or that the sink has no compare node (migrate).
+std::string compare_status_text(const KorvaSinkValues &values);
+
 // After the sink's controls changed: in compare, the match is measured
 // again for the new controls and sent (a failure is a warning on stderr).
 void keep_compare_match(KorvaSinkClient *client);

@@ -163,6 +163,7 @@ TEST(SinkCompare, BothSidesMatchInLoudnessAndSwitchWithoutAStep)
     if (desktop.session == nullptr)
         GTEST_SKIP() << "PipeWire cannot start on this machine:\n" << read_file(desktop.server->log);
     ASSERT_TRUE(desktop.linked) << read_file(desktop.server->log);
+    EXPECT_NE(run_korva({"sink", "status"}).out.find("compare: not available"), std::string::npos);
     const RunResult unmigrated = run_korva({"sink", "compare", "korva"});
     EXPECT_EQ(unmigrated.exit_code, 1);
     EXPECT_NE(unmigrated.err.find("run `korva sink migrate`"), std::string::npos) << unmigrated.err;
@@ -184,6 +185,8 @@ TEST(SinkCompare, BothSidesMatchInLoudnessAndSwitchWithoutAStep)
     tone_padded.samples.resize(tone_padded.samples.size() + 2 * kRate, 0);
     write_audio(tone_path, tone_padded, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     ASSERT_EQ(run_korva({"sink", "compare", "korva"}).exit_code, 0);
+    const RunResult status = run_korva({"sink", "status"});
+    EXPECT_NE(status.out.find("compare: Korva playing, lowered ~"), std::string::npos) << status.out;
     const Audio switched = play_and_record(dir, tone_path, "switched", [&] {
         pause_for(2500);
         EXPECT_EQ(run_korva({"sink", "compare", "bypass"}).exit_code, 0);
