@@ -30,7 +30,7 @@ float part(const float *side, size_t i, double gain)
 
 int side_of(float side)
 {
-    const long chosen = std::isfinite(side) ? std::lround(side) : KORVA_COMPARE_OFF;
+    const long chosen = std::isfinite(side) ? std::lround(side) : static_cast<long>(KORVA_COMPARE_OFF);
     return chosen == KORVA_COMPARE_KORVA || chosen == KORVA_COMPARE_BYPASS ? static_cast<int>(chosen) : KORVA_COMPARE_OFF;
 }
 
