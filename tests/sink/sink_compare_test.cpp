@@ -286,9 +286,30 @@ TEST(SinkCompare, BothSidesMatchInLoudnessAndSwitchWithoutAStep)
     for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i)
         korva_param_set(&now, &korva_param_fields[i], static_cast<int32_t>(live_value(korva_param_fields[i].name)));
     const LevelMatch expected = measure_level_match(now);
-    EXPECT_FLOAT_EQ(compare_value("korva_level"), expected.korva_level);
-    EXPECT_FLOAT_EQ(compare_value("bypass_level"), expected.bypass_level);
+    EXPECT_NEAR(compare_value("korva_level"), expected.korva_level, 1e-5);
+    EXPECT_NEAR(compare_value("bypass_level"), expected.bypass_level, 1e-5);
     EXPECT_EQ(compare_value("side"), 2.0);
+
+    // So does follow, when it applies the output's profile.
+    ASSERT_EQ(run_korva({"sink", "profile", "set", "--fallback", "Late night"}).exit_code, 0);
+    {
+        Background follow({KORVA_BIN, "sink", "follow"}, dir.file("follow.log"));
+        EXPECT_TRUE(eventually(10, [&] {
+            return read_file(dir.file("runtime/korva/follow-state")).find("\napplied: yes\n") != std::string::npos;
+        })) << read_file(follow.log) << read_file(dir.file("runtime/korva/follow-state"));
+        KorvaParams profile;
+        korva_default_params(&profile);
+        for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i)
+            korva_param_set(&profile, &korva_param_fields[i], static_cast<int32_t>(live_value(korva_param_fields[i].name)));
+        const LevelMatch followed = measure_level_match(profile);
+        EXPECT_NE(followed.bypass_level, expected.bypass_level) << "the profile should change the match";
+        EXPECT_TRUE(eventually(5, [&] {
+            return std::fabs(compare_value("korva_level") - followed.korva_level) < 1e-5 &&
+                   std::fabs(compare_value("bypass_level") - followed.bypass_level) < 1e-5;
+        })) << compare_value("korva_level") << " " << compare_value("bypass_level") << ", want "
+            << followed.korva_level << " " << followed.bypass_level << "\n" << read_file(follow.log);
+        EXPECT_EQ(compare_value("side"), 2.0);
+    }
 
     // A restart is normal listening, the match gone.
     desktop = Desktop{};
