@@ -81,6 +81,17 @@ struct ControlWindow {
         return text;
     }
 
+    // A button clicked in its middle, once it shows and the window has been
+    // laid out after that (a row that changes moves its neighbours).
+    bool click_button(const std::string &name) const
+    {
+        widget_map::Widget w;
+        if (!find(name, w))
+            return false;
+        w = fresh_map().widgets[name];
+        return w.visible && widget_map::click(w.x + w.w / 2, w.y + w.h / 2);
+    }
+
     // A check button clicked on its box, at its left end.
     bool click_check(const std::string &name) const
     {
@@ -358,13 +369,11 @@ TEST_F(KorvaControl, CompareSwitchAndKeySwitchSidesAndTheTitleSaysWhichPlays)
     EXPECT_LT(bypass_level, 1.0) << "the defaults are quieter than the input: the bypass is lowered";
 
     // B, the key, with the pointer over the window.
-    widget_map::Widget ab;
-    ASSERT_TRUE(window.find("btnAB", ab));
     ASSERT_TRUE(widget_map::keys({"b"}));
     EXPECT_TRUE(eventually(5, [] { return node_control("compare:side") == 2.0; }));
     EXPECT_TRUE(eventually(5, [&] { return !widget_map::title_with(window.map(), "compare: bypass playing, lowered").empty(); }))
         << window.titles();
-    ASSERT_TRUE(widget_map::click(ab.x + ab.w / 2, ab.y + ab.h / 2));
+    ASSERT_TRUE(window.click_button("btnAB"));
     EXPECT_TRUE(eventually(5, [] { return node_control("compare:side") == 1.0; }));
 
     // A settings change: the match follows, the fragment takes only the control.
@@ -400,15 +409,14 @@ TEST_F(KorvaControl, AFirstStartFromTheMenuReachesAWorkingSinkWithoutATerminal)
         << "wireplumber chose no default output";
 
     ControlWindow window(dir, "first");
-    widget_map::Widget label, install;
+    widget_map::Widget label;
     ASSERT_TRUE(window.find("lblSetup", label)) << window.titles() << read_file(window.program->log);
     EXPECT_NE(label.state.find("Korva's output is not installed yet"), std::string::npos) << label.state;
-    ASSERT_TRUE(window.find("btnInstall", install));
 
     // An edit before the install is kept, then becomes the sink's.
     ASSERT_TRUE(window.click_check("chkVS"));
     EXPECT_TRUE(eventually(5, [&] { return std::filesystem::exists(dir.file("config/korva/pending-sink.kp")); }));
-    ASSERT_TRUE(widget_map::click(install.x + install.w / 2, install.y + install.h / 2));
+    ASSERT_TRUE(window.click_button("btnInstall"));
     EXPECT_TRUE(eventually(5, [&] { return saved_value(fragment_path(dir), "enable_vs") == 1.0; }))
         << read_file(window.program->log);
     EXPECT_FALSE(std::filesystem::exists(dir.file("config/korva/pending-sink.kp")));
@@ -425,9 +433,7 @@ TEST_F(KorvaControl, AFirstStartFromTheMenuReachesAWorkingSinkWithoutATerminal)
     EXPECT_EQ(live_value("enable_vs"), 1.0);
 
     // Korva as the output in use, and back.
-    widget_map::Widget make_default;
-    ASSERT_TRUE(window.find("btnDefault", make_default)) << window.state("lblSetup");
-    ASSERT_TRUE(widget_map::click(make_default.x + make_default.w / 2, make_default.y + make_default.h / 2));
+    ASSERT_TRUE(window.click_button("btnDefault")) << window.state("lblSetup");
     EXPECT_TRUE(eventually(5, [] {
         return ask({"pw-metadata", "-n", "default", "0", "default.configured.audio.sink"}).find("korva_sink") !=
                std::string::npos;
@@ -435,13 +441,40 @@ TEST_F(KorvaControl, AFirstStartFromTheMenuReachesAWorkingSinkWithoutATerminal)
     EXPECT_TRUE(eventually(5, [&] { return window.state("lblSetup").find("Korva is the output in use") != std::string::npos; }))
         << window.state("lblSetup");
     EXPECT_TRUE(korva_linked_to("test_out")) << "Korva does not play into the output it replaced";
-    widget_map::Widget back;
-    ASSERT_TRUE(window.find("btnSwitchBack", back));
-    ASSERT_TRUE(widget_map::click(back.x + back.w / 2, back.y + back.h / 2));
+    ASSERT_TRUE(window.click_button("btnSwitchBack"));
     EXPECT_TRUE(eventually(5, [] {
         return ask({"pw-metadata", "-n", "default", "0", "default.configured.audio.sink"}).find("test_out") !=
                std::string::npos;
     }));
+}
+
+// Where a user systemd answers (a stand-in systemctl that logs its calls),
+// the install also starts the follow service, and the window offers the
+// PipeWire restart and runs it.
+TEST_F(KorvaControl, WithAUserSystemdTheInstallStartsFollowAndTheWindowOffersTheRestart)
+{
+    Background server({"pipewire"}, dir.file("pipewire.log"));
+    ASSERT_TRUE(eventually(10, [] { return !ask({"pw-cli", "info", "0"}).empty(); })) << read_file(server.log);
+    const std::string bin = dir.file("bin"), calls = dir.file("systemctl-calls");
+    std::filesystem::create_directories(bin);
+    write_file(bin + "/systemctl", "#!/bin/sh\necho \"$*\" >> '" + calls + "'\n");
+    std::filesystem::permissions(bin + "/systemctl", std::filesystem::perms::owner_all);
+    const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin";
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+    ControlWindow window(dir, "systemd");
+    setenv("PATH", path.c_str(), 1);
+
+    ASSERT_TRUE(window.click_button("btnInstall")) << window.titles() << read_file(window.program->log);
+    EXPECT_TRUE(eventually(5, [&] { return std::filesystem::exists(fragment_path(dir)); }));
+    EXPECT_TRUE(eventually(5, [&] {
+        return read_file(calls).find("--user enable --now korva-follow.service\n") != std::string::npos;
+    })) << read_file(calls);
+    EXPECT_TRUE(eventually(5, [&] {
+        return window.state("lblSetup") == "The Korva output is installed: PipeWire loads it when it restarts.";
+    })) << window.state("lblSetup");
+    ASSERT_TRUE(window.click_button("btnRestart")) << window.state("lblSetup");
+    EXPECT_TRUE(eventually(5, [&] { return read_file(calls).find("--user restart pipewire\n") != std::string::npos; }))
+        << read_file(calls);
 }
 
 }  // namespace
