@@ -1,6 +1,7 @@
 #include "sink_install.h"
 
 #include "fileio/directories.h"
+#include "engine/param_fields.h"
 #include "fileio/file_replace.h"
 #include "pwclient/sink_fragment_store.h"
 #include "sink_fragment.h"
@@ -23,8 +24,16 @@ std::string install_sink(const KorvaParams &params, SinkInstalled &installed)
         return problem;
     if (std::string problem = check_ladspa_plugin(plugin); !problem.empty())
         return problem;
+    // Each value as the sink's control takes it (a kept or loaded block may
+    // hold more than the window offers).
+    KorvaParams clamped = params;
+    for (int i = 0; i < KORVA_PARAM_FIELD_COUNT; ++i) {
+        const KorvaParamField *field = &korva_param_fields[i];
+        korva_param_set(&clamped, field,
+                        static_cast<int32_t>(korva_sink_control_value(i, korva_param_get(&params, field))));
+    }
     std::string fragment;
-    if (std::string problem = sink_fragment(sink_template(), plugin, params, fragment); !problem.empty())
+    if (std::string problem = sink_fragment(sink_template(), plugin, clamped, fragment); !problem.empty())
         return problem;
 
     char found[PATH_MAX];

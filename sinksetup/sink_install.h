@@ -16,8 +16,9 @@ struct SinkInstalled {
 };
 
 // Checks the plug-in (sink_plugin.h), makes the fragment from the template
-// with `params` (each value as given: the caller clamps), creates the
-// folders and writes it. Empty on success, otherwise why nothing was written.
+// with `params` (each value clamped to its control's range, as the plug-in
+// would; `korva sink install` warns of a clamp before), creates the folders
+// and writes it. Empty on success, otherwise why nothing was written.
 std::string install_sink(const KorvaParams &params, SinkInstalled &installed);
 
 #endif
