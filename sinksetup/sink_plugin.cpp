@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-std::string check_ladspa_plugin(const std::string &path)
+std::string check_ladspa_plugin(const std::string &path, bool compare_node)
 {
     struct stat status {};
     if (stat(path.c_str(), &status) != 0)
@@ -26,7 +26,7 @@ std::string check_ladspa_plugin(const std::string &path)
     const auto entry = reinterpret_cast<LADSPA_Descriptor_Function>(dlsym(library, "ladspa_descriptor"));
     // A plug-in lists its descriptors from 0 until it gives none; the bound
     // keeps a faulty library from holding the command.
-    for (unsigned long i = 0; entry != nullptr && i < 4096 && !(found && compare); ++i) {
+    for (unsigned long i = 0; entry != nullptr && i < 4096 && !(found && (compare || !compare_node)); ++i) {
         const LADSPA_Descriptor *descriptor = entry(i);
         if (descriptor == nullptr)
             break;
@@ -40,7 +40,7 @@ std::string check_ladspa_plugin(const std::string &path)
     if (!found)
         return path + ": is a LADSPA plug-in without the label korva; KORVA_LADSPA_PLUGIN must name "
                "the Korva LADSPA plug-in korva.so";
-    if (!compare)
+    if (!compare && compare_node)
         return path + ": is a Korva LADSPA plug-in without the compare node (label korva_compare): an older "
                "Korva; install this version's korva.so";
     return {};

@@ -7,8 +7,9 @@
 #include <string>
 
 // Loads `path` (its own copy, unloaded again) and looks for both labels
-// among its LADSPA descriptors. Empty when they are there; otherwise what
-// the file is instead.
-std::string check_ladspa_plugin(const std::string &path);
+// among its LADSPA descriptors (korva alone without `compare_node`: the
+// PulseAudio module line runs no compare node). Empty when they are there;
+// otherwise what the file is instead.
+std::string check_ladspa_plugin(const std::string &path, bool compare_node = true);
 
 #endif

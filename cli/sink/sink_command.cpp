@@ -328,7 +328,7 @@ Status run_pulse_line(const ParamSources &sources)
     if (std::string problem = pulse_line(plugin, params, line); !problem.empty())
         return failure(problem);
     // The line may be meant for another machine: a plug-in not here yet is a warning.
-    if (std::string problem = check_ladspa_plugin(plugin); !problem.empty())
+    if (std::string problem = check_ladspa_plugin(plugin, false); !problem.empty())
         std::fprintf(stderr, "korva: warning: %s\n", problem.c_str());
     std::printf("%s\n", line.c_str());
     return success();
