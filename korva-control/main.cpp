@@ -19,12 +19,16 @@ constexpr const char *kHelp =
     "whether it is connected. Changes made elsewhere (korva sink set, another\n"
     "window) show within a second.\n"
     "\n"
+    "Before the sink is installed, the window offers to install it with its\n"
+    "settings, then to make Korva the output in use. Compare (key B for A/B)\n"
+    "plays Korva or the untouched sound, matched in loudness.\n"
+    "\n"
     "Options:\n"
     "  -h, --help       print this help and exit\n"
     "  -V, --version    print the version and exit\n"
     "  GTK's own options (--display=DISPLAY and the like) are understood too.\n"
     "\n"
-    "Install the sink first with: korva sink install\n";
+    "The sink can also be installed with: korva sink install\n";
 
 }  // namespace
 

@@ -1,7 +1,9 @@
-// The LADSPA plug-in: label "korva", unique ID 19286, one descriptor over the
-// shared plug-in core. LADSPA has no port symbols and no labelled choices,
+// The LADSPA plug-in: label "korva", unique ID 19286, over the shared
+// plug-in core; and as its second descriptor the desktop sink's compare node
+// (compare_ladspa.h). LADSPA has no port symbols and no labelled choices,
 // and hosts such as PipeWire's filter-chain find a control by its port name,
 // so every control port is named after its parameter field ("superbass").
+#include "compare_ladspa.h"
 #include "plugin_core/plugin_core.h"
 
 #include <ladspa.h>
@@ -130,6 +132,8 @@ extern "C" __attribute__((visibility("default"))) const LADSPA_Descriptor *ladsp
         Tables t = build_tables();
         return t;
     }();
+    if (index == 1)
+        return korva_compare_descriptor();
     if (index != 0)
         return nullptr;
     tables.descriptor.PortDescriptors = tables.descriptors;

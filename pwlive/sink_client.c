@@ -14,6 +14,7 @@
 #include <time.h>
 
 #define CONTROL_PREFIX "korva:"
+#define COMPARE_PREFIX "compare:"
 
 struct KorvaSinkClient {
     KorvaPwConnection *connection;
@@ -34,6 +35,7 @@ struct KorvaSinkClient {
     int read_seq;                    /* the sync that ends the latest read */
     int read_done;                   /* the latest read that ended */
     bool reading_found;              /* the read so far met Korva's entry */
+    unsigned reading_compare;        /* the compare controls met so far, a bit each */
     KorvaSinkValues reading;
 
     KorvaSinkCallbacks callbacks;
@@ -104,8 +106,23 @@ static void start_read(KorvaSinkClient *c)
 {
     memset(&c->reading, 0, sizeof c->reading);
     c->reading_found = false;
+    c->reading_compare = 0;
     pw_node_enum_params(c->node, 0, SPA_PARAM_Props, 0, UINT32_MAX, NULL);
     c->read_seq = pw_core_sync(c->core, PW_ID_CORE, 0);
+}
+
+/* One of the compare node's controls; the three make it present. */
+static void read_compare(KorvaSinkClient *c, const char *name, double value)
+{
+    static const char *const names[] = {"side", "korva_level", "bypass_level"};
+    double *slots[] = {&c->reading.compare.side, &c->reading.compare.korva_level, &c->reading.compare.bypass_level};
+    for (unsigned i = 0; i < 3; i++) {
+        if (strcmp(name, names[i]) == 0) {
+            *slots[i] = value;
+            c->reading_compare |= 1u << i;
+        }
+    }
+    c->reading.compare.present = c->reading_compare == 7u;
 }
 
 /* Props carry the chain's controls as a struct of name/value pairs; the
@@ -141,6 +158,8 @@ static void read_props(KorvaSinkClient *c, const struct spa_pod *param)
             value = b ? 1.0 : 0.0;
         else
             known = false;
+        if (known && strncmp(name, COMPARE_PREFIX, strlen(COMPARE_PREFIX)) == 0)
+            read_compare(c, name + strlen(COMPARE_PREFIX), value);
         if (known && strncmp(name, CONTROL_PREFIX, strlen(CONTROL_PREFIX)) == 0) {
             const KorvaParamField *field = korva_param_field_find(name + strlen(CONTROL_PREFIX));
             c->reading_found = true;
@@ -399,6 +418,31 @@ bool korva_sink_client_set(KorvaSinkClient *c, const KorvaSinkChange *changes, i
             spa_pod_builder_string(&b, name);
             spa_pod_builder_float(&b, changes[i].value);
         }
+        spa_pod_builder_pop(&b, &list);
+        const struct spa_pod *param = spa_pod_builder_pop(&b, &object);
+        sent = param != NULL && pw_node_set_param(c->node, SPA_PARAM_Props, 0, param) >= 0;
+    }
+    pw_thread_loop_unlock(c->loop);
+    return sent;
+}
+
+bool korva_sink_client_set_compare(KorvaSinkClient *c, int side, float korva_level, float bypass_level)
+{
+    pw_thread_loop_lock(c->loop);
+    bool sent = false;
+    if (c->node != NULL && c->state == KORVA_SINK_CONNECTED && up(c)) {
+        uint8_t buffer[1024];
+        struct spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);
+        struct spa_pod_frame object, list;
+        spa_pod_builder_push_object(&b, &object, SPA_TYPE_OBJECT_Props, SPA_PARAM_Props);
+        spa_pod_builder_prop(&b, SPA_PROP_params, 0);
+        spa_pod_builder_push_struct(&b, &list);
+        spa_pod_builder_string(&b, COMPARE_PREFIX "side");
+        spa_pod_builder_float(&b, (float)side);
+        spa_pod_builder_string(&b, COMPARE_PREFIX "korva_level");
+        spa_pod_builder_float(&b, korva_level);
+        spa_pod_builder_string(&b, COMPARE_PREFIX "bypass_level");
+        spa_pod_builder_float(&b, bypass_level);
         spa_pod_builder_pop(&b, &list);
         const struct spa_pod *param = spa_pod_builder_pop(&b, &object);
         sent = param != NULL && pw_node_set_param(c->node, SPA_PARAM_Props, 0, param) >= 0;

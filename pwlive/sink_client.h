@@ -84,6 +84,10 @@ bool korva_sink_client_values(KorvaSinkClient *client, KorvaSinkValues *values);
  * connected, none (returns false). Only the given controls change. */
 bool korva_sink_client_set(KorvaSinkClient *client, const KorvaSinkChange *changes, int count);
 
+/* Sends the compare node's three controls in one Props change; false when
+ * not connected. */
+bool korva_sink_client_set_compare(KorvaSinkClient *client, int side, float korva_level, float bypass_level);
+
 /* Reads the node's values afresh and waits up to `timeout_ms` for them: true
  * when they came, and `values` (may be null) holds them. A change sent
  * before is in them. Not from a callback. */

@@ -619,3 +619,175 @@ bool korva_fragment_save(const char *path, const KorvaSinkChange *changes, int c
 }
 
 } // extern "C"
+
+// --- the compare node's migration ---
+
+namespace {
+
+// A direct member of container `parent` is `child`.
+bool holds(const Tree &tree, std::size_t parent, std::size_t child)
+{
+    const Value &container = tree.values[parent];
+    if (container.kind == Value::scalar)
+        return false;
+    for (std::size_t at = parent + 1; at < container.after; at = tree.values[at].after)
+        if (at == child)
+            return true;
+    return false;
+}
+
+// The first container that holds `child` directly (0: none but the root).
+std::size_t parent_of(const Tree &tree, std::size_t child)
+{
+    for (std::size_t at = child; at-- > 0;)
+        if (tree.values[at].kind != Value::scalar && tree.values[at].after > child && holds(tree, at, child))
+            return at;
+    return 0;
+}
+
+bool has_compare_node(const Tree &tree)
+{
+    for (std::size_t at = 0; at < tree.values.size(); ++at) {
+        if (tree.values[at].kind != Value::object)
+            continue;
+        const std::size_t label = tree.member(at, "label");
+        if (label != 0 && tree.values[label].kind == Value::scalar && tree.text(label) == "korva_compare")
+            return true;
+    }
+    return false;
+}
+
+// The whitespace before `at` on its line when only whitespace is there.
+bool own_line(std::string_view source, std::size_t at, std::string_view &indent)
+{
+    const std::size_t start = source.rfind('\n', at == 0 ? 0 : at - 1);
+    const std::size_t line_start = at == 0 || start == std::string_view::npos ? 0 : start + 1;
+    indent = source.substr(line_start, at - line_start);
+    return indent.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+} // namespace
+
+extern "C" {
+
+char *korva_fragment_migrate(const char *text, size_t size, size_t *out_size, bool *changed,
+                             KorvaFragmentError *error)
+{
+    const std::string_view source(text, size);
+    Parsed parsed;
+    if (!parse(source, parsed, nullptr, error))
+        return nullptr;
+    const Tree &tree = parsed.tree;
+    *changed = false;
+    std::string result(source);
+    if (!has_compare_node(tree)) {
+        const std::size_t nodes = parent_of(tree, parsed.node);
+        const std::size_t graph = nodes == 0 ? 0 : parent_of(tree, nodes);
+        const std::size_t plugin = tree.member(parsed.node, "plugin");
+        const bool alone = nodes != 0 && tree.values[nodes].kind == Value::array &&
+                           tree.values[nodes].after == tree.values[parsed.node].after && parsed.node == nodes + 1;
+        if (!alone || graph == 0 || tree.member(graph, "nodes") != nodes || tree.member(graph, "links") != 0 ||
+            tree.member(graph, "inputs") != 0 || tree.member(graph, "outputs") != 0) {
+            fail(error, static_cast<int>(tree.values[parsed.node].line),
+                 "the filter graph holds more than the Korva node (links, inputs, outputs or other nodes of "
+                 "your own): add the compare node by hand, nothing changed");
+            return nullptr;
+        }
+        if (plugin == 0 || tree.values[plugin].kind != Value::scalar) {
+            fail(error, static_cast<int>(tree.values[parsed.node].line),
+                 "the Korva node names no plug-in: nothing changed");
+            return nullptr;
+        }
+        const std::string plugin_text(tree.raw(plugin));
+        const Value &node = tree.values[parsed.node];
+        const Value &list = tree.values[nodes];
+        std::string_view node_indent, list_indent;
+        const bool node_alone = own_line(source, node.begin, node_indent);
+        // The key `nodes` starts the line of the list, as install writes it.
+        const std::size_t key = nodes - 1;
+        const bool list_alone = own_line(source, tree.values[key].begin, list_indent);
+        const std::string in = node_alone ? std::string(node_indent) : std::string(" ");
+        const char *const node_break = node_alone ? "\n" : " ";
+        std::string copies = "{ type = builtin name = input_l label = copy }";
+        copies.append(node_break).append(in).append("{ type = builtin name = input_r label = copy }");
+        copies.append(node_break).append(node_alone ? in : std::string());
+        std::string compare = node_alone ? "\n" : "";
+        compare.append(in).append("{ type = ladspa name = compare plugin = ").append(plugin_text);
+        compare.append(" label = korva_compare }");
+        std::string graph_in = list_alone ? "\n" : " ";
+        if (list_alone)
+            graph_in.append(list_indent);
+        static const char *const kWiring[] = {
+            "links = [",
+            "  { output = \"input_l:Out\" input = \"korva:Left in\" }",
+            "  { output = \"input_r:Out\" input = \"korva:Right in\" }",
+            "  { output = \"input_l:Out\" input = \"compare:Input L\" }",
+            "  { output = \"input_r:Out\" input = \"compare:Input R\" }",
+            "  { output = \"korva:Left out\" input = \"compare:Korva L\" }",
+            "  { output = \"korva:Right out\" input = \"compare:Korva R\" }",
+            "]",
+            "inputs = [ \"input_l:In\" \"input_r:In\" ]",
+            "outputs = [ \"compare:Out L\" \"compare:Out R\" ]",
+        };
+        std::string wiring;
+        for (const char *line : kWiring)
+            wiring.append(graph_in).append(line);
+        // From the end backwards, so each place still holds.
+        result.insert(list.end, wiring);
+        result.insert(node.end, compare);
+        result.insert(node.begin, copies);
+        *changed = true;
+    }
+    if (result.size() > kMaxFragment) {
+        fail(error, 0, "the changed sink configuration would be larger than 1 MiB");
+        return nullptr;
+    }
+    // The migrated text must read back with the same controls.
+    Parsed was, check;
+    KorvaSinkValues before{}, after{};
+    bool same = parse(source, was, &before, error) && parse(result, check, &after, error) &&
+                has_compare_node(check.tree);
+    for (int i = 0; same && i < KORVA_PARAM_FIELD_COUNT; ++i)
+        same = before.present[i] == after.present[i] && (!before.present[i] || before.value[i] == after.value[i]);
+    if (!same) {
+        fail(error, 0, "the migrated configuration would not read back the same: nothing changed");
+        return nullptr;
+    }
+    char *out = static_cast<char *>(std::malloc(result.size() + 1));
+    if (out == nullptr) {
+        fail(error, 0, "out of memory");
+        return nullptr;
+    }
+    std::memcpy(out, result.data(), result.size() + 1);
+    *out_size = result.size();
+    return out;
+}
+
+bool korva_fragment_migrate_file(const char *path, bool *changed, KorvaFragmentError *error)
+{
+    const int lock = korva_fragment_lock(path, 5000, error);
+    if (lock < 0)
+        return false;
+    std::string text;
+    bool done = read_whole(path, text, error);
+    if (done) {
+        std::size_t size = 0;
+        char *migrated = korva_fragment_migrate(text.data(), text.size(), &size, changed, error);
+        if (migrated == nullptr) {
+            place(error, path);
+            done = false;
+        } else if (*changed) {
+            korva::fileio::Error why;
+            done = korva::fileio::replace_file(path, migrated, size, korva::fileio::NonRegular::refuse, &why);
+            if (!done)
+                fail(error, 0, "%s: cannot save the sink configuration: %s%s%s", path,
+                     korva::fileio::step_text(why.step), why.number != 0 ? ": " : "",
+                     why.number != 0 ? std::strerror(why.number) : "");
+        }
+        std::free(migrated);
+    }
+    korva_fragment_unlock(lock);
+    return done;
+}
+
+} // extern "C"

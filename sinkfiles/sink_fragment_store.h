@@ -55,6 +55,19 @@ char *korva_fragment_rewrite(const char *text, size_t size, const KorvaSinkChang
 bool korva_fragment_read(const char *path, KorvaFragmentContents *contents, KorvaFragmentError *error);
 bool korva_fragment_save(const char *path, const KorvaSinkChange *changes, int count, KorvaFragmentError *error);
 
+/* The compare node's migration: a fragment written before the sink had a
+ * compare node (one filter-graph node, label korva) gains the two copy
+ * nodes, the compare node (naming the Korva node's plug-in), the links and
+ * the graph's inputs and outputs; every other byte, the controls and hand
+ * edits elsewhere included, stays. A fragment that has the compare node is
+ * left as it is (*changed false). One whose graph holds more than the Korva
+ * node is refused: its wiring is its author's. The text form returns a
+ * malloc'd text of *out_size bytes, or null with `error` filled; the file
+ * form changes the file under the writers' lock. */
+char *korva_fragment_migrate(const char *text, size_t size, size_t *out_size, bool *changed,
+                             KorvaFragmentError *error);
+bool korva_fragment_migrate_file(const char *path, bool *changed, KorvaFragmentError *error);
+
 /* The writers' lock for the fragment at `path`: a descriptor to give back to
  * korva_fragment_unlock, or -1 with `error` filled when it cannot be taken
  * within `timeout_ms`. */

@@ -17,9 +17,20 @@ extern "C" {
 
 /* The node's Korva controls, in parameter-field order. PipeWire keeps each
  * as a float (a toggle as a boolean, given here as 0 or 1). */
+/* The compare node's controls (compare:side, compare:korva_level,
+ * compare:bypass_level; plugin_core/compare_fade.h), set only live: a sink
+ * from a fragment older than the compare node has none. */
+typedef struct KorvaSinkCompare {
+    bool present;          /* the node has all three */
+    double side;           /* 0 normal listening, 1 Korva's side, 2 the bypass */
+    double korva_level;    /* each side's gain while it plays */
+    double bypass_level;
+} KorvaSinkCompare;
+
 typedef struct KorvaSinkValues {
     bool present[KORVA_PARAM_FIELD_COUNT];   /* the node has control korva:FIELD */
     double value[KORVA_PARAM_FIELD_COUNT];
+    KorvaSinkCompare compare;
 } KorvaSinkValues;
 
 /* One control to change: a parameter field's index and its new value. */

@@ -3,7 +3,7 @@
 #include "cli/common/atomic_output.h"
 #include "cli/audio/audio_output.h"
 #include "cli/process/process_file.h"
-#include "demo_synth.h"
+#include "compare/demo_synth.h"
 
 #include "fileio/directories.h"
 

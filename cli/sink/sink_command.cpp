@@ -1,13 +1,13 @@
 #include "sink_command.h"
 
-#include "cli/common/atomic_output.h"
 #include "engine/param_fields.h"
-#include "fileio/directories.h"
 #include "plugin_core/ports.h"
 #include "cli/params/param_options.h"
 #include "sink_follow_service.h"
-#include "sink_fragment.h"
-#include "sink_plugin.h"
+#include "sink_compare.h"
+#include "sinksetup/sink_fragment.h"
+#include "sinksetup/sink_install.h"
+#include "sinksetup/sink_plugin.h"
 #include "pwlive/sink_client.h"
 #include "sinkfiles/sink_fragment_store.h"
 
@@ -32,14 +32,6 @@ Status fragment_path(std::string &path)
     if (!korva_fragment_path(found, sizeof found, &error))
         return failure(error.message);
     path = found;
-    return success();
-}
-
-// Creates `directory` and every missing parent (mode 0777 less the umask).
-Status make_directories(const std::string &directory)
-{
-    if (int why = 0; !korva::fileio::make_directories(directory.c_str(), 0777, &why))
-        return failure(directory + ": cannot create the directory: " + std::strerror(why));
     return success();
 }
 
@@ -121,7 +113,9 @@ Status sink_parts(const ParamSources &sources, KorvaParams &params, std::string 
     if (Status status = build_sink_params(sources, params, preset); !status.ok())
         return status;
     plugin = ladspa_plugin_path();
-    return check_plugin_path(plugin);
+    if (std::string problem = check_plugin_path(plugin); !problem.empty())
+        return failure(problem);
+    return success();
 }
 
 Status run_install(const ParamSources &sources)
@@ -131,30 +125,12 @@ Status run_install(const ParamSources &sources)
     PresetChoice preset;
     if (Status status = sink_parts(sources, params, plugin, preset); !status.ok())
         return status;
-    if (Status status = check_ladspa_plugin(plugin); !status.ok())
-        return status;
-    std::string fragment;
-    if (Status status = sink_fragment(sink_template(), plugin, params, fragment); !status.ok())
-        return status;
-
-    std::string path;
-    if (Status status = fragment_path(path); !status.ok())
-        return status;
-    if (Status status = make_directories(path.substr(0, path.rfind('/'))); !status.ok())
-        return status;
-    // Under the writers' lock: a `korva sink set` at the same moment lands
-    // before or after, never in between.
-    KorvaFragmentError error{};
-    const int lock = korva_fragment_lock(path.c_str(), kAnswerMs, &error);
-    if (lock < 0)
-        return failure(error.message);
-    const Status written = write_text_file(path, fragment, " the sink configuration");
-    korva_fragment_unlock(lock);
-    if (!written.ok())
-        return written;
+    SinkInstalled installed;
+    if (std::string problem = install_sink(params, installed); !problem.empty())
+        return failure(problem);
     std::fputs(preset_report_line(preset).c_str(), stdout);
     std::printf("wrote %s\nrestart PipeWire to load it:\n  %s\nthen choose \"Korva\" as the output.\n",
-                path.c_str(), kRestartHint);
+                installed.path.c_str(), kRestartHint);
     enable_follow_service();
     return success();
 }
@@ -207,20 +183,20 @@ Status run_status()
         } else {
             text += "installed: yes, " + path + "\n";
             const std::string plugin = saved.plugin;
-            Status loadable = plugin.empty() ? failure("(not named in the file)") : check_ladspa_plugin(plugin);
+            const std::string unloadable = plugin.empty() ? std::string() : check_ladspa_plugin(plugin);
             text += "plug-in: " + (plugin.empty() ? std::string("(not named in the file)") : plugin) +
-                    (loadable.ok() || plugin.empty() ? "" : " (PipeWire cannot create the sink: " + loadable.message +
-                                                                ")") +
-                    "\n";
+                    (unloadable.empty() ? "" : " (PipeWire cannot create the sink: " + unloadable + ")") + "\n";
             text += "saved:" + values_text(saved.controls) + "\n";
         }
     }
     const LiveSink live;
     KorvaSinkValues values{};
-    if (live.state == KORVA_SINK_CONNECTED && korva_sink_client_values(live.client, &values))
+    if (live.state == KORVA_SINK_CONNECTED && korva_sink_client_values(live.client, &values)) {
         text += std::string("running: yes, node ") + KORVA_SINK_NODE_NAME + "\nlive:" + values_text(values) + "\n";
-    else
+        text += "compare: " + compare_status_text(values) + "\n";
+    } else {
         text += "running: no, " + live.why_not() + "\n";
+    }
     if (live.state != KORVA_SINK_PIPEWIRE_DOWN)
         text += sink_outputs_text();
     std::fputs(text.c_str(), stdout);
@@ -334,6 +310,7 @@ Status run_set(const std::vector<std::string> &assignments, bool save)
     }
     std::printf("%s:%s\n%s", KORVA_SINK_NODE_NAME, changes_text(changes).c_str(),
                 save ? saved.c_str() : "not saved: the sink goes back to its saved values when PipeWire restarts\n");
+    keep_compare_match(live.client);
     return success();
 }
 
@@ -348,11 +325,11 @@ Status run_pulse_line(const ParamSources &sources)
     if (!preset.path.empty())
         std::fprintf(stderr, "korva: preset: %s\n", preset_choice_text(preset).c_str());
     std::string line;
-    if (Status status = pulse_line(plugin, params, line); !status.ok())
-        return status;
+    if (std::string problem = pulse_line(plugin, params, line); !problem.empty())
+        return failure(problem);
     // The line may be meant for another machine: a plug-in not here yet is a warning.
-    if (Status status = check_ladspa_plugin(plugin); !status.ok())
-        std::fprintf(stderr, "korva: warning: %s\n", status.message.c_str());
+    if (std::string problem = check_ladspa_plugin(plugin, false); !problem.empty())
+        std::fprintf(stderr, "korva: warning: %s\n", problem.c_str());
     std::printf("%s\n", line.c_str());
     return success();
 }
@@ -377,6 +354,14 @@ CLI::App *add_sink_command(CLI::App &app, SinkOptions &options)
                           "change the running sink only: PipeWire's next start brings back the saved values");
     options.pulse_line = sink->add_subcommand("pulse-line", "print the PulseAudio load-module line");
     add_param_options(options.pulse_line, options.sources);
+    options.compare = sink->add_subcommand(
+        "compare", "hear Korva or the untouched input, the louder one lowered to the other's loudness");
+    options.compare->add_option("SIDE", options.compare_side, "korva, bypass, or off (normal listening)")
+        ->required()
+        ->check(CLI::IsMember({"korva", "bypass", "off"}));
+    options.migrate = sink->add_subcommand(
+        "migrate", "give a configuration written by an earlier korva sink install the compare node, keeping its "
+                   "values and edits");
     add_sink_profile_commands(sink, options.profile);
     return sink;
 }
@@ -391,6 +376,10 @@ Status run_sink_command(const SinkOptions &options)
         return run_status();
     if (options.set->parsed())
         return run_set(options.assignments, !options.no_save);
+    if (options.compare->parsed())
+        return run_sink_compare(options.compare_side);
+    if (options.migrate->parsed())
+        return run_sink_migrate();
     if (sink_profile_parsed(options.profile))
         return run_sink_profile_command(options.profile);
     return run_pulse_line(options.sources);

@@ -4,6 +4,8 @@
 //   status                                            installed? running?
 //   set [--no-save] FIELD=VALUE...                    change the running sink's controls and save them
 //   pulse-line [--preset FILE] [--set FIELD=VALUE]... the PulseAudio equivalent
+//   compare korva|bypass|off                          loudness-matched A/B (sink_compare.h)
+//   migrate                                           give an older fragment the compare node
 //   profile ..., follow                               a preset per output device (sink_profile_command.h)
 #ifndef KORVA_CLI_SINK_COMMAND_H
 #define KORVA_CLI_SINK_COMMAND_H
@@ -26,6 +28,9 @@ struct SinkOptions {
     CLI::App *status = nullptr;
     CLI::App *set = nullptr;
     CLI::App *pulse_line = nullptr;
+    std::string compare_side;              // compare
+    CLI::App *compare = nullptr;
+    CLI::App *migrate = nullptr;
     SinkProfileOptions profile;            // profile, follow
 };
 

@@ -1,5 +1,7 @@
 #include "sink_follow.h"
 
+#include "compare/compare_live.h"
+
 #include "cli/common/interrupt.h"
 #include "follow_applied.h"
 #include "sink_bypass.h"
@@ -114,6 +116,9 @@ Status apply_to_sink(KorvaSinkClient *sink, const KorvaParams &preset, std::stri
     for (const KorvaSinkChange &change : changes)
         if (static_cast<float>(after.value[change.field]) != change.value)
             return failure(std::string("the sink did not take ") + korva_param_fields[change.field].name);
+    // A compare going on is matched to the new settings.
+    if (std::string problem; !compare_rematch(sink, after, problem))
+        note += (note.empty() ? "" : "; ") + ("the compare's match was not updated: " + problem);
     return success();
 }
 

@@ -81,6 +81,17 @@ struct ControlWindow {
         return text;
     }
 
+    // A button clicked in its middle, once it shows and the window has been
+    // laid out after that (a row that changes moves its neighbours).
+    bool click_button(const std::string &name) const
+    {
+        widget_map::Widget w;
+        if (!find(name, w))
+            return false;
+        w = fresh_map().widgets[name];
+        return w.visible && widget_map::click(w.x + w.w / 2, w.y + w.h / 2);
+    }
+
     // A check button clicked on its box, at its left end.
     bool click_check(const std::string &name) const
     {
@@ -291,7 +302,7 @@ TEST_F(KorvaControl, SaysWhatIsMissingKeepsEditsWithoutPipeWireAndConnectsWhenIt
         widget_map::Widget close;
         ASSERT_TRUE(window.find("btnClose", close));
         ASSERT_TRUE(widget_map::click(close.x + close.w / 2, close.y + close.h / 2));
-        EXPECT_TRUE(window.program->wait(5)) << "Close did not end korva-control";
+        EXPECT_TRUE(window.program->wait(5)) << "Close did not end korva-control\n" << read_file(window.program->log) << window.titles();
     }
 
     // Installed, PipeWire not running: edits go to the fragment.
@@ -336,6 +347,134 @@ TEST_F(KorvaControl, AnUnreadableFragmentIsToldInTheTitleUntilItIsMended)
     write_file(fragment, good);
     EXPECT_TRUE(window.title_says("PipeWire not running: changes are saved and apply when it starts"))
         << window.titles();
+}
+
+// The Compare switch and its key: Korva's side, the bypass, back, off, each
+// reaching the node and said in the title; a settings change during the
+// compare measures the match again; the 32 controls never carry it.
+TEST_F(KorvaControl, CompareSwitchAndKeySwitchSidesAndTheTitleSaysWhichPlays)
+{
+    install_sink();
+    Desktop desktop = start_desktop(dir, "compare");
+    ASSERT_TRUE(desktop.linked) << "the sink was not linked to test_out\n" << read_file(desktop.server->log);
+    ControlWindow window(dir, "window");
+    ASSERT_TRUE(window.title_says("connected")) << window.titles() << read_file(window.program->log);
+    const std::string saved = read_file(fragment_path(dir));
+
+    ASSERT_TRUE(window.click_check("chkCompare"));
+    EXPECT_TRUE(eventually(5, [] { return node_control("compare:side") == 1.0; })) << read_file(window.program->log);
+    EXPECT_TRUE(window.title_says("connected \xe2\x80\x94 compare: Korva playing, at full level (the bypass is matched"))
+        << window.titles();
+    const double bypass_level = node_control("compare:bypass_level");
+    EXPECT_LT(bypass_level, 1.0) << "the defaults are quieter than the input: the bypass is lowered";
+
+    // B, the key, with the pointer over the window.
+    ASSERT_TRUE(widget_map::keys({"b"}));
+    EXPECT_TRUE(eventually(5, [] { return node_control("compare:side") == 2.0; }));
+    EXPECT_TRUE(eventually(5, [&] { return !widget_map::title_with(window.map(), "compare: bypass playing, lowered").empty(); }))
+        << window.titles();
+    ASSERT_TRUE(window.click_button("btnAB"));
+    EXPECT_TRUE(eventually(5, [] { return node_control("compare:side") == 1.0; }));
+
+    // A settings change: the match follows, the fragment takes only the control.
+    ASSERT_TRUE(window.click_check("chkVS"));
+    EXPECT_TRUE(lands(dir, "enable_vs", 1));
+    EXPECT_TRUE(eventually(5, [&] { return node_control("compare:bypass_level") != bypass_level; }))
+        << "the match did not follow the settings";
+    EXPECT_EQ(node_control("compare:side"), 1.0);
+    std::string expected = saved;
+    const std::string off = "\"enable_vs\" = 0";
+    const auto at = expected.find(off);
+    ASSERT_NE(at, std::string::npos);
+    expected.replace(at, off.size(), "\"enable_vs\" = 1");
+    EXPECT_EQ(read_file(fragment_path(dir)), expected) << "the compare reached the fragment";
+
+    ASSERT_TRUE(window.click_check("chkCompare"));
+    EXPECT_TRUE(eventually(5, [] { return node_control("compare:side") == 0.0; }));
+    EXPECT_TRUE(eventually(5, [&] { return widget_map::title_with(window.map(), "compare:").empty(); }))
+        << window.titles();
+}
+
+// A first start from the menu on a fresh home, PipeWire running without the
+// sink: the window offers the install, keeps an edit made before it, says a
+// restart of PipeWire is needed (no user systemd here), connects by itself
+// once PipeWire has the sink, and makes Korva the output and switches back.
+TEST_F(KorvaControl, AFirstStartFromTheMenuReachesAWorkingSinkWithoutATerminal)
+{
+    Background server({"pipewire"}, dir.file("first-pipewire.log"));
+    ASSERT_TRUE(eventually(10, [] { return !ask({"pw-cli", "info", "0"}).empty(); })) << read_file(server.log);
+    auto session = std::make_unique<Background>(std::vector<std::string>{"dbus-run-session", "--", "wireplumber"},
+                                                dir.file("first-wireplumber.log"));
+    ASSERT_TRUE(eventually(10, [] { return ask({"pw-metadata", "-n", "default", "0"}).find("test_out") != std::string::npos; }))
+        << "wireplumber chose no default output";
+
+    ControlWindow window(dir, "first");
+    widget_map::Widget label;
+    ASSERT_TRUE(window.find("lblSetup", label)) << window.titles() << read_file(window.program->log);
+    EXPECT_NE(label.state.find("Korva's output is not installed yet"), std::string::npos) << label.state;
+
+    // An edit before the install is kept, then becomes the sink's.
+    ASSERT_TRUE(window.click_check("chkVS"));
+    EXPECT_TRUE(eventually(5, [&] { return std::filesystem::exists(dir.file("config/korva/pending-sink.kp")); }));
+    ASSERT_TRUE(window.click_button("btnInstall"));
+    EXPECT_TRUE(eventually(5, [&] { return saved_value(fragment_path(dir), "enable_vs") == 1.0; }))
+        << read_file(window.program->log);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("config/korva/pending-sink.kp")));
+    EXPECT_TRUE(eventually(5, [&] {
+        return window.state("lblSetup").find("PipeWire loads it when it restarts (log out and in") != std::string::npos;
+    })) << window.state("lblSetup");
+
+    // The restart a logout brings: the window connects by itself.
+    session.reset();
+    server.stop(SIGTERM);
+    Desktop desktop = start_desktop(dir, "restarted");
+    ASSERT_TRUE(desktop.linked) << "the installed sink did not start\n" << read_file(desktop.server->log);
+    EXPECT_TRUE(window.title_says("connected")) << window.titles();
+    EXPECT_EQ(live_value("enable_vs"), 1.0);
+
+    // Korva as the output in use, and back.
+    ASSERT_TRUE(window.click_button("btnDefault")) << window.state("lblSetup");
+    EXPECT_TRUE(eventually(5, [] {
+        return ask({"pw-metadata", "-n", "default", "0", "default.configured.audio.sink"}).find("korva_sink") !=
+               std::string::npos;
+    }));
+    EXPECT_TRUE(eventually(5, [&] { return window.state("lblSetup").find("Korva is the output in use") != std::string::npos; }))
+        << window.state("lblSetup");
+    EXPECT_TRUE(korva_linked_to("test_out")) << "Korva does not play into the output it replaced";
+    ASSERT_TRUE(window.click_button("btnSwitchBack"));
+    EXPECT_TRUE(eventually(5, [] {
+        return ask({"pw-metadata", "-n", "default", "0", "default.configured.audio.sink"}).find("test_out") !=
+               std::string::npos;
+    }));
+}
+
+// Where a user systemd answers (a stand-in systemctl that logs its calls),
+// the install also starts the follow service, and the window offers the
+// PipeWire restart and runs it.
+TEST_F(KorvaControl, WithAUserSystemdTheInstallStartsFollowAndTheWindowOffersTheRestart)
+{
+    Background server({"pipewire"}, dir.file("pipewire.log"));
+    ASSERT_TRUE(eventually(10, [] { return !ask({"pw-cli", "info", "0"}).empty(); })) << read_file(server.log);
+    const std::string bin = dir.file("bin"), calls = dir.file("systemctl-calls");
+    std::filesystem::create_directories(bin);
+    write_file(bin + "/systemctl", "#!/bin/sh\necho \"$*\" >> '" + calls + "'\n");
+    std::filesystem::permissions(bin + "/systemctl", std::filesystem::perms::owner_all);
+    const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin";
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+    ControlWindow window(dir, "systemd");
+    setenv("PATH", path.c_str(), 1);
+
+    ASSERT_TRUE(window.click_button("btnInstall")) << window.titles() << read_file(window.program->log);
+    EXPECT_TRUE(eventually(5, [&] { return std::filesystem::exists(fragment_path(dir)); }));
+    EXPECT_TRUE(eventually(5, [&] {
+        return read_file(calls).find("--user enable --now korva-follow.service\n") != std::string::npos;
+    })) << read_file(calls);
+    EXPECT_TRUE(eventually(5, [&] {
+        return window.state("lblSetup") == "The Korva output is installed: PipeWire loads it when it restarts.";
+    })) << window.state("lblSetup");
+    ASSERT_TRUE(window.click_button("btnRestart")) << window.state("lblSetup");
+    EXPECT_TRUE(eventually(5, [&] { return read_file(calls).find("--user restart pipewire\n") != std::string::npos; }))
+        << read_file(calls);
 }
 
 }  // namespace

@@ -55,6 +55,8 @@ Map read(const std::string &path)
             int visible = 0, sensitive = 0;
             fields >> w.type >> w.x >> w.y >> w.w >> w.h >> visible >> sensitive >> w.state;
             w.visible = visible != 0;
+            w.sensitive = sensitive != 0;
+            w.state = unescape(w.state);
             map.widgets[unescape(first)] = w;
         }
     }

@@ -14,6 +14,7 @@ struct Widget {
     std::string type;
     int x = 0, y = 0, w = 0, h = 0;   // root-window rectangle
     bool visible = false;
+    bool sensitive = false;
     std::string state;                 // toggle 0/1, option-menu position, range value; may be empty
 };
 

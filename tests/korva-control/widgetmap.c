@@ -23,7 +23,7 @@
    (shown and mapped). SENSITIVE: 1 when it takes input (gtk_widget_is_sensitive).
    STATE: toggle and check buttons 0/1 (active); GtkOptionMenu the history index;
    GtkRange the adjustment value; GtkNotebook the current page; GtkComboBox the active
-   index; GtkEntry the text (no STATE field when it is empty).
+   index; GtkEntry and GtkLabel the text (no STATE field when it is empty).
    Nothing is printed on stdout; with WIDGETMAP_DEBUG=1 problems are told on stderr. */
 #define GLIB_DISABLE_DEPRECATION_WARNINGS   /* GTK 2's own headers use what GLib deprecated */
 #include <errno.h>
@@ -110,6 +110,11 @@ static void put_state(GtkWidget *w)
         g_string_append_printf(map, " %d", gtk_notebook_get_current_page(GTK_NOTEBOOK(w)));
     } else if (GTK_IS_COMBO_BOX(w)) {
         g_string_append_printf(map, " %d", gtk_combo_box_get_active(GTK_COMBO_BOX(w)));
+    } else if (GTK_IS_LABEL(w)) {
+        char *text = esc(gtk_label_get_text(GTK_LABEL(w)));
+        if (*text != '\0')
+            g_string_append_printf(map, " %s", text);
+        g_free(text);
     } else if (GTK_IS_ENTRY(w)) {
         char *text = esc(gtk_entry_get_text(GTK_ENTRY(w)));
         if (*text != '\0')

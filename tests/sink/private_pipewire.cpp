@@ -184,8 +184,13 @@ std::string frame_text(const Audio &audio, long frame)
 // (a toggle as true/false), or NaN.
 double live_value(const std::string &field)
 {
+    return node_control("korva:" + field);
+}
+
+double node_control(const std::string &control)
+{
     const std::string dump = ask({"pw-dump", "korva_sink"});
-    const std::string key = "\"korva:" + field + "\",";
+    const std::string key = "\"" + control + "\",";
     for (auto at = dump.find(key); at != std::string::npos; at = dump.find(key, at + 1)) {
         const auto next = dump.find_first_not_of(" \t\r\n", at + key.size());
         if (next == std::string::npos)

@@ -94,6 +94,9 @@ std::string frame_text(const Audio &audio, long frame);
 // (a toggle as true/false), or NaN.
 double live_value(const std::string &field);
 
+// The same for any control of the node's Props ("compare:side"), or NaN.
+double node_control(const std::string &control);
+
 // The value the fragment at `fragment` saves for control `name`, or NaN.
 double saved_value(const std::string &fragment, const char *name);
 

@@ -250,3 +250,98 @@ TEST(SinkFragmentStore, ADragIsSavedAtMostOncePerIntervalAndItsLastValueLands)
     EXPECT_TRUE(korva_fragment_saver_flush(saver.get(), &error)) << error.message;
     EXPECT_EQ(saved(), 22.0);
 }
+
+namespace {
+
+std::string migrate(const std::string &text, bool &changed, KorvaFragmentError &error)
+{
+    std::size_t size = 0;
+    char *out = korva_fragment_migrate(text.data(), text.size(), &size, &changed, &error);
+    if (out == nullptr)
+        return "(refused)";
+    std::string migrated(out, size);
+    std::free(out);
+    return migrated;
+}
+
+// An earlier install's fragment (one node, label korva) laid out as install
+// wrote it, on one line, and with a comment and a renamed sink by hand.
+const std::string kEarlier = R"(# kept comment
+context.modules = [
+  { name = libpipewire-module-filter-chain
+    args = {
+      node.description = "Korva, mine"
+      filter.graph = {
+        nodes = [
+          {
+            type = ladspa
+            name = korva
+            plugin = "/opt/My \"Plug-ins\"/korva.so"
+            label = korva
+            control = {
+              "superbass" = 160   # hand comment
+              "preamp" = 200
+            }
+          }
+        ]
+      }
+      audio.channels = 2
+    }
+  }
+]
+)";
+const std::string kOneLine =
+    "context.modules = [ { name = libpipewire-module-filter-chain args = { filter.graph = { nodes = [ { type = ladspa "
+    "name = korva plugin = \"/k.so\" label = korva control = { \"superbass\" = 7 } } ] } } } ]\n";
+
+} // namespace
+
+TEST(SinkFragmentStore, MigrationAddsTheCompareNodeKeepingValuesAndEditsOnce)
+{
+    for (const std::string &earlier : {kEarlier, kOneLine}) {
+        bool changed = false;
+        KorvaFragmentError error{};
+        const std::string migrated = migrate(earlier, changed, error);
+        ASSERT_TRUE(changed) << error.message;
+        // Every byte of the old text is still there, in order: only insertions.
+        std::size_t at = 0;
+        for (const char c : earlier) {
+            at = migrated.find(c, at);
+            ASSERT_NE(at, std::string::npos) << migrated;
+            ++at;
+        }
+        for (const char *part : {"label = copy", "label = korva_compare", "\"korva:Left out\" input = \"compare:Korva L\"",
+                                 "inputs = [ \"input_l:In\" \"input_r:In\" ]", "outputs = [ \"compare:Out L\" \"compare:Out R\" ]"})
+            EXPECT_NE(migrated.find(part), std::string::npos) << part << "\n" << migrated;
+        // The compare node names the Korva node's plug-in, as written.
+        const std::string plugin = earlier == kEarlier ? "plugin = \"/opt/My \\\"Plug-ins\\\"/korva.so\" label = korva_compare"
+                                                       : "plugin = \"/k.so\" label = korva_compare";
+        EXPECT_NE(migrated.find(plugin), std::string::npos) << migrated;
+        KorvaFragmentContents before{}, after{};
+        ASSERT_TRUE(korva_fragment_parse(earlier.data(), earlier.size(), &before, &error));
+        ASSERT_TRUE(korva_fragment_parse(migrated.data(), migrated.size(), &after, &error)) << error.message;
+        EXPECT_EQ(after.controls.value[field("superbass")], before.controls.value[field("superbass")]);
+        EXPECT_STREQ(after.plugin, before.plugin);
+        // Twice is once.
+        const std::string again = migrate(migrated, changed, error);
+        EXPECT_FALSE(changed);
+        EXPECT_EQ(again, migrated);
+    }
+
+    // A graph wired by hand is its author's: refused, with the node's line.
+    bool changed = true;
+    KorvaFragmentError error{};
+    EXPECT_EQ(migrate(kEdited, changed, error), "(refused)");
+    EXPECT_NE(std::string(error.message).find("add the compare node by hand"), std::string::npos) << error.message;
+    EXPECT_EQ(error.line, 10);   // the Korva node's opening brace
+    // And the file is left as it was.
+    korva_test::ScratchDir dir;
+    const std::string path = dir.file("korva-sink.conf");
+    korva_test::write_file(path, kEdited);
+    EXPECT_FALSE(korva_fragment_migrate_file(path.c_str(), &changed, &error));
+    EXPECT_EQ(korva_test::read_file(path), kEdited);
+    korva_test::write_file(path, kEarlier);
+    ASSERT_TRUE(korva_fragment_migrate_file(path.c_str(), &changed, &error)) << error.message;
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(korva_test::read_file(path), migrate(kEarlier, changed, error));
+}

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+
 std::string_view sink_template()
 {
     return kSinkTemplate;
@@ -18,33 +19,33 @@ std::string ladspa_plugin_path()
     return chosen != nullptr && *chosen != '\0' ? chosen : KORVA_LADSPA_PLUGIN_PATH;
 }
 
-Status check_plugin_path(const std::string &path)
+std::string check_plugin_path(const std::string &path)
 {
     if (path.empty() || path.front() != '/')
-        return failure("the LADSPA plug-in path \"" + path + "\" is not absolute (set KORVA_LADSPA_PLUGIN)");
-    return success();
+        return "the LADSPA plug-in path \"" + path + "\" is not absolute (set KORVA_LADSPA_PLUGIN)";
+    return {};
 }
 
-Status sink_fragment(std::string_view template_text, const std::string &plugin_path, const KorvaParams &params,
-                     std::string &fragment)
+std::string sink_fragment(std::string_view template_text, const std::string &plugin_path, const KorvaParams &params,
+                          std::string &fragment)
 {
-    if (Status status = check_plugin_path(plugin_path); !status.ok())
-        return status;
+    if (std::string problem = check_plugin_path(plugin_path); !problem.empty())
+        return problem;
     std::string problem;
     if (!korva::sinkfiles::fill_fragment_template(template_text, plugin_path, params, fragment, problem))
-        return failure(problem);
-    return success();
+        return problem;
+    return {};
 }
 
-Status pulse_line(const std::string &plugin_path, const KorvaParams &params, std::string &line)
+std::string pulse_line(const std::string &plugin_path, const KorvaParams &params, std::string &line)
 {
     // A module argument is split at spaces unless it is in double quotes,
     // and the two PulseAudio servers differ on escapes inside them.
     for (const char c : plugin_path) {
         if (c == '"' || c == '\'' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            return failure("the LADSPA plug-in path \"" + plugin_path +
-                           "\" holds a quote, backslash or control character, which a PulseAudio module line "
-                           "cannot carry: use a path without them");
+            return "the LADSPA plug-in path \"" + plugin_path +
+                   "\" holds a quote, backslash or control character, which a PulseAudio module line "
+                   "cannot carry: use a path without them";
     }
     const bool spaced = plugin_path.find(' ') != std::string::npos;
     line = "load-module module-ladspa-sink sink_name=korva sink_properties=device.description=Korva plugin=";
@@ -55,5 +56,5 @@ Status pulse_line(const std::string &plugin_path, const KorvaParams &params, std
             line += ',';
         line += std::to_string(korva_param_get(&params, &korva_param_fields[i]));
     }
-    return success();
+    return {};
 }
