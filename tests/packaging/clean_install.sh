@@ -8,7 +8,8 @@
 # libraries; `korva --version` gives the package's version; `korva demo`
 # writes its files; lv2ls lists the LV2 plug-in, lv2info its factory presets
 # and one `korva preset export-lv2` wrote to ~/.lv2;
-# analyseplugin lists the LADSPA plug-in's 32 controls; `korva sink install`
+# analyseplugin lists the LADSPA plug-in's 32 controls (label korva; the
+# same object's korva_compare is the sink's compare node); `korva sink install`
 # in a temporary home writes a fragment naming /usr/lib/ladspa/korva.so;
 # korva-host renders the demo clip through the installed XMMS plug-in exactly
 # as `korva process` does. Then `apt-get purge` must leave none of the
@@ -104,7 +105,7 @@ grep -qx '[[:space:]]*warm' <<<"$presets" && grep -qx '[[:space:]]*Defaults' <<<
   || fail "lv2info does not list the exported preset and the factory ones: $presets"
 echo "ok: lv2info lists the factory presets and the one korva preset export-lv2 wrote"
 
-controls="$(in_root env LADSPA_PATH=/usr/lib/ladspa analyseplugin korva | grep -c ' input, control' || true)"
+controls="$(in_root env LADSPA_PATH=/usr/lib/ladspa analyseplugin korva korva | grep -c ' input, control' || true)"
 [ "$controls" = 32 ] || fail "analyseplugin lists $controls input controls, not 32"
 echo "ok: analyseplugin lists 32 controls"
 
