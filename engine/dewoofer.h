@@ -12,24 +12,18 @@
 namespace korva {
 
 template <RateClass RC>
-struct DewooferStep {
+struct DewooferMix {
+    using Design = WooferNotch6<RC>;
+    static IirSection (&sections(KorvaEngine &e))[2] { return e.dewoofer_notch; }
     f2 g;
-    StereoIir<6> s;
 
-    void load(KorvaEngine &e, const BlockParams &p, int t)
-    {
-        g = splat(p.dewoofer);
-        load_pair<6>(s, e.dewoofer_notch, two_set_steps(RC) * t);
-    }
-
-    [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
-    {
-        const f2 n = woofer_notch6<RC>(s, t, x);
-        return x + (n - x) * g;
-    }
-
-    void store(KorvaEngine &e, int t) const { store_pair(s, e.dewoofer_notch, two_set_steps(RC) * t); }
+    void load(KorvaEngine &, const BlockParams &p) { g = splat(p.dewoofer); }
+    [[gnu::always_inline]] f2 finish(f2 x, f2 n) const { return x + (n - x) * g; }
+    void store(KorvaEngine &) const {}
 };
+
+template <RateClass RC>
+using DewooferStep = FilterStep<DewooferMix<RC>>;
 
 inline bool dewoofer_on(const BlockParams &p) { return p.raw.dewoofer != 0; }
 

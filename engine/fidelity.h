@@ -30,19 +30,15 @@ namespace korva {
 }
 
 template <RateClass RC>
-struct FidelityStep {
+struct FidelityMix {
+    using Design = Lowpass6<RC>;
+    static IirSection (&sections(KorvaEngine &e))[2] { return e.fidelity_lp; }
     f2 g;
-    StereoIir<6> s;
 
-    void load(KorvaEngine &e, const BlockParams &p, int t)
-    {
-        g = splat(p.fidelity);
-        load_pair<6>(s, e.fidelity_lp, two_set_steps(RC) * t);
-    }
+    void load(KorvaEngine &, const BlockParams &p) { g = splat(p.fidelity); }
 
-    [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
+    [[gnu::always_inline]] f2 finish(f2 x, f2 lp) const
     {
-        const f2 lp = lowpass6<RC>(s, t, x);
         const f2 h = x - lp;
         f2 a = x - h;
         a = a + f2{dboost(dboost(h[0])), dboost(dboost(h[1]))};
@@ -50,8 +46,11 @@ struct FidelityStep {
         return x + a * g;
     }
 
-    void store(KorvaEngine &e, int t) const { store_pair(s, e.fidelity_lp, two_set_steps(RC) * t); }
+    void store(KorvaEngine &) const {}
 };
+
+template <RateClass RC>
+using FidelityStep = FilterStep<FidelityMix<RC>>;
 
 inline bool fidelity_on(const BlockParams &p) { return p.raw.fidelity != 0; }
 

@@ -121,9 +121,40 @@ typedef float f4 __attribute__((vector_size(16)));   // four history entries, or
 typedef double d4 __attribute__((vector_size(32)));  // two pairs, widened
 
 inline d2 widen(f2 v) { return __builtin_convertvector(v, d2); }
-inline f2 narrow(d2 v) { return __builtin_convertvector(v, f2); }
+inline d4 widen(f4 v) { return __builtin_convertvector(v, d4); }
+// Two doubles to two floats in one conversion of the two (GCC would widen
+// the pair to four and convert all four where AVX is on, a slower
+// instruction). Both round in the current mode, as every conversion here.
+inline f2 narrow(d2 v)
+{
+#if defined(__SSE2__)
+    const f4 r = __builtin_ia32_cvtpd2ps(v);
+    return __builtin_shufflevector(r, r, 0, 1);
+#else
+    return __builtin_convertvector(v, f2);
+#endif
+}
+inline f4 narrow(d4 v) { return __builtin_convertvector(v, f4); }
 inline f2 splat(float v) { return f2{v, v}; }
 inline d2 splat(double v) { return d2{v, v}; }
+
+// W lanes: 2 for one filter's left and right, 4 for two filters side by side
+// (the first one's pair in lanes 0 and 1). Every lane does the same
+// operations, so a filter's numbers do not depend on which lanes it runs in.
+template <int W> struct LaneTypes;
+template <> struct LaneTypes<2> { using F = f2; using D = d2; };
+template <> struct LaneTypes<4> { using F = f4; using D = d4; };
+template <int W> using fvec = typename LaneTypes<W>::F;
+template <int W> using dvec = typename LaneTypes<W>::D;
+
+template <class V, class S>
+[[gnu::always_inline]] inline V lanes(S v)
+{
+    V r;
+    for (int k = 0; k < static_cast<int>(sizeof(V) / sizeof(S)); ++k)
+        r[k] = v;
+    return r;
+}
 
 // Moving histories between the record and the registers. The record keeps
 // each channel's history contiguous (l[0..n], r[0..n]); the registers hold
@@ -208,13 +239,13 @@ inline void store_lanes(const V *pairs, float *l, float *r)
         store_lanes4(pairs + 3, l + 3, r + 3);
 }
 
-// A design's constants with each one in both lanes, built at compile time:
+// A design's constants with each one in every lane, built at compile time:
 // a product then takes its constant straight from memory.
-template <int N>
+template <int N, int W = 2>
 struct WideCoeffs {
-    d2 g;
-    d2 a[N];
-    d2 b1, b2, b3;  // band-stop numerator weights (zero for the others)
+    dvec<W> g;
+    dvec<W> a[N];
+    dvec<W> b1, b2, b3;  // band-stop numerator weights (zero for the others)
 };
 
 template <int N>
@@ -228,21 +259,37 @@ constexpr WideCoeffs<N> wide(const IirCoeffs<N> &c, double b1 = 0, double b2 = 0
 
 constexpr WideCoeffs<6> wide(const NotchCoeffs &c) { return wide(c.iir, c.b1, c.b2, c.b3); }
 
-// A filter's histories while it runs, in rings of R = 4 or 8 pairs (the
-// power of two above N). Steps are numbered by the caller: step n writes its
-// entries at n mod R, each twice, at q and q + R, so that the N + 1 newest
-// entries are always contiguous from (n - N) mod R, oldest first. A step thus
-// writes one entry where shifting the history would move all of them, and
-// filters whose step numbers follow one clock share the position arithmetic.
-// The histories live in memory rather than registers, so many filters can
-// run in one loop without being shuffled through the few registers there are.
+// Two designs' constants side by side: a's in lanes 0 and 1, b's in 2 and 3.
 template <int N>
-struct StereoIir {
+constexpr WideCoeffs<N, 4> side_by_side(const WideCoeffs<N> &a, const WideCoeffs<N> &b)
+{
+    const auto join = [](d2 x, d2 y) { return d4{x[0], x[1], y[0], y[1]}; };
+    WideCoeffs<N, 4> w{join(a.g, b.g), {}, join(a.b1, b.b1), join(a.b2, b.b2), join(a.b3, b.b3)};
+    for (int k = 0; k < N; ++k)
+        w.a[k] = join(a.a[k], b.a[k]);
+    return w;
+}
+
+// A filter's histories while it runs, in rings of R = 4 or 8 entries (the
+// power of two above N), each entry W lanes. Steps are numbered by the
+// caller: step n writes its entries at n mod R, each twice, at q and q + R,
+// so that the N + 1 newest entries are always contiguous from (n - N) mod R,
+// oldest first. A step thus writes one entry where shifting the history
+// would move all of them, and filters whose step numbers follow one clock
+// share the position arithmetic. The histories live in memory rather than
+// registers, so many filters can run in one loop without being shuffled
+// through the few registers there are.
+template <int N, int W>
+struct IirRings {
     static constexpr int ring = N < 4 ? 4 : 8;
-    f2 x[2 * ring];  // input history, lane 0 left, lane 1 right
-    d2 y[2 * ring];  // output history, widened
-    d2 last;         // the newest output again, for the next feedback sum without a trip through memory
+    fvec<W> x[2 * ring];  // input history
+    dvec<W> y[2 * ring];  // output history, widened
+    dvec<W> last;         // the newest output again, for the next feedback sum without a trip through memory
 };
+
+// One filter, lane 0 left, lane 1 right.
+template <int N>
+using StereoIir = IirRings<N, 2>;
 
 // The record's histories, placed so that the next step is number `next`:
 // entry k at b + k, b = (next - 1 - N) mod R. Where b + N < R, steps never
@@ -297,10 +344,10 @@ inline void store_pair(const StereoIir<N> &s, IirSection (&pair)[2], int end)
 // numerator takes it from there rather than back from memory); returns the
 // start of the window: x[start + k], y[start + k], k = 0..N, oldest first,
 // with y[start + N] still to be written.
-template <int N>
-[[gnu::always_inline]] inline int shift_in(StereoIir<N> &s, int n, f2 in, d2 g, f2 &newest)
+template <int N, int W>
+[[gnu::always_inline]] inline int shift_in(IirRings<N, W> &s, int n, fvec<W> in, dvec<W> g, fvec<W> &newest)
 {
-    constexpr int ring = StereoIir<N>::ring;
+    constexpr int ring = IirRings<N, W>::ring;
     const int q = n & (ring - 1);
     newest = narrow(widen(in) * g);
     s.x[q] = newest;
@@ -308,16 +355,17 @@ template <int N>
     return (n - N) & (ring - 1);
 }
 
-template <int N>
-[[gnu::always_inline]] inline f2 feedback(StereoIir<N> &s, int n, int w, d2 acc, const d2 (&a)[N])
+template <int N, int W>
+[[gnu::always_inline]] inline fvec<W> feedback(IirRings<N, W> &s, int n, int w, dvec<W> acc,
+                                               const dvec<W> (&a)[N])
 {
-    constexpr int ring = StereoIir<N>::ring;
-    const d2 *y = s.y + w;
+    constexpr int ring = IirRings<N, W>::ring;
+    const dvec<W> *y = s.y + w;
     for (int k = 0; k < N - 1; ++k)
         acc = acc + a[k] * y[k];
     acc = acc + a[N - 1] * s.last;  // y[N - 1]
-    const f2 out = narrow(acc);
-    const d2 wide = widen(out);
+    const fvec<W> out = narrow(acc);
+    const dvec<W> wide = widen(out);
     s.last = wide;
     const int q = n & (ring - 1);
     s.y[q] = wide;
@@ -325,80 +373,50 @@ template <int N>
     return out;
 }
 
-// Numerator (1 + z^-1)^6: (((x0 + x6) + 6(x1 + x5)) + 15(x2 + x4)) + 20 x3, in float.
-[[gnu::always_inline]] inline f2 lowpass6_once(StereoIir<6> &s, int n, f2 in, const WideCoeffs<6> &c)
-{
-    f2 x6;
-    const int w = shift_in(s, n, in, c.g, x6);
-    const f2 *x = s.x + w;
-    const f2 num = (((x[0] + x6) + splat(6.0f) * (x[1] + x[5])) + splat(15.0f) * (x[2] + x[4])) +
-                 splat(20.0f) * x[3];
-    return feedback(s, n, w, widen(num), c.a);
-}
+// The four numerators:
+//   lowpass6  (1 + z^-1)^6: (((x0 + x6) + 6(x1 + x5)) + 15(x2 + x4)) + 20 x3, in float
+//   lowpass3  (1 + z^-1)^3: (x0 + x3) + 3(x1 + x2), in float
+//   bandpass6 (1 - z^-2)^3: (x6 - x0) + 3(x2 - x4), in float
+//   bandstop6 (1 - 2q z^-1 + z^-2)^3 with b1 = 6q: the pair sums in float,
+//             then (x0 + x6) - b1 (x1 + x5) + b2 (x2 + x4) - b3 x3 in double,
+//             left to right
+enum class Numerator { lowpass6, lowpass3, bandpass6, bandstop6 };
 
-// Numerator (1 + z^-1)^3: (x0 + x3) + 3(x1 + x2), in float.
-[[gnu::always_inline]] inline f2 lowpass3_once(StereoIir<3> &s, int n, f2 in, const WideCoeffs<3> &c)
-{
-    f2 x3;
-    const int w = shift_in(s, n, in, c.g, x3);
-    const f2 *x = s.x + w;
-    const f2 num = (x[0] + x3) + splat(3.0f) * (x[1] + x[2]);
-    return feedback(s, n, w, widen(num), c.a);
-}
+constexpr int order_of(Numerator n) { return n == Numerator::lowpass3 ? 3 : 6; }
 
-// Numerator (1 - z^-2)^3: (x6 - x0) + 3(x2 - x4), in float.
-[[gnu::always_inline]] inline f2 bandpass6_once(StereoIir<6> &s, int n, f2 in, const WideCoeffs<6> &c)
+// One step of a design with numerator `Num`.
+template <Numerator Num, int W>
+[[gnu::always_inline]] inline fvec<W> step_once(IirRings<order_of(Num), W> &s, int n, fvec<W> in,
+                                                const WideCoeffs<order_of(Num), W> &c)
 {
-    f2 x6;
-    const int w = shift_in(s, n, in, c.g, x6);
-    const f2 *x = s.x + w;
-    const f2 num = (x6 - x[0]) + splat(3.0f) * (x[2] - x[4]);
-    return feedback(s, n, w, widen(num), c.a);
-}
-
-// Numerator (1 - 2q z^-1 + z^-2)^3 with b1 = 6q: the pair sums in float, then
-// (x0 + x6) - b1 (x1 + x5) + b2 (x2 + x4) - b3 x3 in double, left to right.
-[[gnu::always_inline]] inline f2 bandstop6_once(StereoIir<6> &s, int n, f2 in, const WideCoeffs<6> &c)
-{
-    f2 x6;
-    const int w = shift_in(s, n, in, c.g, x6);
-    const f2 *x = s.x + w;
-    const d2 s06 = widen(x[0] + x6);
-    const d2 s15 = widen(x[1] + x[5]);
-    const d2 s24 = widen(x[2] + x[4]);
-    const d2 num = s06 - c.b1 * s15 + c.b2 * s24 - c.b3 * widen(x[3]);
+    using F = fvec<W>;
+    F xn;
+    const int w = shift_in(s, n, in, c.g, xn);
+    const F *x = s.x + w;
+    dvec<W> num;
+    if constexpr (Num == Numerator::lowpass6) {
+        num = widen((((x[0] + xn) + lanes<F>(6.0f) * (x[1] + x[5])) + lanes<F>(15.0f) * (x[2] + x[4])) +
+                    lanes<F>(20.0f) * x[3]);
+    } else if constexpr (Num == Numerator::lowpass3) {
+        num = widen((x[0] + xn) + lanes<F>(3.0f) * (x[1] + x[2]));
+    } else if constexpr (Num == Numerator::bandpass6) {
+        num = widen((xn - x[0]) + lanes<F>(3.0f) * (x[2] - x[4]));
+    } else {
+        const dvec<W> s06 = widen(x[0] + xn);
+        const dvec<W> s15 = widen(x[1] + x[5]);
+        const dvec<W> s24 = widen(x[2] + x[4]);
+        num = s06 - c.b1 * s15 + c.b2 * s24 - c.b3 * widen(x[3]);
+    }
     return feedback(s, n, w, num, c.a);
 }
 
-// The designs by rate class: k steps pass the same input to k consecutive
-// steps, and the output of the last one counts. `t` counts samples: sample t
-// takes steps k t .. k t + k - 1.
-
-// Two-set designs: the high set once at the high class, the mid set once at
-// the mid class and twice at the low class.
-template <RateClass RC, auto Once, int N, class Coeffs>
-[[gnu::always_inline]] inline f2 two_set(StereoIir<N> &s, int t, f2 in, const Coeffs &high, const Coeffs &mid)
-{
-    constexpr int k = two_set_steps(RC);
-    if constexpr (RC == RateClass::high)
-        return Once(s, t, in, high);
-    f2 y = Once(s, k * t, in, mid);
-    for (int j = 1; j < k; ++j)
-        y = Once(s, k * t + j, in, mid);
-    return y;
-}
-
-// Single-set designs: one set, stepped 1, 2 or 4 times.
-template <RateClass RC, auto Once, int N, class Coeffs>
-[[gnu::always_inline]] inline f2 single_set(StereoIir<N> &s, int t, f2 in, const Coeffs &c)
-{
-    constexpr int k = single_set_steps(RC);
-    f2 y = Once(s, k * t, in, c);
-    for (int j = 1; j < k; ++j)
-        y = Once(s, k * t + j, in, c);
-    return y;
-}
-
+// The designs: a numerator, the steps per sample at rate class RC and the
+// constants. k steps pass the same input to k consecutive steps, and the
+// output of the last one counts; sample t takes steps k t .. k t + k - 1.
+// Two-set designs run the high set once at the high class and the mid set
+// once at the mid class and twice at the low class; single-set designs run
+// one set 1, 2 or 4 times.
+//
 // The designs in both lanes (filter_kit.cpp). Defined out of line on
 // purpose: seen as constants, each would be rebuilt from one double at every
 // use instead of being read whole by the product that needs it.
@@ -408,36 +426,98 @@ extern const WideCoeffs<3> wide_bass_lowpass3_high, wide_bass_lowpass3_mid;
 extern const WideCoeffs<3> wide_debass_lowpass3;
 extern const WideCoeffs<6> wide_mid_bandpass6, wide_tube_bandpass6, wide_high_bandpass6;
 
+template <Numerator Num, int Steps, bool TimesEight = false>
+struct DesignShape {
+    static constexpr Numerator numerator = Num;
+    static constexpr int order = order_of(Num);
+    static constexpr int steps = Steps;
+    static constexpr bool times_eight = TimesEight;  // the output is 8 y, y stored unscaled
+};
+
+template <RateClass RC>
+struct Lowpass6 : DesignShape<Numerator::lowpass6, two_set_steps(RC)> {
+    static const WideCoeffs<6> &coeffs() { return RC == RateClass::high ? wide_lowpass6_high : wide_lowpass6_mid; }
+};
+
+template <RateClass RC>
+struct WooferNotch6 : DesignShape<Numerator::bandstop6, two_set_steps(RC)> {
+    static const WideCoeffs<6> &coeffs()
+    {
+        return RC == RateClass::high ? wide_woofer_notch6_high : wide_woofer_notch6_mid;
+    }
+};
+
+template <RateClass RC>
+struct BassLowpass3 : DesignShape<Numerator::lowpass3, two_set_steps(RC), true> {
+    static const WideCoeffs<3> &coeffs()
+    {
+        return RC == RateClass::high ? wide_bass_lowpass3_high : wide_bass_lowpass3_mid;
+    }
+};
+
+template <RateClass RC>
+struct DebassLowpass3 : DesignShape<Numerator::lowpass3, single_set_steps(RC)> {
+    static const WideCoeffs<3> &coeffs() { return wide_debass_lowpass3; }
+};
+
+// Band 1 mid, 2 tube, 3 high.
+template <RateClass RC, int Band>
+struct SpeakerBandpass6 : DesignShape<Numerator::bandpass6, single_set_steps(RC)> {
+    static const WideCoeffs<6> &coeffs()
+    {
+        return Band == 1 ? wide_mid_bandpass6 : Band == 2 ? wide_tube_bandpass6 : wide_high_bandpass6;
+    }
+};
+
+// Sample t through a design of shape D with constants c, on W lanes.
+template <class D, int W>
+[[gnu::always_inline]] inline fvec<W> run_design(IirRings<D::order, W> &s, int t, fvec<W> in,
+                                                 const WideCoeffs<D::order, W> &c)
+{
+    fvec<W> y = step_once<D::numerator>(s, D::steps * t, in, c);
+    for (int j = 1; j < D::steps; ++j)
+        y = step_once<D::numerator>(s, D::steps * t + j, in, c);
+    if constexpr (D::times_eight)
+        y = lanes<fvec<W>>(8.0f) * y;
+    return y;
+}
+
+template <class D>
+[[gnu::always_inline]] inline f2 run_design(StereoIir<D::order> &s, int t, f2 in)
+{
+    return run_design<D, 2>(s, t, in, D::coeffs());
+}
+
 template <RateClass RC>
 [[gnu::always_inline]] inline f2 lowpass6(StereoIir<6> &s, int t, f2 in)
 {
-    return two_set<RC, lowpass6_once>(s, t, in, wide_lowpass6_high, wide_lowpass6_mid);
+    return run_design<Lowpass6<RC>>(s, t, in);
 }
 
 template <RateClass RC>
 [[gnu::always_inline]] inline f2 woofer_notch6(StereoIir<6> &s, int t, f2 in)
 {
-    return two_set<RC, bandstop6_once>(s, t, in, wide_woofer_notch6_high, wide_woofer_notch6_mid);
+    return run_design<WooferNotch6<RC>>(s, t, in);
 }
 
 // Includes the output factor: the result is 8 y, y stored unscaled.
 template <RateClass RC>
 [[gnu::always_inline]] inline f2 bass_lowpass3(StereoIir<3> &s, int t, f2 in)
 {
-    return splat(8.0f) * two_set<RC, lowpass3_once>(s, t, in, wide_bass_lowpass3_high, wide_bass_lowpass3_mid);
+    return run_design<BassLowpass3<RC>>(s, t, in);
 }
 
 template <RateClass RC>
 [[gnu::always_inline]] inline f2 debass_lowpass3_step(StereoIir<3> &s, int t, f2 in)
 {
-    return single_set<RC, lowpass3_once>(s, t, in, wide_debass_lowpass3);
+    return run_design<DebassLowpass3<RC>>(s, t, in);
 }
 
 // c: wide_mid_bandpass6, wide_tube_bandpass6 or wide_high_bandpass6.
 template <RateClass RC>
 [[gnu::always_inline]] inline f2 bandpass6(StereoIir<6> &s, int t, f2 in, const WideCoeffs<6> &c)
 {
-    return single_set<RC, bandpass6_once>(s, t, in, c);
+    return run_design<SpeakerBandpass6<RC, 1>, 2>(s, t, in, c);
 }
 
 // FxResonator2, a two-pole resonator (poles about 0.8407 and 0.0702):

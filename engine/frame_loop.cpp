@@ -24,6 +24,7 @@
 #include "fidelity.h"
 #include "filter_kit.h"
 #include "frame_schedule.h"
+#include "instruction_set.h"
 #include "sample16.h"
 #include "speaker_tuning.h"
 #include "superbass.h"
@@ -45,90 +46,110 @@ struct PreampStep {
     void store(KorvaEngine &, int) const {}
 };
 
-// Every step of the chain, and the lag of each in the skewed schedule
-// (frame_schedule.h): 1, 2, ... for the steps that are on, in chain order,
+// Every stage of the chain, and its lag in the skewed schedule
+// (frame_schedule.h): 1, 2, ... for the stages that are on, in chain order,
 // -1 for the others; lag 0 reads a frame in, lag `last` writes it out.
-template <RateClass RC>
-struct Chain {
-    BrainwaveStep bw;
-    DewooferStep<RC> dewoofer;
-    SuperbassStep<RC> superbass;
-    FidelityStep<RC> fidelity;
-    PreampStep preamp;
-    VirtualSubwooferStep<RC> vs;
-    SurroundPassStep<RC, 0> surround0;
-    SurroundPassStep<RC, 1> surround1;
-    SurroundPassStep<RC, 2> surround2;
-    SurroundPassStep<RC, 3> surround3;
-    ExtspaceStep<RC> extspace;
-    ExtfxPartStep<RC, true> extfx_center;
-    ExtfxPartStep<RC, false> extfx_space;
-    ExtfxOutputStep extfx_output;
-    SpeakerBandStep<RC, 0> debass;
-    SpeakerBandStep<RC, 1> mid;
-    SpeakerBandStep<RC, 2> detube;
-    SpeakerBandStep<RC, 3> high;
+enum Stage {
+    st_brainwave, st_dewoofer, st_superbass, st_fidelity, st_preamp, st_vs,
+    st_surround0, st_surround1, st_surround2, st_surround3, st_extspace,
+    st_extfx_center, st_extfx_space, st_extfx_output,
+    st_debass, st_mid, st_detube, st_high, st_count
+};
 
-    static constexpr int steps = 18;
-    int lag[steps];
+struct ChainPlan {
+    int lag[st_count];
     int last;
+};
 
-    template <class F>
-    void each(F &&f)
+inline ChainPlan plan_chain(const BlockParams &p)
+{
+    ChainPlan plan;
+    for (int &l : plan.lag)
+        l = -1;
+    int n = 1;
+    const auto on = [&](int stage, bool is_on) {
+        if (is_on)
+            plan.lag[stage] = n++;
+    };
+    const bool effects = p.raw.enable_global != 0;
+    on(st_brainwave, effects && p.raw.enable_bw != 0 && brainwave_on(p));
+    on(st_dewoofer, effects && dewoofer_on(p));
+    on(st_superbass, effects && superbass_on(p));
+    on(st_fidelity, effects && fidelity_on(p));
+    on(st_preamp, true);
+    on(st_vs, effects && p.raw.enable_vs != 0 && virtual_subwoofer_on(p));
+    for (int slot = 0; effects && slot < 3; ++slot) {
+        switch (p.chain[slot]) {
+        case 'S':
+            for (int pass = 0; pass < KORVA_SURROUND_PASSES; ++pass)
+                on(st_surround0 + pass, p.raw.enable_3dsurround != 0 && surround_pass_on(p, pass));
+            break;
+        case 'P':
+            on(st_extspace, p.raw.enable_extspace != 0 && extspace_on(p));
+            break;
+        case 'F':
+            on(st_extfx_center, p.raw.enable_extfx != 0 && extfx_center_on(p));
+            on(st_extfx_space, p.raw.enable_extfx != 0 && extfx_space_on(p));
+            on(st_extfx_output, p.raw.enable_extfx != 0 && extfx_on(p));
+            break;
+        default:
+            break;
+        }
+    }
+    for (int band = st_debass; band <= st_high; ++band)
+        on(band, effects && speaker_tuning_on(p));
+    plan.last = n;
+    return plan;
+}
+
+// The units of the skewed schedule: filters of one design shape in pairs
+// (the bass low-passes, the Lowpass6 filters, two speaker bands), the rest
+// on their own.
+template <RateClass RC>
+struct SkewedChain {
+    SkewedSingle<BrainwaveStep> bw;
+    SkewedSingle<DewooferStep<RC>> dewoofer;
+    SkewedPair<SuperbassMix<RC>, VirtualSubwooferMix<RC>> bass;
+    SkewedPair<FidelityMix<RC>, SurroundPassMix<RC, 2>> fidelity_surround2;
+    SkewedSingle<PreampStep> preamp;
+    SkewedPair<SurroundPassMix<RC, 0>, SurroundPassMix<RC, 1>> surround01;
+    SkewedSingle<SurroundPassStep<RC, 3>> surround3;
+    SkewedSingle<ExtspaceStep<RC>> extspace;
+    SkewedSingle<ExtfxPartStep<RC, true>> extfx_center;
+    SkewedSingle<ExtfxPartStep<RC, false>> extfx_space;
+    SkewedSingle<ExtfxOutputStep> extfx_output;
+    SkewedSingle<SpeakerBandStep<RC, 0>> debass;
+    SkewedPair<SpeakerBandMix<RC, 1>, SpeakerBandMix<RC, 2>> mid_detube;
+    SkewedSingle<SpeakerBandStep<RC, 3>> high;
+
+    explicit SkewedChain(const ChainPlan &plan)
     {
-        f(0, bw), f(1, dewoofer), f(2, superbass), f(3, fidelity), f(4, preamp), f(5, vs);
-        f(6, surround0), f(7, surround1), f(8, surround2), f(9, surround3);
-        f(10, extspace), f(11, extfx_center), f(12, extfx_space), f(13, extfx_output);
-        f(14, debass), f(15, mid), f(16, detube), f(17, high);
+        const int *lag = plan.lag;
+        bw.lag = lag[st_brainwave];
+        dewoofer.lag = lag[st_dewoofer];
+        bass.lag_a = lag[st_superbass];
+        bass.lag_b = lag[st_vs];
+        fidelity_surround2.lag_a = lag[st_fidelity];
+        fidelity_surround2.lag_b = lag[st_surround2];
+        preamp.lag = lag[st_preamp];
+        surround01.lag_a = lag[st_surround0];
+        surround01.lag_b = lag[st_surround1];
+        surround3.lag = lag[st_surround3];
+        extspace.lag = lag[st_extspace];
+        extfx_center.lag = lag[st_extfx_center];
+        extfx_space.lag = lag[st_extfx_space];
+        extfx_output.lag = lag[st_extfx_output];
+        debass.lag = lag[st_debass];
+        mid_detube.lag_a = lag[st_mid];
+        mid_detube.lag_b = lag[st_detube];
+        high.lag = lag[st_high];
     }
 
     template <class F>
     decltype(auto) apply(F &&f)
     {
-        return f(bw, dewoofer, superbass, fidelity, preamp, vs, surround0, surround1, surround2, surround3,
-                 extspace, extfx_center, extfx_space, extfx_output, debass, mid, detube, high);
-    }
-
-    // Which steps are on and in which order, from the parameter block.
-    void plan(const BlockParams &p)
-    {
-        for (int &l : lag)
-            l = -1;
-        int n = 1;
-        const auto on = [&](int step, bool is_on) {
-            if (is_on)
-                lag[step] = n++;
-        };
-        const bool effects = p.raw.enable_global != 0;
-        on(0, effects && p.raw.enable_bw != 0 && brainwave_on(p));
-        on(1, effects && dewoofer_on(p));
-        on(2, effects && superbass_on(p));
-        on(3, effects && fidelity_on(p));
-        on(4, true);
-        on(5, effects && p.raw.enable_vs != 0 && virtual_subwoofer_on(p));
-        for (int slot = 0; effects && slot < 3; ++slot) {
-            switch (p.chain[slot]) {
-            case 'S':
-                for (int pass = 0; pass < KORVA_SURROUND_PASSES; ++pass)
-                    on(6 + pass, p.raw.enable_3dsurround != 0 && surround_pass_on(p, pass));
-                break;
-            case 'P':
-                on(10, p.raw.enable_extspace != 0 && extspace_on(p));
-                break;
-            case 'F':
-                on(11, p.raw.enable_extfx != 0 && extfx_center_on(p));
-                on(12, p.raw.enable_extfx != 0 && extfx_space_on(p));
-                on(13, p.raw.enable_extfx != 0 && extfx_on(p));
-                break;
-            default:
-                break;
-            }
-        }
-        on(14, effects && speaker_tuning_on(p));
-        on(15, effects && speaker_tuning_on(p));
-        on(16, effects && speaker_tuning_on(p));
-        on(17, effects && speaker_tuning_on(p));
-        last = n;
+        return f(bw, dewoofer, bass, fidelity_surround2, preamp, surround01, surround3, extspace, extfx_center,
+                 extfx_space, extfx_output, debass, mid_detube, high);
     }
 };
 
@@ -138,23 +159,17 @@ struct Chain {
 template <RateClass RC, class In, class Out>
 inline void run_skewed_chain(KorvaEngine &e, const BlockParams &p, int count, In &&in, Out &&out)
 {
-    Chain<RC> c;
-    c.plan(p);
-    c.each([&](int k, auto &step) {
-        if (c.lag[k] >= 0)
-            step.load(e, p, c.lag[k]);
-    });
+    const ChainPlan plan = plan_chain(p);
+    SkewedChain<RC> c(plan);
+    c.apply([&](auto &...units) { (units.load(e, p), ...); });
     const bool invert = p.raw.spc_phaseinvert != 0, swap = p.raw.spc_swapstereo != 0;
     const auto finish = [&](int j, f2 x) {
         const float a = invert ? -x[0] : x[0];
         const float b = x[1];
         out(j, swap ? f2{b, a} : f2{a, b});
     };
-    c.apply([&](auto &...steps) { run_skewed(count, in, finish, c.lag, c.last, steps...); });
-    c.each([&](int k, auto &step) {
-        if (c.lag[k] >= 0)
-            step.store(e, c.lag[k] + count);
-    });
+    c.apply([&](auto &...units) { run_skewed(count, in, finish, plan.last, units...); });
+    c.apply([&](auto &...units) { (units.store(e, count), ...); });
 }
 
 template <RateClass RC>
@@ -280,6 +295,44 @@ void run_block_float(KorvaEngine &e, const BlockParams &p, const float *in, floa
         });
 }
 
+// A block at its rate class, once for each instruction set: the AVX2 build
+// has every function it calls inlined (flatten), so all of the loop is
+// compiled for AVX2 there, and nothing compiled for AVX2 is reachable from
+// the baseline build.
+void process_baseline(KorvaEngine &e, const BlockParams &p, const int16_t *in, int16_t *out, int32_t frames)
+{
+    with_rate_class(p.rate, [&]<RateClass RC>() { run_block<RC>(e, p, in, out, frames); });
+}
+
+void process_float_baseline(KorvaEngine &e, const BlockParams &p, const float *in, float *out, int32_t frames)
+{
+    with_rate_class(p.rate, [&]<RateClass RC>() { run_block_float<RC>(e, p, in, out, frames); });
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2"), gnu::flatten]] void process_avx2(KorvaEngine &e, const BlockParams &p, const int16_t *in,
+                                                         int16_t *out, int32_t frames)
+{
+    with_rate_class(p.rate, [&]<RateClass RC>() { run_block<RC>(e, p, in, out, frames); });
+}
+
+[[gnu::target("avx2"), gnu::flatten]] void process_float_avx2(KorvaEngine &e, const BlockParams &p, const float *in,
+                                                               float *out, int32_t frames)
+{
+    with_rate_class(p.rate, [&]<RateClass RC>() { run_block_float<RC>(e, p, in, out, frames); });
+}
+#else
+void process_avx2(KorvaEngine &e, const BlockParams &p, const int16_t *in, int16_t *out, int32_t frames)
+{
+    process_baseline(e, p, in, out, frames);
+}
+
+void process_float_avx2(KorvaEngine &e, const BlockParams &p, const float *in, float *out, int32_t frames)
+{
+    process_float_baseline(e, p, in, out, frames);
+}
+#endif
+
 }  // namespace
 }  // namespace korva
 
@@ -298,7 +351,10 @@ extern "C" void korva_process(KorvaEngine *engine, const int16_t *in, int16_t *o
     if (engine == nullptr || in == nullptr || out == nullptr || frames <= 0)
         return;
     const korva::BlockParams p = snapshot(engine);
-    korva::with_rate_class(p.rate, [&]<korva::RateClass RC>() { korva::run_block<RC>(*engine, p, in, out, frames); });
+    if (korva::engine_instruction_set() == korva::InstructionSet::avx2)
+        korva::process_avx2(*engine, p, in, out, frames);
+    else
+        korva::process_baseline(*engine, p, in, out, frames);
 }
 
 extern "C" void korva_process_float(KorvaEngine *engine, const float *in, float *out, int32_t frames)
@@ -306,6 +362,8 @@ extern "C" void korva_process_float(KorvaEngine *engine, const float *in, float 
     if (engine == nullptr || in == nullptr || out == nullptr || frames <= 0)
         return;
     const korva::BlockParams p = snapshot(engine);
-    korva::with_rate_class(p.rate,
-                           [&]<korva::RateClass RC>() { korva::run_block_float<RC>(*engine, p, in, out, frames); });
+    if (korva::engine_instruction_set() == korva::InstructionSet::avx2)
+        korva::process_float_avx2(*engine, p, in, out, frames);
+    else
+        korva::process_float_baseline(*engine, p, in, out, frames);
 }

@@ -12,14 +12,15 @@
 #include "filter_kit.h"
 #include "frame_schedule.h"
 
+#include <type_traits>
+
 namespace korva {
 
 // One band: x -= G * filter(x) (Subtract) or x += G * filter(x).
 template <RateClass RC, int Band>
-struct SpeakerBandStep {
-    static constexpr int order = Band == 0 ? 3 : 6;
+struct SpeakerBandMix {
+    using Design = std::conditional_t<Band == 0, DebassLowpass3<RC>, SpeakerBandpass6<RC, Band>>;
     f2 g;
-    StereoIir<order> s;
 
     static IirSection (&sections(KorvaEngine &e))[2]
     {
@@ -29,26 +30,25 @@ struct SpeakerBandStep {
         else return e.spc_high_bp;
     }
 
-    void load(KorvaEngine &e, const BlockParams &p, int t)
+    void load(KorvaEngine &, const BlockParams &p)
     {
         g = splat(Band == 0 ? p.spc_debass : Band == 1 ? p.spc_mid : Band == 2 ? p.spc_detube : p.spc_high);
-        load_pair<order>(s, sections(e), single_set_steps(RC) * t);
     }
 
-    [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
+    // y: the band's filter output.
+    [[gnu::always_inline]] f2 finish(f2 x, f2 y) const
     {
-        if constexpr (Band == 0)
-            return x - debass_lowpass3_step<RC>(s, t, x) * g;
-        else if constexpr (Band == 1)
-            return x + bandpass6<RC>(s, t, x, wide_mid_bandpass6) * g;
-        else if constexpr (Band == 2)
-            return x - bandpass6<RC>(s, t, x, wide_tube_bandpass6) * g;
+        if constexpr (Band == 0 || Band == 2)
+            return x - y * g;
         else
-            return x + bandpass6<RC>(s, t, x, wide_high_bandpass6) * g;
+            return x + y * g;
     }
 
-    void store(KorvaEngine &e, int t) const { store_pair(s, sections(e), single_set_steps(RC) * t); }
+    void store(KorvaEngine &) const {}
 };
+
+template <RateClass RC, int Band>
+using SpeakerBandStep = FilterStep<SpeakerBandMix<RC, Band>>;
 
 inline bool speaker_tuning_on(const BlockParams &p) { return p.raw.spc_mode != 0; }
 

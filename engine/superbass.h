@@ -12,24 +12,18 @@
 namespace korva {
 
 template <RateClass RC>
-struct SuperbassStep {
+struct SuperbassMix {
+    using Design = BassLowpass3<RC>;
+    static IirSection (&sections(KorvaEngine &e))[2] { return e.superbass_lp; }
     d2 g;
-    StereoIir<3> s;
 
-    void load(KorvaEngine &e, const BlockParams &p, int t)
-    {
-        g = splat(static_cast<double>(p.superbass));
-        load_pair<3>(s, e.superbass_lp, two_set_steps(RC) * t);
-    }
-
-    [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
-    {
-        const f2 b = bass_lowpass3<RC>(s, t, x);
-        return x + narrow(g * (widen(b) * splat(0.5)));
-    }
-
-    void store(KorvaEngine &e, int t) const { store_pair(s, e.superbass_lp, two_set_steps(RC) * t); }
+    void load(KorvaEngine &, const BlockParams &p) { g = splat(static_cast<double>(p.superbass)); }
+    [[gnu::always_inline]] f2 finish(f2 x, f2 b) const { return x + narrow(g * (widen(b) * splat(0.5))); }
+    void store(KorvaEngine &) const {}
 };
+
+template <RateClass RC>
+using SuperbassStep = FilterStep<SuperbassMix<RC>>;
 
 inline bool superbass_on(const BlockParams &p) { return p.raw.superbass != 0; }
 

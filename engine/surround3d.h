@@ -20,32 +20,35 @@ namespace korva {
 
 // Pass `Pass` (0..3), with its own filter and delays.
 template <RateClass RC, int Pass>
-struct SurroundPassStep {
+struct SurroundPassMix {
+    using Design = Lowpass6<RC>;
+    static IirSection (&sections(KorvaEngine &e))[2] { return e.surround_lp[Pass]; }
     d2 gd;
     f2 gb;
     DelayLine *delay_l, *delay_r;
-    StereoIir<6> s;
 
-    void load(KorvaEngine &e, const BlockParams &p, int t)
+    void load(KorvaEngine &e, const BlockParams &p)
     {
         gd = splat(static_cast<double>(p.surround_depth));
         gb = splat(p.surround_bass);
         delay_l = &e.surround_delay[Pass][0];
         delay_r = &e.surround_delay[Pass][1];
-        load_pair<6>(s, e.surround_lp[Pass], two_set_steps(RC) * t);
     }
 
-    [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
+    // d: the low-pass output.
+    [[gnu::always_inline]] f2 finish(f2 x, f2 d)
     {
-        const f2 d = lowpass6<RC>(s, t, x);
         const f2 eq = narrow(gd * (widen(d) * splat(0.75)));  // eL, eR
         const f2 delayed = {fixed_delay<RC>(*delay_l, x[0]), fixed_delay<RC>(*delay_r, x[1])};
         const f2 crossed = {eq[1], eq[0]};                    // eR, eL
         return (delayed - crossed) + eq * gb;
     }
 
-    void store(KorvaEngine &e, int t) const { store_pair(s, e.surround_lp[Pass], two_set_steps(RC) * t); }
+    void store(KorvaEngine &) const {}
 };
+
+template <RateClass RC, int Pass>
+using SurroundPassStep = FilterStep<SurroundPassMix<RC, Pass>>;
 
 // Whether pass `pass` (0..3) runs.
 inline bool surround_pass_on(const BlockParams &p, int pass)

@@ -18,15 +18,16 @@ namespace korva {
 inline constexpr int vs_ring_mask = KORVA_DELAY_SLOTS - 1;
 
 template <RateClass RC>
-struct VirtualSubwooferStep {
+struct VirtualSubwooferMix {
+    using Design = BassLowpass3<RC>;
+    static IirSection (&sections(KorvaEngine &e))[2] { return e.vs_lp; }
     static constexpr int step = 2048 >> rate_shift(RC);
     float *ring_a, *ring_b;
     int read_a, read_b;
     f2 go;
     d2 k;
-    StereoIir<3> s;
 
-    void load(KorvaEngine &e, const BlockParams &p, int t)
+    void load(KorvaEngine &e, const BlockParams &p)
     {
         ring_a = e.vs_ring[0].slot;
         ring_b = e.vs_ring[1].slot;
@@ -34,13 +35,13 @@ struct VirtualSubwooferStep {
         read_b = e.vs_ring[1].position & vs_ring_mask;
         go = splat(p.vs_overdrive);
         k = splat(0.5 * static_cast<double>(p.vs_intensity));
-        load_pair<3>(s, e.vs_lp, two_set_steps(RC) * t);
     }
 
-    [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
+    // b: the low-pass output, 8 y.
+    [[gnu::always_inline]] f2 finish(f2 x, f2 b)
     {
         const f2 echo = f2{ring_a[read_a], ring_b[read_b]} * go;  // dA, dB
-        const f2 ev = bass_lowpass3<RC>(s, t, x) + echo;              // eL, eR
+        const f2 ev = b + echo;                                      // eL, eR
         // Write S slots ahead of the read, then move one slot on.
         ring_b[(read_b + step) & vs_ring_mask] = ev[0];
         ring_a[(read_a + step) & vs_ring_mask] = -ev[1];
@@ -49,13 +50,15 @@ struct VirtualSubwooferStep {
         return x + narrow(k * widen(ev));
     }
 
-    void store(KorvaEngine &e, int t) const
+    void store(KorvaEngine &e) const
     {
-        store_pair(s, e.vs_lp, two_set_steps(RC) * t);
         e.vs_ring[0].position = read_a;
         e.vs_ring[1].position = read_b;
     }
 };
+
+template <RateClass RC>
+using VirtualSubwooferStep = FilterStep<VirtualSubwooferMix<RC>>;
 
 inline bool virtual_subwoofer_on(const BlockParams &p) { return p.raw.vs_mode != 0 && p.raw.vs_intensity != 0; }
 
