@@ -53,9 +53,17 @@ inline float bw_reduce_phase(float phase)
 }
 
 // The stage one frame at a time (frame_schedule.h): load, then one call per
-// frame, then store.
+// frame, then store. The sines, which depend on nothing but the phase, are
+// worked out ahead in a loop of their own: a library call in the frame loop
+// would have it put aside and reload every value it keeps in vector
+// registers, at every frame. The look-ahead starts at one frame and doubles
+// up to `batch`, so a short block works out few sines it will not use.
 struct BrainwaveStep {
+    static constexpr int batch = 32;
     float step, phase, sigpreamp, value;
+    int next, filled, ahead;  // sine[next] is the current frame's; filled of them are worked out
+    float sine[batch];        // sin(phase) of the coming frames
+    float after[batch];       // the phase after each of them
 
     void load(KorvaEngine &e, const BlockParams &p, int)
     {
@@ -74,15 +82,32 @@ struct BrainwaveStep {
         phase = e.bw_phase;
         sigpreamp = p.bw_sigpreamp;
         value = p.bw_value;
+        next = filled = 0;
+        ahead = 1;
+    }
+
+    // The sines of the next `ahead` frames, from `phase`, the current frame's.
+    [[gnu::noinline]] void look_ahead()
+    {
+        float ph = phase;
+        for (int k = 0; k < ahead; ++k) {
+            sine[k] = ::sinf(ph);
+            ph = bw_reduce_phase(ph + step);
+            after[k] = ph;
+        }
+        next = 0;
+        filled = ahead;
+        ahead = ahead < batch ? 2 * ahead : batch;
     }
 
     [[gnu::always_inline]] f2 operator()(f2 x, [[maybe_unused]] int t)
     {
+        if (next == filled) [[unlikely]]
+            look_ahead();
         const float l = x[0] * sigpreamp;
         const float r = x[1] * sigpreamp;
-        const float s = ::sinf(phase);
-        const float m = (s * (l + r)) * value;
-        phase = bw_reduce_phase(phase + step);
+        const float m = (sine[next] * (l + r)) * value;
+        phase = after[next++];
         return f2{l + m, r - m};
     }
 

@@ -17,17 +17,17 @@ namespace korva {
 template <int N>
 using IirPair = IirRings<N, 4>;
 
-inline f4 join(f2 a, f2 b) { return __builtin_shufflevector(a, b, 0, 1, 2, 3); }
-inline d4 join(d2 a, d2 b) { return __builtin_shufflevector(a, b, 0, 1, 2, 3); }
+[[gnu::always_inline]] inline f4 join(f2 a, f2 b) { return __builtin_shufflevector(a, b, 0, 1, 2, 3); }
+[[gnu::always_inline]] inline d4 join(d2 a, d2 b) { return __builtin_shufflevector(a, b, 0, 1, 2, 3); }
 
 template <int Side>
-inline f2 half(f4 v)
+[[gnu::always_inline]] inline f2 half(f4 v)
 {
     return __builtin_shufflevector(v, v, 2 * Side, 2 * Side + 1);
 }
 
 template <int Side>
-inline d2 half(d4 v)
+[[gnu::always_inline]] inline d2 half(d4 v)
 {
     return __builtin_shufflevector(v, v, 2 * Side, 2 * Side + 1);
 }
