@@ -87,7 +87,9 @@ struct BrainwaveStep {
     }
 
     // The sines of the next `ahead` frames, from `phase`, the current frame's.
-    [[gnu::noinline]] void look_ahead()
+    // Inlined, so that the AVX2 frame loop calls no function built for the
+    // baseline (frame_loop.cpp).
+    [[gnu::always_inline]] void look_ahead()
     {
         float ph = phase;
         for (int k = 0; k < ahead; ++k) {
