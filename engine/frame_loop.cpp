@@ -255,13 +255,18 @@ inline int recursive_filters(const BlockParams &p)
 constexpr int skew_min_frames = 24;
 constexpr int skew_min_filters = 7;
 
+inline bool runs_skewed(const BlockParams &p, int count)
+{
+    return count >= skew_min_frames && recursive_filters(p) >= skew_min_filters;
+}
+
 template <RateClass RC, class In, class Out>
 inline void run_chain(KorvaEngine &e, const BlockParams &p, int count, In &&in, Out &&out)
 {
-    if (count < skew_min_frames || recursive_filters(p) < skew_min_filters)
-        run_stages<RC>(e, p, count, in, out);
-    else
+    if (runs_skewed(p, count))
         run_skewed_chain<RC>(e, p, count, in, out);
+    else
+        run_stages<RC>(e, p, count, in, out);
 }
 
 template <RateClass RC>
@@ -295,13 +300,18 @@ void run_block_float(KorvaEngine &e, const BlockParams &p, const float *in, floa
         });
 }
 
-// A block at its rate class, once for each instruction set: the AVX2 build
-// has every function it calls inlined (flatten), so all of the loop is
-// compiled for AVX2 there, and nothing compiled for AVX2 is reachable from
-// the baseline build. The AVX2 build clears the upper halves of the vector
-// registers before it returns (GCC leaves that out in a function this
-// large): code built without AVX that runs while they are in use, in the
-// engine's caller or anywhere after, is slowed many times over.
+// A block at its rate class, built for the baseline and a second time for
+// AVX2, where the skewed schedule's pairs of filters fill the 256-bit
+// registers. Only runs that go skewed take the AVX2 build: stage-by-stage
+// runs, bound by one filter's latency after another, gain nothing there and
+// measured slower (22 against 20 ns per frame at the default settings). The
+// AVX2 build has
+// every function it calls inlined (flatten), so all of it is compiled for
+// AVX2, and nothing compiled for AVX2 is reachable from the baseline build.
+// It clears the upper halves of the vector registers before it returns (GCC
+// leaves that out in a function this large): code built without AVX that
+// runs while they are in use, in the engine's caller or anywhere after, is
+// slowed many times over.
 void process_baseline(KorvaEngine &e, const BlockParams &p, const int16_t *in, int16_t *out, int32_t frames)
 {
     with_rate_class(p.rate, [&]<RateClass RC>() { run_block<RC>(e, p, in, out, frames); });
@@ -326,16 +336,15 @@ void process_float_baseline(KorvaEngine &e, const BlockParams &p, const float *i
     with_rate_class(p.rate, [&]<RateClass RC>() { run_block_float<RC>(e, p, in, out, frames); });
     __builtin_ia32_vzeroupper();
 }
-#else
-void process_avx2(KorvaEngine &e, const BlockParams &p, const int16_t *in, int16_t *out, int32_t frames)
-{
-    process_baseline(e, p, in, out, frames);
-}
 
-void process_float_avx2(KorvaEngine &e, const BlockParams &p, const float *in, float *out, int32_t frames)
+bool takes_avx2(const BlockParams &p, int32_t frames)
 {
-    process_float_baseline(e, p, in, out, frames);
+    return engine_instruction_set() == InstructionSet::avx2 && runs_skewed(p, frames);
 }
+#else
+void process_avx2(KorvaEngine &, const BlockParams &, const int16_t *, int16_t *, int32_t) {}
+void process_float_avx2(KorvaEngine &, const BlockParams &, const float *, float *, int32_t) {}
+bool takes_avx2(const BlockParams &, int32_t) { return false; }
 #endif
 
 }  // namespace
@@ -356,7 +365,7 @@ extern "C" void korva_process(KorvaEngine *engine, const int16_t *in, int16_t *o
     if (engine == nullptr || in == nullptr || out == nullptr || frames <= 0)
         return;
     const korva::BlockParams p = snapshot(engine);
-    if (korva::engine_instruction_set() == korva::InstructionSet::avx2)
+    if (korva::takes_avx2(p, frames))
         korva::process_avx2(*engine, p, in, out, frames);
     else
         korva::process_baseline(*engine, p, in, out, frames);
@@ -367,7 +376,7 @@ extern "C" void korva_process_float(KorvaEngine *engine, const float *in, float 
     if (engine == nullptr || in == nullptr || out == nullptr || frames <= 0)
         return;
     const korva::BlockParams p = snapshot(engine);
-    if (korva::engine_instruction_set() == korva::InstructionSet::avx2)
+    if (korva::takes_avx2(p, frames))
         korva::process_float_avx2(*engine, p, in, out, frames);
     else
         korva::process_float_baseline(*engine, p, in, out, frames);
