@@ -490,38 +490,6 @@ template <class D>
     return run_design<D, 2>(s, t, in, D::coeffs());
 }
 
-template <RateClass RC>
-[[gnu::always_inline]] inline f2 lowpass6(StereoIir<6> &s, int t, f2 in)
-{
-    return run_design<Lowpass6<RC>>(s, t, in);
-}
-
-template <RateClass RC>
-[[gnu::always_inline]] inline f2 woofer_notch6(StereoIir<6> &s, int t, f2 in)
-{
-    return run_design<WooferNotch6<RC>>(s, t, in);
-}
-
-// Includes the output factor: the result is 8 y, y stored unscaled.
-template <RateClass RC>
-[[gnu::always_inline]] inline f2 bass_lowpass3(StereoIir<3> &s, int t, f2 in)
-{
-    return run_design<BassLowpass3<RC>>(s, t, in);
-}
-
-template <RateClass RC>
-[[gnu::always_inline]] inline f2 debass_lowpass3_step(StereoIir<3> &s, int t, f2 in)
-{
-    return run_design<DebassLowpass3<RC>>(s, t, in);
-}
-
-// c: wide_mid_bandpass6, wide_tube_bandpass6 or wide_high_bandpass6.
-template <RateClass RC>
-[[gnu::always_inline]] inline f2 bandpass6(StereoIir<6> &s, int t, f2 in, const WideCoeffs<6> &c)
-{
-    return run_design<SpeakerBandpass6<RC, 1>, 2>(s, t, in, c);
-}
-
 // FxResonator2, a two-pole resonator (poles about 0.8407 and 0.0702):
 //   s = float(0.36622211371196634 x)
 //   y = float(s + 0.91091669 y[-1] - 0.05901919 y[-2])      (double)

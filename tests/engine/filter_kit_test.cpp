@@ -57,13 +57,13 @@ Design make(const char *name, double dc)
     return {name, D<RateClass::low>::step(), D<RateClass::mid>::step(), D<RateClass::high>::step(), dc};
 }
 
-template <RateClass RC> struct Lp6 { static Step step() { return stereo<6, two_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return lowpass6<RC>(s, 0, x); }); } };
-template <RateClass RC> struct Notch6 { static Step step() { return stereo<6, two_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return woofer_notch6<RC>(s, 0, x); }); } };
-template <RateClass RC> struct Bass3 { static Step step() { return stereo<3, two_set_steps(RC)>([](StereoIir<3> &s, f2 x) { return bass_lowpass3<RC>(s, 0, x); }); } };
-template <RateClass RC> struct DeBass3 { static Step step() { return stereo<3, single_set_steps(RC)>([](StereoIir<3> &s, f2 x) { return debass_lowpass3_step<RC>(s, 0, x); }); } };
-template <RateClass RC> struct Mid6 { static Step step() { return stereo<6, single_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, 0, x, wide(mid_bandpass6)); }); } };
-template <RateClass RC> struct Tube6 { static Step step() { return stereo<6, single_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, 0, x, wide(tube_bandpass6)); }); } };
-template <RateClass RC> struct High6 { static Step step() { return stereo<6, single_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return bandpass6<RC>(s, 0, x, wide(high_bandpass6)); }); } };
+template <RateClass RC> struct Lp6 { static Step step() { return stereo<6, two_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return run_design<Lowpass6<RC>>(s, 0, x); }); } };
+template <RateClass RC> struct Notch6 { static Step step() { return stereo<6, two_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return run_design<WooferNotch6<RC>>(s, 0, x); }); } };
+template <RateClass RC> struct Bass3 { static Step step() { return stereo<3, two_set_steps(RC)>([](StereoIir<3> &s, f2 x) { return run_design<BassLowpass3<RC>>(s, 0, x); }); } };
+template <RateClass RC> struct DeBass3 { static Step step() { return stereo<3, single_set_steps(RC)>([](StereoIir<3> &s, f2 x) { return run_design<DebassLowpass3<RC>>(s, 0, x); }); } };
+template <RateClass RC> struct Mid6 { static Step step() { return stereo<6, single_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return run_design<SpeakerBandpass6<RC, 1>>(s, 0, x); }); } };
+template <RateClass RC> struct Tube6 { static Step step() { return stereo<6, single_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return run_design<SpeakerBandpass6<RC, 2>>(s, 0, x); }); } };
+template <RateClass RC> struct High6 { static Step step() { return stereo<6, single_set_steps(RC)>([](StereoIir<6> &s, f2 x) { return run_design<SpeakerBandpass6<RC, 3>>(s, 0, x); }); } };
 template <RateClass RC> struct Res2 { static Step step() { return resonator<RC>(); } };
 
 std::vector<Design> designs()
